@@ -1,0 +1,92 @@
+// Cost of one settings access through ProfileSetting, on files of the sizes a shop meets,
+// and the floor: a plain loop that only opens, reads and scans the same file.
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "settings/INI32.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A settings folder of its own, so the user's files are never touched.
+class BenchFolder {
+public:
+    BenchFolder() {
+        std::string pattern = fs::temp_directory_path() / "afficheur-bench-XXXXXX";
+        path_ = ::mkdtemp(pattern.data());
+        ::setenv("XDG_CONFIG_HOME", path_.c_str(), 1);
+    }
+    ~BenchFolder() { fs::remove_all(path_); }
+    fs::path file(const std::string& name) const { return path_ / "afficheur" / name; }
+
+private:
+    fs::path path_;
+};
+
+// Writes a file of `keys` keys over ten sections; the key read is in the last section.
+std::string MakeFile(const BenchFolder& folder, int keys) {
+    const std::string name = "bench" + std::to_string(keys) + ".ini";
+    fs::create_directories(folder.file(name).parent_path());
+    std::ofstream out(folder.file(name));
+    const int perSection = keys / 10;
+    for (int s = 0; s < 10; ++s) {
+        out << "[section" << s << "]\n";
+        for (int k = 0; k < perSection; ++k) out << "key" << k << "=value " << k << "\n";
+    }
+    return name;
+}
+
+void ReadMode1(benchmark::State& state) {
+    BenchFolder folder;
+    const std::string file = MakeFile(folder, static_cast<int>(state.range(0)));
+    const std::string key = "key" + std::to_string(state.range(0) / 10 - 1);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(INI32::ProfileSetting("section9", key, "d", file, 1));
+    }
+}
+BENCHMARK(ReadMode1)->Arg(20)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+void FloorRead(benchmark::State& state) {
+    // What any reader must pay: open, read the whole file, find the line.
+    BenchFolder folder;
+    const fs::path path = folder.file(MakeFile(folder, static_cast<int>(state.range(0))));
+    const std::string needle = "\nkey" + std::to_string(state.range(0) / 10 - 1) + "=";
+    for (auto _ : state) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream content;
+        content << in.rdbuf();
+        benchmark::DoNotOptimize(content.str().rfind(needle));
+    }
+}
+BENCHMARK(FloorRead)->Arg(20)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+void WriteMode0(benchmark::State& state) {
+    BenchFolder folder;
+    const std::string file = MakeFile(folder, 20);
+    int64_t n = 0;
+    for (auto _ : state) {
+        // A different value each time, so every iteration really writes and flushes.
+        INI32::ProfileSetting("section9", "key1", std::to_string(n++), file, 0);
+    }
+}
+BENCHMARK(WriteMode0)->Unit(benchmark::kMicrosecond);
+
+void RecordMode2Existing(benchmark::State& state) {
+    BenchFolder folder;
+    const std::string file = MakeFile(folder, 20);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(INI32::ProfileSetting("section9", "key1", "value 1", file, 2));
+    }
+}
+BENCHMARK(RecordMode2Existing)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

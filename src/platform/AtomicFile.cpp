@@ -1,0 +1,167 @@
+#include "platform/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <system_error>
+#include <utility>
+
+namespace platform {
+namespace fs = std::filesystem;
+namespace {
+
+// An open file descriptor, closed when it goes out of scope.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+std::string ErrnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+
+// The file a path finally names: symbolic links of the last component are followed, so the
+// link survives and its target is replaced. Bounded, as the kernel bounds link chains.
+fs::path FinalTarget(fs::path path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
+        fs::path target = fs::read_symlink(path, ec);
+        if (ec) return path;
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return path;
+}
+
+bool WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t written = ::write(fd, data.data(), data.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
+}
+
+std::string TemporaryPrefix(const fs::path& target) {
+    return "." + target.filename().string() + ".tmp-";
+}
+
+// A temporary file left by a writer that was killed before its rename. Only called while
+// the folder lock is held, so no live writer owns such a file.
+void RemoveStaleTemporaries(const fs::path& target) {
+    const std::string prefix = TemporaryPrefix(target);
+    std::error_code ec;
+    for (fs::directory_iterator it(target.parent_path(), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) == 0) fs::remove(it->path(), ec);
+    }
+}
+
+// Creates a new temporary file beside the target, with the target's permissions when it
+// exists and the usual permissions for a new file (0666 less the umask) otherwise.
+Fd CreateTemporary(const fs::path& target, const struct stat* existing, fs::path* name) {
+    static std::atomic<unsigned> counter{0};
+    std::random_device entropy;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        *name = target.parent_path() / (TemporaryPrefix(target) + std::to_string(::getpid()) +
+                                        "-" + std::to_string(counter++) + "-" +
+                                        std::to_string(entropy()));
+        Fd fd(::open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (fd.valid()) {
+            if (existing != nullptr) ::fchmod(fd.get(), existing->st_mode & 07777);
+            return fd;
+        }
+        if (errno != EEXIST) return Fd{};
+    }
+    return Fd{};
+}
+
+}  // namespace
+
+std::optional<std::string> ReadWholeFile(const fs::path& path) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) return std::nullopt;
+    struct stat info{};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    std::string content;
+    content.reserve(static_cast<size_t>(info.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        if (got == 0) break;
+        content.append(buffer, static_cast<size_t>(got));
+    }
+    return content;
+}
+
+bool EditFileAtomically(const fs::path& path, const FileEdit& edit, std::string* error) {
+    const fs::path target = FinalTarget(path);
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+
+    Fd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folderFd.valid()) return *error = ErrnoText("cannot open the folder"), false;
+    // Every writer of a file in this folder takes this lock across read, edit and rename.
+    while (::flock(folderFd.get(), LOCK_EX) != 0) {
+        if (errno != EINTR) return *error = ErrnoText("cannot lock the folder"), false;
+    }
+
+    struct stat existing{};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (!exists && errno != ENOENT) return *error = ErrnoText("cannot inspect the file"), false;
+    std::string current;
+    if (exists) {
+        if (!S_ISREG(existing.st_mode)) return *error = "not a regular file", false;
+        auto content = ReadWholeFile(target);
+        if (!content) return *error = ErrnoText("cannot read the file"), false;
+        current = std::move(*content);
+    }
+
+    const std::optional<std::string> updated = edit(current);
+    if (!updated) return true;
+
+    RemoveStaleTemporaries(target);
+    fs::path temporary;
+    Fd out = CreateTemporary(target, exists ? &existing : nullptr, &temporary);
+    if (!out.valid()) return *error = ErrnoText("cannot create a temporary file"), false;
+    const bool written = WriteAll(out.get(), *updated) && ::fsync(out.get()) == 0;
+    const int writeErrno = errno;
+    if (!written || ::close(out.release()) != 0) {
+        errno = written ? errno : writeErrno;
+        *error = ErrnoText("cannot write the file");
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        *error = ErrnoText("cannot replace the file");
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    ::fsync(folderFd.get());  // makes the rename itself durable
+    return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,34 @@
+#pragma once
+// Whole-file reads and atomic, serialized edits of small text files (settings files).
+//
+// An edit takes an exclusive lock on the file's folder, reads the file, lets the caller
+// compute the new content, writes it to a temporary file in the same folder, flushes it to
+// disk and renames it over the old file. A process killed at any moment therefore leaves
+// either the old or the new file, never a torn one, and two processes editing at once never
+// lose each other's changes. A symbolic link keeps pointing at its target, which is what gets
+// replaced; the file keeps its permissions.
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The whole content of a regular file; nullopt when it is missing, not a regular file or
+// cannot be read.
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
+
+// Computes a file's new content from its current one (empty for a missing file);
+// nullopt means "leave the file as it is".
+using FileEdit = std::function<std::optional<std::string>(std::string_view current)>;
+
+// Applies an edit atomically. Returns true when the file holds the edited content (or was
+// left alone because the edit asked for no change); false, with a reason in *error, when the
+// folder is missing or read-only, the file cannot be read or is not a regular file, or the
+// new content cannot be written in full. On failure the file is exactly as it was.
+bool EditFileAtomically(const std::filesystem::path& path, const FileEdit& edit,
+                        std::string* error);
+
+}  // namespace platform

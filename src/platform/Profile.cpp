@@ -1,0 +1,103 @@
+#include "platform/Profile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "common/Log.h"
+#include "platform/Ansi.h"
+#include "platform/AtomicFile.h"
+#include "platform/IniFormat.h"
+#include "platform/Paths.h"
+
+namespace platform {
+namespace {
+
+std::string_view OrEmpty(const char* text) { return text == nullptr ? "" : text; }
+
+bool HasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// Why a write would break the file's structure, or nullptr when it is safe.
+const char* StructureProblem(std::string_view section, const char* key, const char* text) {
+    if (HasLineBreak(section)) return "the section name holds a line break";
+    if (key != nullptr) {
+        const std::string_view name = ini::Trim(key);
+        if (HasLineBreak(name)) return "the key name holds a line break";
+        if (name.find('=') != std::string_view::npos) return "the key name holds '='";
+        if (!name.empty() && (name.front() == '[' || name.front() == ';')) {
+            return "the key name begins with '[' or ';'";
+        }
+    }
+    if (text != nullptr && HasLineBreak(text)) return "the value holds a line break";
+    return nullptr;
+}
+
+std::string_view WithoutLeadingBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    return text;
+}
+
+// The default as the platform hands it back: trailing blanks and one quote pair removed.
+std::string_view CleanDefault(const char* lpDefault) {
+    std::string_view value = OrEmpty(lpDefault);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+    return ini::Unquote(value);
+}
+
+}  // namespace
+
+DWORD GetPrivateProfileStringA(const char* lpAppName, const char* lpKeyName, const char* lpDefault,
+                               char* lpReturnedString, DWORD nSize, const char* lpFileName) {
+    if (lpReturnedString == nullptr || nSize == 0) return 0;
+
+    std::optional<std::string> content;
+    if (lpAppName != nullptr && lpKeyName != nullptr && lpFileName != nullptr) {
+        content = ReadWholeFile(ResolveSettingsFile(FromAnsi(lpFileName)));
+    }
+    std::optional<std::string_view> found;
+    if (content) found = ini::ReadValue(*content, lpAppName, lpKeyName);
+    const std::string_view value = found ? *found : CleanDefault(lpDefault);
+
+    const size_t count = std::min<size_t>(value.size(), nSize - 1);
+    std::memcpy(lpReturnedString, value.data(), count);
+    lpReturnedString[count] = '\0';
+    return static_cast<DWORD>(count);
+}
+
+BOOL WritePrivateProfileStringA(const char* lpAppName, const char* lpKeyName,
+                                const char* lpString, const char* lpFileName) {
+    if (lpAppName == nullptr || lpFileName == nullptr) return 0;
+    const std::string fileName = FromAnsi(lpFileName);
+    const std::filesystem::path path = ResolveSettingsFile(fileName);
+
+    if (const char* problem = StructureProblem(lpAppName, lpKeyName, lpString)) {
+        LogLine("refused to write [" + FromAnsi(lpAppName) + "] in " + path.string() + ": " +
+                problem);
+        return 0;
+    }
+    if (IsBareName(fileName)) {
+        std::error_code ec;
+        std::filesystem::create_directories(path.parent_path(), ec);
+    }
+
+    const std::string_view section = lpAppName;
+    const FileEdit edit = [&](std::string_view current) -> std::optional<std::string> {
+        if (lpKeyName == nullptr) return ini::WithoutSection(current, section);
+        if (lpString == nullptr) return ini::WithoutKey(current, section, lpKeyName);
+        return ini::WithValue(current, section, lpKeyName, WithoutLeadingBlanks(lpString));
+    };
+    std::string error;
+    if (!EditFileAtomically(path, edit, &error)) {
+        LogLine("cannot write settings file " + path.string() + ": " + error);
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace platform

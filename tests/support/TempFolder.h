@@ -1,0 +1,28 @@
+#pragma once
+// Test isolation: a fresh temporary folder that also becomes HOME and XDG_CONFIG_HOME for the
+// test's lifetime, so settings files named without a folder land inside it.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    // Where a bare settings file name resolves: <folder>/config/afficheur.
+    std::filesystem::path settings() const { return path_ / "config" / "afficheur"; }
+
+private:
+    std::filesystem::path path_;
+    std::optional<std::string> oldHome_;
+    std::optional<std::string> oldXdg_;
+};
+
+// Whole-file helpers for assertions and fixtures.
+std::string ReadFile(const std::filesystem::path& path);
+void WriteFile(const std::filesystem::path& path, const std::string& content);
