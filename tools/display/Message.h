@@ -1,0 +1,77 @@
+#pragma once
+// What the display makes of one message, in plain C++ (no Qt), so the rules can be tested and
+// fuzzed on their own.
+//
+// A message is the whole content of one connection, no framing. A message whose first byte is
+// 0xFF is a command: the next byte names it ('1' scrolling text, '2' colour, '3' register
+// name) and the rest, possibly empty, is its text. Any other message is plain text to show.
+// Bytes are Windows-1252; texts here are UTF-8. Decoding never throws on any input and reads
+// only the bytes it is given.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace display {
+
+// The largest message the display keeps; the bytes past it are cut off.
+inline constexpr std::size_t kMaxMessageBytes = 64 * 1024;
+
+enum class Kind {
+    Text,      // plain text, shown large in the current colour
+    Scroll,    // 0xFF '1' + text: the scrolling line
+    Colour,    // 0xFF '2' + text: the colour of the plain text, by palette index
+    Register,  // 0xFF '3' + text: the register's name, shown in a corner
+    Unknown,   // 0xFF and any other command byte, or 0xFF alone: logged, changes nothing
+};
+
+struct Message {
+    Kind kind = Kind::Text;
+    // The text after the command (the whole message for plain text), as UTF-8.
+    std::string text;
+    // Colour only: the palette index the text names, when it names one (0 to 15).
+    std::optional<int> colour;
+    // Unknown only: the command byte, when there is one (none for 0xFF alone).
+    std::optional<uint8_t> command;
+};
+
+// Decodes one message's bytes.
+Message Decode(std::string_view bytes);
+
+// The palette index a colour text names: its leading number when that is a whole number from
+// 0 to 15; nothing otherwise (" 12" and "&HC" name 12; "16", "-1", "2.5" name none).
+std::optional<int> ColourIndex(std::string_view text);
+
+// The name of a kind as the log writes it: "text", "scroll", "colour", "register", "unknown".
+std::string_view KindName(Kind kind);
+
+struct Rgb {
+    uint8_t red;
+    uint8_t green;
+    uint8_t blue;
+    friend bool operator==(const Rgb&, const Rgb&) = default;
+};
+
+// The classic 16-colour palette: 0 black, 1 blue, 2 green, 3 cyan, 4 red, 5 magenta, 6 brown,
+// 7 light grey, 8 dark grey, 9 light blue, 10 light green, 11 light cyan, 12 light red,
+// 13 light magenta, 14 yellow, 15 bright white. Requires 0 <= index <= 15.
+Rgb PaletteColour(int index);
+
+// Upper-case hexadecimal, two digits per byte, no separators ("FF32" for 0xFF '2').
+std::string Hex(std::string_view bytes);
+
+// What the display shows: the state that messages change. Starts empty, in bright white.
+struct Board {
+    std::string text;
+    std::string scroll;
+    std::string registerName;
+    int colour = 15;
+
+    // Applies one message: plain text replaces the text, a scrolling text the scrolling line,
+    // a register name the corner; a colour that names an index becomes the current colour.
+    // An unknown command, or a colour that names no index, changes nothing.
+    void Apply(const Message& message);
+};
+
+}  // namespace display

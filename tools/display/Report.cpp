@@ -1,0 +1,103 @@
+#include "Report.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+
+#include <string_view>
+
+namespace display {
+
+namespace {
+
+QString Time(const QDateTime& time) {
+    return time.toUTC().toString(Qt::ISODateWithMs);
+}
+
+QByteArray Line(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+QString HexByte(uint8_t byte) {
+    return QString::fromStdString(Hex(std::string_view(reinterpret_cast<const char*>(&byte), 1)));
+}
+
+}  // namespace
+
+Outcome Judge(const Reception& reception, int idleTimeoutMs) {
+    Outcome outcome;
+    QStringList notes;
+    outcome.message = Decode(std::string_view(reception.bytes.constData(),
+                                              static_cast<std::size_t>(reception.bytes.size())));
+    outcome.shown = true;
+    switch (reception.ending) {
+        case Ending::Closed:
+            break;
+        case Ending::Reset:
+            notes << QStringLiteral("connection broke (%1); what arrived is taken as the message")
+                         .arg(reception.reason);
+            break;
+        case Ending::Cut:
+            notes
+                << QStringLiteral("message longer than %1 bytes, cut there").arg(kMaxMessageBytes);
+            break;
+        case Ending::Silent:
+            outcome.shown = false;
+            notes << QStringLiteral(
+                         "nothing arrived for %1 ms: connection closed, unfinished "
+                         "message not shown")
+                         .arg(idleTimeoutMs);
+            break;
+        case Ending::Refused:
+            outcome.shown = false;
+            notes << QStringLiteral("too many connections at once: closed unread");
+            break;
+    }
+    if (outcome.message.kind == Kind::Unknown) {
+        outcome.shown = false;
+        notes << (outcome.message.command
+                      ? QStringLiteral("unknown command byte 0x%1, ignored")
+                            .arg(HexByte(*outcome.message.command))
+                      : QStringLiteral("command byte missing after 0xFF, ignored"));
+    } else if (outcome.message.kind == Kind::Colour && !outcome.message.colour) {
+        outcome.shown = false;
+        notes << QStringLiteral("colour \"%1\" names no palette index (0 to 15), ignored")
+                     .arg(QString::fromStdString(outcome.message.text));
+    }
+    outcome.note = notes.join(QStringLiteral("; "));
+    return outcome;
+}
+
+QByteArray JsonLine(const QDateTime& time, const Reception& reception, const Outcome& outcome) {
+    const Message& message = outcome.message;
+    QJsonObject line{
+        {"time", Time(time)},
+        {"peer", reception.peer},
+        {"kind", reception.ending == Ending::Refused
+                     ? QStringLiteral("none")
+                     : QString::fromUtf8(KindName(message.kind).data(),
+                                         static_cast<qsizetype>(KindName(message.kind).size()))},
+        {"text", QString::fromStdString(message.text)},
+        {"bytes", QString::fromLatin1(reception.bytes.toHex().toUpper())},
+        {"end", EndingName(reception.ending)},
+        {"shown", outcome.shown},
+    };
+    if (message.kind == Kind::Colour) {
+        line["colour"] = message.colour ? QJsonValue(*message.colour) : QJsonValue();
+    }
+    if (message.kind == Kind::Unknown && reception.ending != Ending::Refused) {
+        line["command"] = message.command ? QJsonValue(HexByte(*message.command)) : QJsonValue();
+    }
+    if (!outcome.note.isEmpty()) line["note"] = outcome.note;
+    return Line(line);
+}
+
+QByteArray ListeningLine(const QDateTime& time, const QString& address) {
+    return Line(QJsonObject{
+        {"time", Time(time)},
+        {"kind", QStringLiteral("listening")},
+        {"address", address},
+    });
+}
+
+}  // namespace display

@@ -1,0 +1,41 @@
+#pragma once
+// What the display does with one received connection, and the log line that records it.
+//
+// The log is one JSON object per line (UTF-8), the first one saying where the display
+// listens, then one per connection:
+//   {"time":"2024-05-01T09:30:00.123Z","kind":"listening","address":"127.0.0.1:9100"}
+//   {"time":...,"peer":"127.0.0.1:40312","kind":"colour","text":"12","colour":12,
+//    "bytes":"FF323132","end":"closed","shown":true}
+// kind is text, scroll, colour, register, unknown, or none for a connection refused unread;
+// end is closed, reset, cut, silent or refused (see Receiver.h); shown says whether the
+// message changed what the display shows; note, present when something was wrong, says what
+// in words; colour (colour messages) is the palette index or null; command (unknown
+// commands) is the command byte in hex, or null for 0xFF alone.
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include "Message.h"
+#include "Receiver.h"
+
+namespace display {
+
+struct Outcome {
+    Message message;
+    bool shown = false;  // apply message to the board
+    QString note;        // empty when all was well
+};
+
+// Decodes the reception and decides whether it is shown: a whole, cut or reset message is;
+// an unfinished one (silent), a refused connection, an unknown command and a colour naming
+// no palette index are not, and say why in the note.
+Outcome Judge(const Reception& reception, int idleTimeoutMs);
+
+// The log line for one reception, newline included.
+QByteArray JsonLine(const QDateTime& time, const Reception& reception, const Outcome& outcome);
+
+// The first log line: where the display listens, newline included.
+QByteArray ListeningLine(const QDateTime& time, const QString& address);
+
+}  // namespace display

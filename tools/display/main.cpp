@@ -1,0 +1,164 @@
+// afficheur-display: the customer display to test and demo the client against. Listens on
+// loopback, takes the whole content of each connection as one message, shows it (or, with
+// --headless, only logs it) and with --log writes one JSON line per message on stdout.
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QHostAddress>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+
+#include "Message.h"
+#include "Receiver.h"
+#include "Report.h"
+#include "Screen.h"
+#include "common/Log.h"
+
+namespace {
+
+constexpr const char* kDefaultListen = "127.0.0.1:9100";
+constexpr int kDefaultIdleTimeoutMs = 5000;
+constexpr int kExitUsage = 2;
+
+struct Endpoint {
+    QHostAddress address;
+    quint16 port = 0;
+};
+
+// "127.0.0.1:9100", "[::1]:9100", "localhost:9100"; port 0 lets the system choose.
+std::optional<Endpoint> ParseEndpoint(const QString& text) {
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0) return std::nullopt;
+    QString host = text.left(colon);
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
+        host = host.mid(1, host.size() - 2);
+    }
+    bool ok = false;
+    const uint port = text.mid(colon + 1).toUInt(&ok);
+    if (!ok || port > 65535) return std::nullopt;
+    Endpoint endpoint;
+    endpoint.port = static_cast<quint16>(port);
+    if (host == QLatin1String("localhost")) {
+        endpoint.address = QHostAddress(QHostAddress::LocalHost);
+    } else if (!endpoint.address.setAddress(host)) {
+        return std::nullopt;
+    }
+    return endpoint;
+}
+
+// A window needs a display server; the options that never show one do not.
+bool WantsWindow(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--headless" || arg == "-h" || arg == "--help" || arg == "--help-all" ||
+            arg == "-v" || arg == "--version") {
+            return false;
+        }
+    }
+    return true;
+}
+
+void WriteOut(const QByteArray& line) {
+    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
+    std::fflush(stdout);  // readers follow the log live
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool window = WantsWindow(argc, argv);
+    if (window && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        LogLine(
+            "no display server (DISPLAY is not set): start with --headless to run without "
+            "a window");
+        return EXIT_FAILURE;
+    }
+    std::unique_ptr<QCoreApplication> app = window ? std::make_unique<QApplication>(argc, argv)
+                                                   : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("afficheur-display"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(AFFICHEUR_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Customer display for the Afficheur client. Each connection is one message: plain "
+        "text, or 0xFF then '1' (scrolling text), '2' (colour 0-15) or '3' (register name) "
+        "and the text, in Windows-1252."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption listen(
+        QStringLiteral("listen"),
+        QStringLiteral("Listen on ADDR:PORT (default %1; port 0 picks a free port, shown in "
+                       "the log's first line).")
+            .arg(QLatin1String(kDefaultListen)),
+        QStringLiteral("ADDR:PORT"), QLatin1String(kDefaultListen));
+    const QCommandLineOption log(QStringLiteral("log"),
+                                 QStringLiteral("Write one JSON line per message on stdout."));
+    const QCommandLineOption headless(QStringLiteral("headless"),
+                                      QStringLiteral("Run without a window."));
+    const QCommandLineOption idle(
+        QStringLiteral("idle-timeout"),
+        QStringLiteral("Close a connection silent for MS milliseconds (default %1); what it "
+                       "sent is logged, not shown.")
+            .arg(kDefaultIdleTimeoutMs),
+        QStringLiteral("MS"), QString::number(kDefaultIdleTimeoutMs));
+    parser.addOptions({listen, log, headless, idle});
+    parser.process(*app);  // --help, --version and unknown options end here
+
+    const auto endpoint = ParseEndpoint(parser.value(listen));
+    if (!endpoint) {
+        LogLine("--listen wants ADDR:PORT, such as 127.0.0.1:9100 or [::1]:9100");
+        return kExitUsage;
+    }
+    bool ok = false;
+    const int idleTimeoutMs = parser.value(idle).toInt(&ok);
+    if (!ok || idleTimeoutMs < 1 || idleTimeoutMs > 3600000) {
+        LogLine("--idle-timeout wants a whole number of milliseconds from 1 to 3600000");
+        return kExitUsage;
+    }
+
+    display::Limits limits;
+    limits.idleTimeoutMs = idleTimeoutMs;
+    display::Receiver receiver(limits);
+    QString error;
+    if (!receiver.Listen(endpoint->address, endpoint->port, &error)) {
+        LogLine(QStringLiteral("cannot listen on %1: %2")
+                    .arg(parser.value(listen), error)
+                    .toStdString());
+        return EXIT_FAILURE;
+    }
+    const bool logging = parser.isSet(log);
+    if (logging)
+        WriteOut(display::ListeningLine(QDateTime::currentDateTimeUtc(), receiver.Address()));
+
+    display::Board board;
+    std::unique_ptr<display::Screen> screen;
+    if (window) {
+        screen = std::make_unique<display::Screen>();
+        screen->setWindowTitle(QStringLiteral("afficheur-display %1").arg(receiver.Address()));
+        screen->show();
+    }
+
+    QObject::connect(
+        &receiver, &display::Receiver::received, &receiver,
+        [&](const display::Reception& reception) {
+            const auto outcome = display::Judge(reception, idleTimeoutMs);
+            if (logging) {
+                WriteOut(display::JsonLine(QDateTime::currentDateTimeUtc(), reception, outcome));
+            }
+            if (!outcome.note.isEmpty()) {
+                LogLine(
+                    QStringLiteral("from %1: %2").arg(reception.peer, outcome.note).toStdString());
+            }
+            if (!outcome.shown) return;
+            board.Apply(outcome.message);
+            if (screen) screen->Show(board);
+        });
+    return app->exec();
+}
