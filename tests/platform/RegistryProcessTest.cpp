@@ -1,0 +1,197 @@
+// The registry store shared between processes and on a bad disk: a change is visible to
+// another process as soon as the call returns, a writer killed at any moment leaves every
+// earlier change in place, and a store that is damaged or not ours fails calls with a code
+// and is never written over.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <random>
+#include <string>
+
+#include "platform/Registry.h"
+#include "support/TempFolder.h"
+
+using namespace platform;
+
+namespace {
+
+template <typename Body>
+pid_t Spawn(Body body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::_exit(body());
+    }
+    return pid;
+}
+
+int ExitCode(pid_t pid) {
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+LONG SetText(HKEY h, const char* name, const std::string& text) {
+    return RegSetValueExA(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>(text.size() + 1));
+}
+
+std::string GetText(HKEY h, const char* name) {
+    char buffer[100] = {};
+    DWORD size = sizeof buffer - 1;
+    if (RegQueryValueExA(h, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) !=
+        ERROR_SUCCESS) {
+        return "<missing>";
+    }
+    return std::string(buffer);
+}
+
+HKEY CreateKey(const char* path) {
+    HKEY key = 0;
+    RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    return key;
+}
+
+}  // namespace
+
+TEST(RegistryProcesses, AnotherProcessSeesAChangeAsSoonAsTheCallReturns) {
+    TempFolder temp;
+    HKEY key = CreateKey("Shared");
+    ASSERT_NE(key, 0u);
+    int readyPipe[2];
+    int goPipe[2];
+    ASSERT_EQ(::pipe(readyPipe), 0);
+    ASSERT_EQ(::pipe(goPipe), 0);
+    // The child holds its own connection open across the parent's writes.
+    const pid_t child = Spawn([&] {
+        HKEY mine = 0;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, "Shared", 0, KEY_READ, &mine) != ERROR_SUCCESS) {
+            return 10;
+        }
+        if (GetText(mine, "v") != "<missing>") return 11;
+        char byte = 0;
+        if (::write(readyPipe[1], "r", 1) != 1 || ::read(goPipe[0], &byte, 1) != 1) return 12;
+        if (GetText(mine, "v") != "first") return 13;
+        if (SetText(mine, "child", "x") != ERROR_ACCESS_DENIED) return 14;
+        HKEY writable = CreateKey("Shared");
+        return SetText(writable, "child", "from the child") == ERROR_SUCCESS ? 0 : 15;
+    });
+    ASSERT_GT(child, 0);
+    char byte = 0;
+    ASSERT_EQ(::read(readyPipe[0], &byte, 1), 1);
+    ASSERT_EQ(SetText(key, "v", "first"), ERROR_SUCCESS);
+    ASSERT_EQ(::write(goPipe[1], "g", 1), 1);
+    EXPECT_EQ(ExitCode(child), 0);
+    EXPECT_EQ(GetText(key, "child"), "from the child");
+    RegCloseKey(key);
+}
+
+TEST(RegistryProcesses, AWriterKilledAtAnyMomentLeavesEveryEarlierChange) {
+    TempFolder temp;
+    HKEY key = CreateKey("Held");
+    constexpr int kValues = 30;
+    for (int v = 0; v < kValues; ++v) {
+        ASSERT_EQ(SetText(key, ("v" + std::to_string(v)).c_str(), "kept"), ERROR_SUCCESS);
+    }
+    std::mt19937 random(4242);
+    for (int round = 0; round < 60; ++round) {
+        const pid_t writer = Spawn([&] {
+            for (int i = 0; i < 100000; ++i) {
+                HKEY sub = CreateKey(("Held\\Sub" + std::to_string(i % 7)).c_str());
+                SetText(key, ("v" + std::to_string(i % kValues)).c_str(), "r" + std::to_string(i));
+                SetText(sub, "n", std::to_string(i));
+                RegCloseKey(sub);
+                RegDeleteKeyA(HKEY_CURRENT_USER, ("Held\\Sub" + std::to_string(i % 7)).c_str());
+            }
+            return 0;
+        });
+        ASSERT_GT(writer, 0);
+        ::usleep(std::uniform_int_distribution<useconds_t>(0, 20000)(random));
+        ::kill(writer, SIGKILL);
+        ::waitpid(writer, nullptr, 0);
+        for (int v = 0; v < kValues; ++v) {
+            ASSERT_NE(GetText(key, ("v" + std::to_string(v)).c_str()), "<missing>")
+                << "round " << round << " lost v" << v;
+        }
+        ASSERT_EQ(SetText(key, "after", std::to_string(round)), ERROR_SUCCESS)
+            << "the store stays writable after round " << round;
+    }
+    RegCloseKey(key);
+}
+
+TEST(RegistryDamage, AStoreThatIsNotADatabaseFailsCallsAndStaysAsItWas) {
+    TempFolder temp;
+    const auto store = temp.settings() / "registry.sqlite3";
+    const std::string garbage(8192, 'G');
+    WriteFile(store, garbage);
+    HKEY key = 0;
+    const LONG open = RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key);
+    EXPECT_EQ(open, ERROR_BADDB);
+    EXPECT_EQ(key, 0u);
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_BADDB);
+    EXPECT_EQ(SetText(HKEY_CURRENT_USER, "v", "x"), ERROR_BADDB);
+    EXPECT_EQ(ReadFile(store), garbage);
+}
+
+TEST(RegistryDamage, AnotherProgramsDatabaseIsLeftUntouched) {
+    TempFolder temp;
+    const auto store = temp.settings() / "registry.sqlite3";
+    std::filesystem::create_directories(store.parent_path());
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(store.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE keys(x); INSERT INTO keys VALUES (1);", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    const std::string before = ReadFile(store);
+    EXPECT_EQ(SetText(HKEY_CURRENT_USER, "v", "x"), ERROR_BADDB);
+    EXPECT_EQ(ReadFile(store), before);
+}
+
+TEST(RegistryDamage, DamagedPagesNeverCrashACall) {
+    TempFolder temp;
+    HKEY key = CreateKey("K");
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_EQ(SetText(key, ("value" + std::to_string(i)).c_str(), std::string(100, 'x')),
+                  ERROR_SUCCESS);
+    }
+    RegCloseKey(key);
+    const auto store = temp.settings() / "registry.sqlite3";
+    // Moves everything into the main file, then spoils its pages past the header.
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(store.c_str(), &db), SQLITE_OK);
+        sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    // A fresh process, so that no connection has the good pages cached. SQLite does not
+    // notice every damaged byte, so a call may also find nothing; what must never happen is
+    // a crash or a success that hands back garbage.
+    const pid_t reader = Spawn([&] {
+        std::string content = ReadFile(store);
+        for (size_t i = 4096; i < content.size(); i += 7)
+            content[i] = '\x5A';
+        WriteFile(store, content);
+        HKEY opened = 0;
+        const LONG open = RegOpenKeyExA(HKEY_CURRENT_USER, "K", 0, KEY_READ, &opened);
+        if (open != ERROR_SUCCESS)
+            return open == ERROR_BADDB || open == ERROR_FILE_NOT_FOUND ? 0 : 1;
+        for (DWORD i = 0; i < 300; ++i) {
+            char data[200];
+            DWORD size = sizeof data;
+            char name[50];
+            DWORD length = sizeof name;
+            const LONG rc = RegEnumValueA(opened, i, name, &length, nullptr, nullptr,
+                                          reinterpret_cast<BYTE*>(data), &size);
+            if (rc == ERROR_NO_MORE_ITEMS || rc == ERROR_BADDB) return 0;
+            if (rc != ERROR_SUCCESS || size > sizeof data) return 2;
+        }
+        return 3;
+    });
+    EXPECT_EQ(ExitCode(reader), 0);
+}
