@@ -1,0 +1,11 @@
+#include "host/DoEvents.h"
+
+#include <QCoreApplication>
+
+namespace host {
+
+void DoEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+}  // namespace host

@@ -1,0 +1,141 @@
+#include "host/Link.h"
+
+#include <QTcpSocket>
+#include <algorithm>
+#include <cmath>
+
+#include "common/Error.h"
+#include "common/Log.h"
+#include "common/NumberText.h"
+#include "platform/Ansi.h"
+
+namespace host {
+namespace {
+
+bool IsBlank(const std::string& text) {
+    return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+}  // namespace
+
+Link::Link() : Link(Options{}) {}
+
+Link::Link(Options options) : options_(std::move(options)) {
+    options_.maxWaiting = std::max<std::size_t>(options_.maxWaiting, 1);
+    timeout_.setSingleShot(true);
+    QObject::connect(&timeout_, &QTimer::timeout, &context_, [this] {
+        Finish(QStringLiteral("no delivery within %1 ms").arg(options_.timeoutMilliseconds));
+    });
+}
+
+Link::~Link() {
+    if (socket_ != nullptr) {
+        socket_->disconnect(&context_);
+        socket_->abort();
+    }
+    const std::size_t lost = waiting_.size() + (sending_ ? 1 : 0);
+    if (lost > 0) {
+        LogLine(options_.name + ": " + std::to_string(lost) +
+                " message(s) to the display not delivered at exit");
+    }
+}
+
+void Link::Connect(const std::string& host, double port) {
+    const std::string source = options_.name + ".Connect";
+    const std::string advice = options_.advice.empty() ? "" : "; " + options_.advice;
+    if (IsBlank(host)) {
+        throw Error(kErrLinkInvalidArg, source, "no display address (host is empty)" + advice);
+    }
+    if (!(port >= 1 && port <= 65535 && std::floor(port) == port)) {
+        const std::string shown = std::isfinite(port) ? NumberText(port) : " (not a number)";
+        throw Error(kErrLinkOutOfRange, source,
+                    "display port" + shown + " is not a whole number in 1-65535" + advice);
+    }
+    if (open_) {
+        Log(*open_, QStringLiteral("dropped: never closed"));
+        ++dropped_;
+    }
+    open_ = Message{host, static_cast<uint16_t>(port), {}};
+}
+
+void Link::SendData(const std::string& text) {
+    if (!open_) {
+        throw Error(kErrLinkBadState, options_.name + ".SendData",
+                    "Wrong protocol or connection state for the requested transaction or "
+                    "request");
+    }
+    const std::string bytes = platform::ToAnsi(text);
+    open_->bytes.append(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+void Link::Close() {
+    if (!open_) return;
+    if (waiting_.size() >= options_.maxWaiting) {
+        Log(waiting_.front(),
+            QStringLiteral("dropped: more than %1 messages waiting").arg(options_.maxWaiting));
+        waiting_.pop_front();
+        ++dropped_;
+    }
+    waiting_.push_back(std::move(*open_));
+    open_.reset();
+    // Never start a connection from inside the caller's event procedure: the next turn of
+    // the event loop does it, so Close returns at once whatever the network does.
+    QMetaObject::invokeMethod(
+        &context_, [this] { SendNext(); }, Qt::QueuedConnection);
+}
+
+void Link::SendNext() {
+    if (sending_ || waiting_.empty()) return;
+    sending_ = std::move(waiting_.front());
+    waiting_.pop_front();
+
+    socket_ = new QTcpSocket(&context_);
+    QTcpSocket* socket = socket_;
+    QObject::connect(socket, &QTcpSocket::connected, &context_, [this, socket] {
+        socket->write(sending_->bytes);
+        // Closes once every byte is written; `disconnected` follows.
+        socket->disconnectFromHost();
+    });
+    QObject::connect(socket, &QTcpSocket::disconnected, &context_,
+                     [this] { Finish(std::nullopt); });
+    QObject::connect(socket, &QTcpSocket::errorOccurred, &context_,
+                     [this, socket](QAbstractSocket::SocketError error) {
+                         // The display may close its end once it has read everything.
+                         if (error == QAbstractSocket::RemoteHostClosedError &&
+                             socket->bytesToWrite() == 0 &&
+                             socket->state() != QAbstractSocket::ConnectingState) {
+                             Finish(std::nullopt);
+                         } else {
+                             Finish(socket->errorString());
+                         }
+                     });
+    timeout_.start(options_.timeoutMilliseconds);
+    socket->connectToHost(QString::fromStdString(sending_->host), sending_->port);
+}
+
+void Link::Finish(const std::optional<QString>& failure) {
+    if (!sending_) return;
+    timeout_.stop();
+    if (socket_ != nullptr) {
+        socket_->disconnect(&context_);
+        socket_->abort();
+        socket_->deleteLater();
+        socket_ = nullptr;
+    }
+    if (failure) {
+        Log(*sending_, QStringLiteral("dropped: ") + *failure);
+        ++dropped_;
+    } else {
+        ++delivered_;
+    }
+    sending_.reset();
+    QMetaObject::invokeMethod(
+        &context_, [this] { SendNext(); }, Qt::QueuedConnection);
+}
+
+void Link::Log(const Message& message, const QString& what) const {
+    LogLine(options_.name + ": message to " + message.host + ":" + std::to_string(message.port) +
+            " " + what.toStdString());
+}
+
+}  // namespace host

@@ -1,0 +1,106 @@
+#include "host/QtForm.h"
+
+#include <cmath>
+
+#include "common/Error.h"
+
+namespace host {
+namespace {
+
+// Beyond this a bound cannot be a window's (Qt's own limit is 2^24 - 1 pixels).
+constexpr double kMaxPixels = 16777215.0;
+
+double CheckedPixels(float twips, bool mayBeNegative, const std::string& source) {
+    const double pixels = static_cast<double>(twips) / kTwipsPerPixel;
+    if (!std::isfinite(pixels) || std::fabs(pixels) > kMaxPixels ||
+        (!mayBeNegative && pixels < 0)) {
+        throw Error(kErrInvalidPropertyValue, source, "Invalid property value");
+    }
+    return pixels;
+}
+
+}  // namespace
+
+int ToPixels(double twips) {
+    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
+}
+float ToTwips(int pixels) {
+    return static_cast<float>(pixels) * kTwipsPerPixel;
+}
+
+float QtForm::Left() const {
+    return ToTwips(window_.frameGeometry().x());
+}
+float QtForm::Top() const {
+    return ToTwips(window_.frameGeometry().y());
+}
+float QtForm::Width() const {
+    return ToTwips(window_.frameGeometry().width());
+}
+float QtForm::Height() const {
+    return ToTwips(window_.frameGeometry().height());
+}
+
+void QtForm::RequireNormalState(const char* operation) const {
+    if (WindowState() != kStateNormal) {
+        throw Error(kErrCantMoveMinMax, Name() + "." + operation,
+                    "A form can't be moved or sized while minimized or maximized");
+    }
+}
+
+void QtForm::SetHeight(float twips) {
+    const double pixels = CheckedPixels(twips, false, Name() + ".Height");
+    RequireNormalState("Height");
+    const int decorations = window_.frameGeometry().height() - window_.height();
+    const int client = std::max(0, static_cast<int>(std::lround(pixels)) - decorations);
+    window_.resize(window_.width(), client);
+}
+
+void QtForm::Move(float left, float top, float width, float height) {
+    const std::string source = Name() + ".Move";
+    const double x = CheckedPixels(left, true, source);
+    const double y = CheckedPixels(top, true, source);
+    const double w = CheckedPixels(width, false, source);
+    const double h = CheckedPixels(height, false, source);
+    RequireNormalState("Move");
+    const QRect frame = window_.frameGeometry();
+    const int decorationsX = frame.width() - window_.width();
+    const int decorationsY = frame.height() - window_.height();
+    // For a top-level widget, move() places the outer frame and resize() sizes the client.
+    window_.move(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
+    window_.resize(std::max(0, static_cast<int>(std::lround(w)) - decorationsX),
+                   std::max(0, static_cast<int>(std::lround(h)) - decorationsY));
+}
+
+int16_t QtForm::WindowState() const {
+    const Qt::WindowStates state = window_.windowState();
+    if (state & Qt::WindowMinimized) return kStateMinimized;
+    if (state & (Qt::WindowMaximized | Qt::WindowFullScreen)) return kStateMaximized;
+    return kStateNormal;
+}
+
+void QtForm::SetWindowState(int16_t code) {
+    const Qt::WindowStates others =
+        window_.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
+    switch (code) {
+        case kStateNormal:
+            window_.setWindowState(others & ~Qt::WindowFullScreen);
+            return;
+        case kStateMinimized:
+            window_.setWindowState(window_.windowState() | Qt::WindowMinimized);
+            return;
+        case kStateMaximized:
+            window_.setWindowState(others | Qt::WindowMaximized);
+            return;
+        default:
+            throw Error(kErrInvalidPropertyValue, Name() + ".WindowState",
+                        "Invalid property value");
+    }
+}
+
+uint32_t QtForm::hWnd() const {
+    if (!window_.testAttribute(Qt::WA_WState_Created)) return 0;
+    return static_cast<uint32_t>(window_.winId());
+}
+
+}  // namespace host

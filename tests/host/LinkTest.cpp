@@ -1,0 +1,204 @@
+#include "host/Link.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "QtWait.h"
+#include "Receiver.h"
+#include "common/Error.h"
+
+namespace {
+
+void Send(host::Link& link, const std::string& hostName, quint16 port, const std::string& text) {
+    link.Connect(hostName, port);
+    link.SendData(text);
+    link.Close();
+}
+
+// A loopback listener that accepts into its backlog and never reads: a silent display.
+class SilentListener {
+  public:
+    SilentListener() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        const int smallBuffer = 4096;
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &smallBuffer, sizeof smallBuffer);
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(fd_, 4) != 0 ||
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            throw std::runtime_error("cannot listen on loopback");
+        }
+        port_ = ntohs(address.sin_port);
+    }
+    ~SilentListener() { ::close(fd_); }
+    SilentListener(const SilentListener&) = delete;
+    SilentListener& operator=(const SilentListener&) = delete;
+    quint16 port() const { return port_; }
+
+  private:
+    int fd_ = -1;
+    quint16 port_ = 0;
+};
+
+}  // namespace
+
+TEST(Link, MessagesArriveWholeOnePerConnectionInTheOrderTheyWereClosed) {
+    Receiver display;
+    ASSERT_TRUE(display.listening());
+    host::Link link;
+    const std::string large(300000, 'x');  // more than one write can take at once
+    const std::vector<std::string> texts = {"Bonjour",
+                                            "\xC3\xBF"
+                                            "2"
+                                            "12",
+                                            "",
+                                            large,
+                                            "caf\xC3\xA9",
+                                            "\xC3\xBF"
+                                            "3"
+                                            "Caisse 1  "};
+    for (const std::string& text : texts)
+        Send(link, "127.0.0.1", display.port(), text);
+    Send(link, "localhost", display.port(), "by name");
+    EXPECT_EQ(link.Pending(), texts.size() + 1) << "Close must return before anything is sent";
+
+    ASSERT_TRUE(WaitUntil([&] { return display.Complete() == texts.size() + 1; }));
+    const std::vector<std::string> expected = {"Bonjour",
+                                               "\xFF"
+                                               "212",
+                                               "",
+                                               large,
+                                               "caf\xE9",
+                                               "\xFF"
+                                               "3Caisse 1  ",
+                                               "by name"};
+    EXPECT_EQ(display.messages(), expected);
+    EXPECT_EQ(link.Delivered(), expected.size());
+    EXPECT_EQ(link.Pending(), 0u);
+}
+
+TEST(Link, ARefusedConnectionIsLoggedOnceAndTheMessagesBehindItStillGo) {
+    Receiver display;
+    const quint16 refusing = RefusingPort();
+    host::Link link;
+    testing::internal::CaptureStderr();
+    Send(link, "127.0.0.1", display.port(), "first");
+    Send(link, "127.0.0.1", refusing, "lost");
+    Send(link, "127.0.0.1", display.port(), "second");
+    const bool arrived = WaitUntil([&] { return display.Complete() == 2 && link.Pending() == 0; });
+    const std::string log = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(arrived);
+    EXPECT_EQ(display.messages(), (std::vector<std::string>{"first", "second"}));
+    EXPECT_EQ(link.Dropped(), 1u);
+    EXPECT_NE(log.find("W: message to 127.0.0.1:" + std::to_string(refusing) + " dropped"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("refused"), std::string::npos) << log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+}
+
+TEST(Link, ASilentDisplayIsGivenUpAfterTheTimeoutAndTheNextMessageStillGoes) {
+    SilentListener silent;
+    Receiver display;
+    host::Link::Options options;
+    options.timeoutMilliseconds = 300;
+    host::Link link(options);
+    testing::internal::CaptureStderr();
+    // Far more than the kernel buffers of a listener that never reads can hold.
+    Send(link, "127.0.0.1", silent.port(), std::string(8 << 20, 's'));
+    Send(link, "127.0.0.1", display.port(), "after");
+    const bool arrived = WaitUntil([&] { return display.Complete() == 1; }, 10000);
+    const std::string log = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(arrived);
+    EXPECT_EQ(display.messages(), (std::vector<std::string>{"after"}));
+    EXPECT_NE(log.find(":" + std::to_string(silent.port()) + " dropped: no delivery within 300 ms"),
+              std::string::npos)
+        << log;
+}
+
+TEST(Link, PastTheQueueBoundTheOldestWaitingMessagesAreDroppedAndLogged) {
+    Receiver display;
+    host::Link::Options options;
+    options.maxWaiting = 3;
+    host::Link link(options);
+    testing::internal::CaptureStderr();
+    for (int n = 1; n <= 6; ++n)
+        Send(link, "127.0.0.1", display.port(), std::to_string(n));
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(link.Dropped(), 3u);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3) << log;
+    EXPECT_NE(log.find("more than 3 messages waiting"), std::string::npos) << log;
+    ASSERT_TRUE(WaitUntil([&] { return display.Complete() == 3; }));
+    EXPECT_EQ(display.messages(), (std::vector<std::string>{"4", "5", "6"}));
+}
+
+TEST(Link, EndpointsThatCanNeverWorkAreRefusedAtConnect) {
+    struct Case {
+        const char* name;
+        std::string host;
+        double port;
+        int32_t number;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const Case cases[] = {
+        {"empty host", "", 8080, host::kErrLinkInvalidArg},
+        {"blank host", "  ", 8080, host::kErrLinkInvalidArg},
+        {"port 0 (a missing port setting)", "127.0.0.1", 0, host::kErrLinkOutOfRange},
+        {"negative port", "127.0.0.1", -1, host::kErrLinkOutOfRange},
+        {"port above 65535", "127.0.0.1", 65536, host::kErrLinkOutOfRange},
+        {"fractional port", "127.0.0.1", 80.5, host::kErrLinkOutOfRange},
+        {"NaN port", "127.0.0.1", nan, host::kErrLinkOutOfRange},
+        {"infinite port", "127.0.0.1", inf, host::kErrLinkOutOfRange},
+    };
+    host::Link::Options options;
+    options.advice = "set ip and port under [ecran] in /x/QUORIXaffich.ini";
+    host::Link link(options);
+    for (const Case& c : cases) {
+        try {
+            link.Connect(c.host, c.port);
+            ADD_FAILURE() << c.name << ": accepted";
+        } catch (const Error& error) {
+            EXPECT_EQ(error.number, c.number) << c.name;
+            EXPECT_EQ(error.source, "W.Connect") << c.name;
+            EXPECT_NE(error.description.find(options.advice), std::string::npos) << c.name;
+        }
+        // A refused Connect leaves no message open.
+        EXPECT_THROW(link.SendData("x"), Error) << c.name;
+    }
+    EXPECT_NO_THROW(link.Connect("127.0.0.1", 1));
+    EXPECT_NO_THROW(link.Connect("127.0.0.1", 65535));
+}
+
+TEST(Link, SendDataNeedsAConnectAndAnUnclosedMessageIsDroppedByTheNextConnect) {
+    Receiver display;
+    host::Link link;
+    try {
+        link.SendData("x");
+        ADD_FAILURE() << "SendData without Connect accepted";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.number, host::kErrLinkBadState);
+    }
+    link.Close();  // nothing open: nothing happens
+    EXPECT_EQ(link.Pending(), 0u);
+
+    testing::internal::CaptureStderr();
+    link.Connect("127.0.0.1", display.port());
+    link.SendData("half");
+    Send(link, "127.0.0.1", display.port(), "whole");
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("dropped: never closed"), std::string::npos) << log;
+    ASSERT_TRUE(WaitUntil([&] { return display.Complete() == 1 && link.Pending() == 0; }));
+    EXPECT_EQ(display.messages(), (std::vector<std::string>{"whole"}));
+}
