@@ -108,7 +108,13 @@ int main(int argc, char** argv) {
                        "sent is logged, not shown.")
             .arg(kDefaultIdleTimeoutMs),
         QStringLiteral("MS"), QString::number(kDefaultIdleTimeoutMs));
-    parser.addOptions({listen, log, headless, idle});
+    const QCommandLineOption connections(
+        QStringLiteral("max-connections"),
+        QStringLiteral("Read at most N connections at once; more are closed unread (default "
+                       "%1).")
+            .arg(display::Limits{}.maxConnections),
+        QStringLiteral("N"), QString::number(display::Limits{}.maxConnections));
+    parser.addOptions({listen, log, headless, idle, connections});
     parser.process(*app);  // --help, --version and unknown options end here
 
     const auto endpoint = ParseEndpoint(parser.value(listen));
@@ -123,8 +129,15 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
 
+    const int maxConnections = parser.value(connections).toInt(&ok);
+    if (!ok || maxConnections < 1 || maxConnections > 10000) {
+        LogLine("--max-connections wants a whole number from 1 to 10000");
+        return kExitUsage;
+    }
+
     display::Limits limits;
     limits.idleTimeoutMs = idleTimeoutMs;
+    limits.maxConnections = maxConnections;
     display::Receiver receiver(limits);
     QString error;
     if (!receiver.Listen(endpoint->address, endpoint->port, &error)) {

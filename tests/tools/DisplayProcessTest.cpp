@@ -1,0 +1,385 @@
+// The built afficheur-display run as its own process, fed over loopback, judged by its log.
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr milliseconds kPatience{10000};  // generous: the machine may be busy
+
+// One running afficheur-display with its stdout on a pipe. Ends it when destroyed.
+class Display {
+  public:
+    explicit Display(std::vector<std::string> args, bool withDisplayServer = true) {
+        int out[2];
+        if (::pipe2(out, O_CLOEXEC) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(out[1], STDOUT_FILENO);
+            if (!withDisplayServer) {
+                ::unsetenv("DISPLAY");
+                ::unsetenv("WAYLAND_DISPLAY");
+                ::unsetenv("QT_QPA_PLATFORM");
+            }
+            std::vector<char*> argv;
+            std::string program = AFFICHEUR_DISPLAY;
+            argv.push_back(program.data());
+            for (auto& arg : args)
+                argv.push_back(arg.data());
+            argv.push_back(nullptr);
+            ::execv(program.c_str(), argv.data());
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        out_ = out[0];
+    }
+
+    ~Display() {
+        if (pid_ > 0 && !exited_) {
+            ::kill(pid_, SIGTERM);
+            if (!WaitExit(milliseconds(5000))) {
+                ::kill(pid_, SIGKILL);
+                ::waitpid(pid_, nullptr, 0);
+            }
+        }
+        if (out_ >= 0) ::close(out_);
+    }
+    Display(const Display&) = delete;
+    Display& operator=(const Display&) = delete;
+
+    // The next line of its stdout, or nothing when none comes within the time or it ends.
+    std::optional<std::string> NextLine(milliseconds within = kPatience) {
+        const auto deadline = Clock::now() + within;
+        for (;;) {
+            const auto end = buffer_.find('\n');
+            if (end != std::string::npos) {
+                std::string line = buffer_.substr(0, end);
+                buffer_.erase(0, end + 1);
+                return line;
+            }
+            const auto left =
+                std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0 || out_ < 0) return std::nullopt;
+            pollfd p{out_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+            char chunk[65536];
+            const auto n = ::read(out_, chunk, sizeof chunk);
+            if (n <= 0) return std::nullopt;
+            buffer_.append(chunk, static_cast<std::size_t>(n));
+        }
+    }
+
+    // The next log line as JSON; an empty object when none comes.
+    QJsonObject NextRecord(milliseconds within = kPatience) {
+        const auto line = NextLine(within);
+        if (!line) return {};
+        return QJsonDocument::fromJson(QByteArray::fromStdString(*line)).object();
+    }
+
+    // Starts with "--headless --log --listen 127.0.0.1:0" and reads the port it chose.
+    static uint16_t Listening(Display& display) {
+        const auto first = display.NextRecord();
+        const QString address = first.value("address").toString();
+        return static_cast<uint16_t>(address.section(':', -1).toUInt());
+    }
+
+    // Its exit code once it ends within the time; -1 otherwise, or when killed by a signal.
+    int ExitCode(milliseconds within = kPatience) {
+        if (!exited_ && !WaitExit(within)) return -1;
+        return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
+    }
+
+    // Every line still to come, until it closes its stdout.
+    std::string RestOfOutput() {
+        std::string rest;
+        while (const auto line = NextLine())
+            rest += *line + "\n";
+        return rest + buffer_;
+    }
+
+  private:
+    bool WaitExit(milliseconds within) {
+        const auto deadline = Clock::now() + within;
+        while (Clock::now() < deadline) {
+            if (::waitpid(pid_, &status_, WNOHANG) == pid_) return exited_ = true;
+            ::usleep(10000);
+        }
+        return false;
+    }
+
+    pid_t pid_ = -1;
+    int out_ = -1;
+    int status_ = 0;
+    bool exited_ = false;
+    std::string buffer_;
+};
+
+// A client connection on loopback. Closed when destroyed.
+class Connection {
+  public:
+    explicit Connection(uint16_t port) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~Connection() { ::close(fd_); }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    bool connected() const { return connected_; }
+
+    // Writes as much as the peer takes; false once it stops taking.
+    bool Send(const std::string& bytes) {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const auto n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+            if (n <= 0) return false;
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+    // Ends the message: the peer sees the end of the stream.
+    void EndMessage() { ::shutdown(fd_, SHUT_WR); }
+
+    // True when the peer closes its side within the time (end of stream or reset).
+    bool ClosedByPeer(milliseconds within) {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(within.count())) <= 0) return false;
+        char byte;
+        return ::recv(fd_, &byte, 1, 0) <= 0;
+    }
+
+  private:
+    int fd_;
+    bool connected_ = false;
+};
+
+// One whole message: connect, write, close.
+bool SendMessage(uint16_t port, const std::string& bytes) {
+    Connection connection(port);
+    return connection.connected() && connection.Send(bytes);
+}
+
+std::vector<std::string> Headless(int idleTimeoutMs = 5000) {
+    return {"--headless",  "--log",          "--listen",
+            "127.0.0.1:0", "--idle-timeout", std::to_string(idleTimeoutMs)};
+}
+
+}  // namespace
+
+TEST(DisplayProcess, LogsEveryKindOfMessageWithItsBytes) {
+    Display display(Headless());
+    const uint16_t port = Display::Listening(display);
+    ASSERT_NE(port, 0);
+
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* kind;
+        const char* text;
+        const char* hex;
+        bool shown;
+    };
+    const Case cases[] = {
+        {"plain text, e-acute as one byte", "Caf\xE9", "text", "Café", "436166E9", true},
+        {"empty message", "", "text", "", "", true},
+        {"scrolling text",
+         "\xFF"
+         "1Soldes",
+         "scroll", "Soldes", "FF31536F6C646573", true},
+        {"empty scrolling text",
+         "\xFF"
+         "1",
+         "scroll", "", "FF31", true},
+        {"colour",
+         "\xFF"
+         "2 12",
+         "colour", " 12", "FF32203132", true},
+        {"colour past the palette",
+         "\xFF"
+         "2"
+         "16",
+         "colour", "16", "FF323136", false},
+        {"register name",
+         "\xFF"
+         "3Caisse 1",
+         "register", "Caisse 1", "FF334361697373652031", true},
+        {"unknown command byte",
+         "\xFF"
+         "4x",
+         "unknown", "x", "FF3478", false},
+        {"0xFF alone", "\xFF", "unknown", "", "FF", false},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(SendMessage(port, c.bytes)) << c.name;
+        const auto record = display.NextRecord();
+        EXPECT_EQ(record.value("kind").toString(), c.kind) << c.name;
+        EXPECT_EQ(record.value("text").toString(), QString::fromUtf8(c.text)) << c.name;
+        EXPECT_EQ(record.value("bytes").toString(), c.hex) << c.name;
+        EXPECT_EQ(record.value("end").toString(), "closed") << c.name;
+        EXPECT_EQ(record.value("shown").toBool(), c.shown) << c.name;
+        EXPECT_TRUE(record.value("peer").toString().startsWith("127.0.0.1:")) << c.name;
+        EXPECT_FALSE(record.value("time").toString().isEmpty()) << c.name;
+        // Whatever is not shown says why.
+        EXPECT_EQ(record.contains("note"), !c.shown) << c.name;
+    }
+}
+
+TEST(DisplayProcess, ReportsTheColourIndexAndTheUnknownCommandByte) {
+    Display display(Headless());
+    const uint16_t port = Display::Listening(display);
+
+    ASSERT_TRUE(SendMessage(port,
+                            "\xFF"
+                            "2&HC"));
+    EXPECT_EQ(display.NextRecord().value("colour").toInt(-1), 12);
+    ASSERT_TRUE(SendMessage(port,
+                            "\xFF"
+                            "2-1"));
+    EXPECT_TRUE(display.NextRecord().value("colour").isNull());
+    ASSERT_TRUE(SendMessage(port,
+                            "\xFF"
+                            "\xE9"));
+    EXPECT_EQ(display.NextRecord().value("command").toString(), "E9");
+}
+
+TEST(DisplayProcess, CutsAMessageOver64KiBAndKeepsWorking) {
+    Display display(Headless());
+    const uint16_t port = Display::Listening(display);
+
+    const std::string big =
+        "\xFF"
+        "1" +
+        std::string(70000, 'a');
+    SendMessage(port, big);  // the display may close before taking it all
+    const auto record = display.NextRecord();
+    EXPECT_EQ(record.value("end").toString(), "cut");
+    EXPECT_EQ(record.value("kind").toString(), "scroll");
+    EXPECT_EQ(record.value("bytes").toString().size(), 2 * 65536);
+    EXPECT_EQ(record.value("text").toString().size(), 65536 - 2);
+    EXPECT_TRUE(record.value("shown").toBool());
+
+    // Exactly at the limit is whole.
+    ASSERT_TRUE(SendMessage(port, std::string(65536, 'b')));
+    EXPECT_EQ(display.NextRecord().value("end").toString(), "closed");
+    ASSERT_TRUE(SendMessage(port, "suite"));
+    EXPECT_EQ(display.NextRecord().value("text").toString(), "suite");
+}
+
+TEST(DisplayProcess, ClosesASilentConnectionAfterTheIdleTimeoutWithoutShowingIt) {
+    Display display(Headless(300));
+    const uint16_t port = Display::Listening(display);
+
+    Connection partial(port);
+    ASSERT_TRUE(partial.Send("Prom"));
+    Connection mute(port);
+    ASSERT_TRUE(mute.connected());
+
+    // Both are closed by the display, each logged as silent; neither is shown.
+    EXPECT_TRUE(partial.ClosedByPeer(kPatience));
+    EXPECT_TRUE(mute.ClosedByPeer(kPatience));
+    std::vector<QJsonObject> records{display.NextRecord(), display.NextRecord()};
+    std::sort(records.begin(), records.end(), [](const auto& a, const auto& b) {
+        return a.value("bytes").toString() < b.value("bytes").toString();
+    });
+    EXPECT_EQ(records[0].value("bytes").toString(), "");
+    EXPECT_EQ(records[1].value("bytes").toString(), "50726F6D");
+    for (const auto& record : records) {
+        EXPECT_EQ(record.value("end").toString(), "silent");
+        EXPECT_FALSE(record.value("shown").toBool(true));
+    }
+
+    // A message whose sender pauses, but less than the timeout, is whole.
+    Connection slow(port);
+    ASSERT_TRUE(slow.Send("len"));
+    ::usleep(100000);
+    ASSERT_TRUE(slow.Send("t"));
+    ::usleep(100000);
+    ASSERT_TRUE(slow.Send("e"));
+    slow.EndMessage();
+    const auto record = display.NextRecord();
+    EXPECT_EQ(record.value("text").toString(), "lente");
+    EXPECT_EQ(record.value("end").toString(), "closed");
+}
+
+TEST(DisplayProcess, RefusesConnectionsPastItsLimitAndRecovers) {
+    auto args = Headless(3000);
+    args.insert(args.end(), {"--max-connections", "4"});
+    Display display(args);
+    const uint16_t port = Display::Listening(display);
+
+    std::vector<std::unique_ptr<Connection>> held;
+    for (int i = 0; i < 6; ++i)
+        held.push_back(std::make_unique<Connection>(port));
+    // The 2 past the 4 held are refused at once, unread; then the 4 time out.
+    std::vector<QString> ends;
+    for (int i = 0; i < 6; ++i)
+        ends.push_back(display.NextRecord().value("end").toString());
+    EXPECT_EQ(ends,
+              (std::vector<QString>{"refused", "refused", "silent", "silent", "silent", "silent"}));
+    held.clear();
+    ASSERT_TRUE(SendMessage(port, "encore"));
+    EXPECT_EQ(display.NextRecord().value("text").toString(), "encore");
+}
+
+TEST(DisplayProcess, OptionsAndStartFailuresEndWithAReason) {
+    {
+        Display display({"--version"}, false);
+        EXPECT_NE(display.RestOfOutput().find("afficheur-display"), std::string::npos);
+        EXPECT_EQ(display.ExitCode(), 0);
+    }
+    {
+        Display display({"--help"}, false);
+        EXPECT_NE(display.RestOfOutput().find("--idle-timeout"), std::string::npos);
+        EXPECT_EQ(display.ExitCode(), 0);
+    }
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        int code;
+    };
+    const Case cases[] = {
+        {"listen without a port", {"--headless", "--listen", "127.0.0.1"}, 2},
+        {"listen on a port past 65535", {"--headless", "--listen", "127.0.0.1:65536"}, 2},
+        {"listen on no address", {"--headless", "--listen", "nowhere:9100"}, 2},
+        {"idle timeout not a number", {"--headless", "--idle-timeout", "soon"}, 2},
+        {"idle timeout zero", {"--headless", "--idle-timeout", "0"}, 2},
+        {"no connection allowed", {"--headless", "--max-connections", "0"}, 2},
+        {"unknown option", {"--headless", "--fast"}, 1},
+        {"a window without a display server", {"--listen", "127.0.0.1:0"}, 1},
+    };
+    for (const auto& c : cases) {
+        Display display(c.args, false);
+        EXPECT_EQ(display.ExitCode(), c.code) << c.name;
+    }
+}
+
+TEST(DisplayProcess, EndsWithAReasonWhenItsPortIsTaken) {
+    Display first(Headless());
+    const uint16_t port = Display::Listening(first);
+    Display second({"--headless", "--listen", "127.0.0.1:" + std::to_string(port)});
+    EXPECT_EQ(second.ExitCode(), 1);
+}
