@@ -21,14 +21,18 @@ std::string Format(double number, int significantDigits) {
     for (char& c : digits) {
         if (c == 'e') c = 'E';
     }
-    if (digits.size() > 1 && digits[0] == '0' && digits[1] == '.') digits.erase(0, 1);
-    return (number < 0 ? "-" : " ") + digits;
+    const size_t skip = (digits.size() > 1 && digits[0] == '0' && digits[1] == '.') ? 1 : 0;
+    std::string text(1, number < 0 ? '-' : ' ');
+    text.append(digits, skip, std::string::npos);
+    return text;
 }
 
 }  // namespace
 
 std::string NumberText(int64_t number) {
-    return number < 0 ? std::to_string(number) : " " + std::to_string(number);
+    std::string text = number < 0 ? std::string() : std::string(1, ' ');
+    text += std::to_string(number);
+    return text;
 }
 
 std::string NumberText(float number) { return Format(number, 7); }

@@ -1,12 +1,17 @@
 #include "platform/Profile.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "support/TempFolder.h"
 
@@ -25,7 +30,8 @@ Read Get(const char* section, const char* key, const char* def, const std::strin
          platform::DWORD size = 590) {
     std::array<char, 600> buffer{};
     buffer.fill('#');
-    const auto count = GetPrivateProfileStringA(section, key, def, buffer.data(), size, file.c_str());
+    const auto count =
+        GetPrivateProfileStringA(section, key, def, buffer.data(), size, file.c_str());
     return {count, std::string(buffer.data(), count)};
 }
 
@@ -33,14 +39,16 @@ bool Put(const char* section, const char* key, const char* text, const std::stri
     return WritePrivateProfileStringA(section, key, text, file.c_str()) != 0;
 }
 
+#ifndef _WIN32
 struct stat StatOf(const fs::path& path) {
-    struct stat info{};
+    struct stat info {};
     ::lstat(path.c_str(), &info);
     return info;
 }
+#endif
 
 class Profile : public ::testing::Test {
-protected:
+  protected:
     TempFolder temp;
     std::string file = (temp.path() / "f.ini").string();
 };
@@ -56,6 +64,44 @@ TEST_F(Profile, MissingFileSectionOrKeyGiveTheCleanedDefault) {
     EXPECT_EQ(Get("s", "x", nullptr, file).count, 0u);
 }
 
+TEST_F(Profile, ReadsValuesAsThePlatformDoes) {
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* section;
+        const char* key;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"case and blanks around names ignored", "[ Ecran ]\n Port =1\n", "ECRAN", " port", "1"},
+        {"blanks around the value dropped", "[s]\nk=  v w \t\n", "s", "k", "v w"},
+        {"one quote pair removed", "[s]\nk=\" v \"\n", "s", "k", " v "},
+        {"single quotes too", "[s]\nk='v'\n", "s", "k", "v"},
+        {"unmatched quotes kept", "[s]\nk=\"v'\n", "s", "k", "\"v'"},
+        {"empty quotes read empty, so the default applies", "[s]\nk=\"\"\n", "s", "k", "d"},
+        {"no comment after a value", "[s]\nk=v ; x\n", "s", "k", "v ; x"},
+        {"comment line is no key", "[s]\n;k=v\n", "s", "k", "d"},
+        {"line without equals is no key", "[s]\nk\n", "s", "k", "d"},
+        {"first of two keys wins", "[s]\nk=1\nk=2\n", "s", "k", "1"},
+        {"last bracket ends the section name", "[a]b]\nk=v\n", "a]b", "k", "v"},
+        {"CRLF lines", "[s]\r\nk=v\r\n", "s", "k", "v"},
+        {"no final newline", "[s]\nk=v", "s", "k", "v"},
+        {"equals inside the value", "[s]\nk=a=b\n", "s", "k", "a=b"},
+    };
+    for (const auto& c : cases) {
+        WriteFile(file, c.text);
+        const Read got = Get(c.section, c.key, "d", file);
+        EXPECT_EQ(got.count ? got.text : "d", c.expected) << c.name;
+    }
+}
+
+#ifndef _WIN32  // Wine 8 folds only ASCII letters in INI names; Windows folds these too
+TEST_F(Profile, AccentedLettersOfNamesMatchWithoutRegardToCase) {
+    WriteFile(file, "[\xC9t\xE9]\n\x9C\xFF=v\n");  // [Été] œÿ=v
+    EXPECT_EQ(Get("\xE9T\xC9", "\x8C\x9F", "d", file).text, "v");
+}
+#endif
+
 TEST_F(Profile, CountsAndBufferSizeBehaveAsOnThePlatform) {
     WriteFile(file, "[s]\nk=abcdef\nempty=\n");
     EXPECT_EQ(Get("s", "k", "", file).count, 6u);
@@ -69,13 +115,18 @@ TEST_F(Profile, CountsAndBufferSizeBehaveAsOnThePlatform) {
     EXPECT_EQ(buffer[0], '\0');
 }
 
-TEST_F(Profile, BareNamesLiveInTheSettingsFolderAndBackslashesSeparateFolders) {
+#ifndef _WIN32  // where a bare name lives is our own choice; Windows uses its own folder
+TEST_F(Profile, BareNamesLiveInTheSettingsFolder) {
     EXPECT_TRUE(Put("s", "k", "v", "bare.ini"));  // creates the settings folder
     EXPECT_EQ(ReadFile(temp.settings() / "bare.ini"), "[s]\nk=v\n");
     EXPECT_EQ(Get("S", "K", "", "bare.ini").text, "v");
+}
+#endif
 
+TEST_F(Profile, BackslashesAndSlashesSeparateFolders) {
     std::string windowsStyle = file;
-    for (char& c : windowsStyle) c = c == '/' ? '\\' : c;
+    for (char& c : windowsStyle)
+        c = c == '/' ? '\\' : c;
     EXPECT_TRUE(Put("s", "k", "w", windowsStyle));
     EXPECT_EQ(Get("s", "k", "", file).text, "w");
 }
@@ -83,23 +134,28 @@ TEST_F(Profile, BareNamesLiveInTheSettingsFolderAndBackslashesSeparateFolders) {
 TEST_F(Profile, WriteStoresTheTextAsGivenButItsLeadingBlanks) {
     EXPECT_TRUE(Put("boutons", " 0 couleur", " \t3", file));
     EXPECT_TRUE(Put("s", "empty", "", file));
-    EXPECT_EQ(ReadFile(file), "[boutons]\n0 couleur=3\n[s]\nempty=\n");
-    EXPECT_TRUE(Put("s", "empty", nullptr, file));  // null text deletes the key
+    EXPECT_EQ(WithoutCarriageReturns(ReadFile(file)), "[boutons]\n0 couleur=3\n[s]\nempty=\n");
+    EXPECT_EQ(Get("s", "empty", "d", file).count, 0u);  // present, empty: count 0, no default
+    EXPECT_EQ(Get("s", "empty", "d", file).text, "");
+    EXPECT_TRUE(Put("s", "empty", nullptr, file));        // null text deletes the key
     EXPECT_TRUE(Put("boutons", nullptr, nullptr, file));  // null key deletes the section
-    EXPECT_EQ(ReadFile(file), "[s]\n");
+    EXPECT_EQ(Get("s", "empty", "d", file).text, "d");
+    EXPECT_EQ(Get("boutons", "0 couleur", "d", file).text, "d");
 }
 
 TEST_F(Profile, WritingTheValueAlreadyThereLeavesTheFileUntouched) {
     EXPECT_TRUE(Put("s", "k", "v", file));
-    const struct stat before = StatOf(file);
-    ::usleep(20'000);
+    const std::string content = ReadFile(file);
+    const auto before = fs::last_write_time(file);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(Put("S", "K", "v", file));
-    const struct stat after = StatOf(file);
-    EXPECT_EQ(before.st_ino, after.st_ino);
-    EXPECT_EQ(before.st_mtim.tv_nsec, after.st_mtim.tv_nsec);
-    EXPECT_EQ(before.st_mtim.tv_sec, after.st_mtim.tv_sec);
+    EXPECT_EQ(fs::last_write_time(file), before);
+    EXPECT_EQ(ReadFile(file), content);
+    EXPECT_TRUE(Put("s", "k", "w", file));  // a real change does write
+    EXPECT_NE(ReadFile(file), content);
 }
 
+#ifndef _WIN32  // refusing such writes mends a fault of the platform's own service
 TEST_F(Profile, WritesThatWouldChangeTheFileStructureAreRefused) {
     const std::string original = "[system]\nadmin=NON\n[deroulant]\ntexte=x\n";
     struct Refused {
@@ -124,6 +180,8 @@ TEST_F(Profile, WritesThatWouldChangeTheFileStructureAreRefused) {
     }
 }
 
+#endif
+
 TEST_F(Profile, FailedWritesCreateNothingAndChangeNothing) {
     const fs::path missing = temp.path() / "no-such-folder" / "f.ini";
     EXPECT_FALSE(Put("s", "k", "v", missing.string()));
@@ -136,6 +194,7 @@ TEST_F(Profile, FailedWritesCreateNothingAndChangeNothing) {
     EXPECT_TRUE(fs::is_directory(folderAsFile));
 }
 
+#ifndef _WIN32  // atomic replacement, permissions and robustness to junk are our own choices
 TEST_F(Profile, ReadOnlyFolderRefusesTheWriteAndKeepsTheFile) {
     if (::geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
     WriteFile(file, "[s]\nk=v\n");
@@ -161,9 +220,10 @@ TEST_F(Profile, ReplacementKeepsPermissionsAndSymbolicLinks) {
 
 TEST_F(Profile, FilesThatAreNotValidIniReadAndKeepTheirContent) {
     std::string junk;
-    for (int i = 0; i < 4096; ++i) junk.push_back(static_cast<char>((i * 37) & 0xFF));
+    for (int i = 0; i < 4096; ++i)
+        junk.push_back(static_cast<char>((i * 37) & 0xFF));
     junk += std::string(1 << 20, 'x');  // a very long line
-    junk += "\n[s]\nk=v";                // no final newline
+    junk += "\n[s]\nk=v";               // no final newline
     WriteFile(file, junk);
     EXPECT_EQ(Get("s", "k", "", file).text, "v");
     EXPECT_TRUE(Put("s", "n", "1", file));
@@ -174,9 +234,11 @@ TEST_F(Profile, FiftyMegabyteFileReadsAndWrites) {
     std::string big;
     big.reserve(50u << 20);
     big += "[big]\n";
-    while (big.size() < (50u << 20)) big += "key" + std::to_string(big.size()) + "=value\n";
+    while (big.size() < (50u << 20))
+        big += "key" + std::to_string(big.size()) + "=value\n";
     WriteFile(file, big);
     EXPECT_EQ(Get("big", "key6", "", file).text, "value");
     EXPECT_TRUE(Put("z", "k", "v", file));
     EXPECT_EQ(ReadFile(file).size(), big.size() + 8);
 }
+#endif

@@ -7,7 +7,7 @@
 #include <string>
 
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
@@ -17,7 +17,7 @@ public:
     // Where a bare settings file name resolves: <folder>/config/afficheur.
     std::filesystem::path settings() const { return path_ / "config" / "afficheur"; }
 
-private:
+  private:
     std::filesystem::path path_;
     std::optional<std::string> oldHome_;
     std::optional<std::string> oldXdg_;
@@ -26,3 +26,6 @@ private:
 // Whole-file helpers for assertions and fixtures.
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& content);
+// The text with every CR removed: the platform's own INI service writes CR LF where ours
+// writes LF, and the tests that run on both compare content, not line endings.
+std::string WithoutCarriageReturns(std::string text);
