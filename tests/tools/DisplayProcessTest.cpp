@@ -345,6 +345,29 @@ TEST(DisplayProcess, RefusesConnectionsPastItsLimitAndRecovers) {
     EXPECT_EQ(display.NextRecord().value("text").toString(), "encore");
 }
 
+TEST(DisplayProcess, InStallModeHoldsConnectionsUnread) {
+    auto args = Headless(300);  // the idle timeout does not apply to held connections
+    args.insert(args.end(), {"--stall", "--max-connections", "2"});
+    Display display(args);
+    const uint16_t port = Display::Listening(display);
+
+    Connection first(port);
+    ASSERT_TRUE(first.Send("jamais lu"));
+    first.EndMessage();
+    Connection second(port);
+    Connection third(port);
+    std::vector<QString> ends;
+    for (int i = 0; i < 3; ++i) {
+        const auto record = display.NextRecord();
+        EXPECT_EQ(record.value("kind").toString(), "none");
+        EXPECT_EQ(record.value("bytes").toString(), "");
+        ends.push_back(record.value("end").toString());
+    }
+    EXPECT_EQ(ends, (std::vector<QString>{"stalled", "stalled", "refused"}));
+    EXPECT_TRUE(third.ClosedByPeer(kPatience));
+    EXPECT_FALSE(second.ClosedByPeer(milliseconds(600)));
+}
+
 TEST(DisplayProcess, OptionsAndStartFailuresEndWithAReason) {
     {
         Display display({"--version"}, false);

@@ -82,9 +82,11 @@ QString EndingName(Ending ending) {
         case Ending::Silent:
             return QStringLiteral("silent");
         case Ending::Refused:
+            return QStringLiteral("refused");
+        case Ending::Stalled:
             break;
     }
-    return QStringLiteral("refused");
+    return QStringLiteral("stalled");
 }
 
 QString Endpoint(const QHostAddress& address, quint16 port) {
@@ -124,11 +126,30 @@ void Receiver::Accept() {
             continue;
         }
         ++open_;
+        if (limits_.stall) {
+            Hold(socket);
+            continue;
+        }
         new Connection(socket, limits_, this, [this](const Reception& reception) {
             --open_;
             emit received(reception);
         });
     }
+}
+
+void Receiver::Hold(QTcpSocket* socket) {
+    Reception held;
+    held.peer = Endpoint(socket->peerAddress(), socket->peerPort());
+    held.ending = Ending::Stalled;
+    socket->setParent(this);
+    // Qt stops taking bytes from the system once its buffer holds one, so the sender's
+    // bytes stay unread in the system's buffers, as with a display that hangs.
+    socket->setReadBufferSize(1);
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+        --open_;
+        socket->deleteLater();
+    });
+    emit received(held);
 }
 
 }  // namespace display

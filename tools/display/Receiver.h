@@ -7,12 +7,13 @@
 // connection closed at once; a connection that stays silent for the idle timeout is closed
 // and what it sent is reported as unfinished; past the connection limit a new connection is
 // closed at once. Lives on the thread that made it; every report arrives there, one per
-// connection, in the order the connections ended.
+// connection, in the order the connections ended (in stall mode, when they are taken).
 
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
 #include <QTcpServer>
+#include <QTcpSocket>
 
 #include <cstddef>
 
@@ -27,9 +28,10 @@ enum class Ending {
     Cut,      // the message passed the byte limit: the bytes are its first part
     Silent,   // nothing arrived for the idle timeout: the bytes are an unfinished message
     Refused,  // too many connections at once: closed before anything was read
+    Stalled,  // taken and held open, never read (stall mode): reported when taken
 };
 
-// "closed", "reset", "cut", "silent", "refused".
+// "closed", "reset", "cut", "silent", "refused", "stalled".
 QString EndingName(Ending ending);
 
 struct Reception {
@@ -43,6 +45,9 @@ struct Limits {
     std::size_t maxBytes = kMaxMessageBytes;
     int idleTimeoutMs = 5000;
     int maxConnections = 64;
+    // Stall mode, to try a client against a display that hangs: connections are taken and
+    // held open until the sender closes them (at most maxConnections), and never read.
+    bool stall = false;
 };
 
 class Receiver : public QObject {
@@ -65,6 +70,7 @@ class Receiver : public QObject {
 
   private:
     void Accept();
+    void Hold(QTcpSocket* socket);
 
     Limits limits_;
     QTcpServer server_;

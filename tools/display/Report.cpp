@@ -52,6 +52,9 @@ Outcome Judge(const Reception& reception, int idleTimeoutMs) {
             outcome.shown = false;
             notes << QStringLiteral("too many connections at once: closed unread");
             break;
+        case Ending::Stalled:
+            outcome.shown = false;  // nothing is read, nothing to note: it was asked for
+            break;
     }
     if (outcome.message.kind == Kind::Unknown) {
         outcome.shown = false;
@@ -70,13 +73,13 @@ Outcome Judge(const Reception& reception, int idleTimeoutMs) {
 
 QByteArray JsonLine(const QDateTime& time, const Reception& reception, const Outcome& outcome) {
     const Message& message = outcome.message;
+    const bool unread = reception.ending == Ending::Refused || reception.ending == Ending::Stalled;
     QJsonObject line{
         {"time", Time(time)},
         {"peer", reception.peer},
-        {"kind", reception.ending == Ending::Refused
-                     ? QStringLiteral("none")
-                     : QString::fromUtf8(KindName(message.kind).data(),
-                                         static_cast<qsizetype>(KindName(message.kind).size()))},
+        {"kind", unread ? QStringLiteral("none")
+                        : QString::fromUtf8(KindName(message.kind).data(),
+                                            static_cast<qsizetype>(KindName(message.kind).size()))},
         {"text", QString::fromStdString(message.text)},
         {"bytes", QString::fromLatin1(reception.bytes.toHex().toUpper())},
         {"end", EndingName(reception.ending)},
@@ -85,7 +88,7 @@ QByteArray JsonLine(const QDateTime& time, const Reception& reception, const Out
     if (message.kind == Kind::Colour) {
         line["colour"] = message.colour ? QJsonValue(*message.colour) : QJsonValue();
     }
-    if (message.kind == Kind::Unknown && reception.ending != Ending::Refused) {
+    if (message.kind == Kind::Unknown && !unread) {
         line["command"] = message.command ? QJsonValue(HexByte(*message.command)) : QJsonValue();
     }
     if (!outcome.note.isEmpty()) line["note"] = outcome.note;

@@ -6,11 +6,11 @@
 //   {"time":"2024-05-01T09:30:00.123Z","kind":"listening","address":"127.0.0.1:9100"}
 //   {"time":...,"peer":"127.0.0.1:40312","kind":"colour","text":"12","colour":12,
 //    "bytes":"FF323132","end":"closed","shown":true}
-// kind is text, scroll, colour, register, unknown, or none for a connection refused unread;
-// end is closed, reset, cut, silent or refused (see Receiver.h); shown says whether the
-// message changed what the display shows; note, present when something was wrong, says what
-// in words; colour (colour messages) is the palette index or null; command (unknown
-// commands) is the command byte in hex, or null for 0xFF alone.
+// kind is text, scroll, colour, register, unknown, or none for a connection not read (refused
+// or stalled); end is closed, reset, cut, silent, refused or stalled (see Receiver.h); shown says
+// whether the message changed what the display shows; note, present when something was wrong, says
+// what in words; colour (colour messages) is the palette index or null; command (unknown commands)
+// is the command byte in hex, or null for 0xFF alone.
 
 #include <QByteArray>
 #include <QDateTime>

@@ -114,7 +114,11 @@ int main(int argc, char** argv) {
                        "%1).")
             .arg(display::Limits{}.maxConnections),
         QStringLiteral("N"), QString::number(display::Limits{}.maxConnections));
-    parser.addOptions({listen, log, headless, idle, connections});
+    const QCommandLineOption stall(
+        QStringLiteral("stall"),
+        QStringLiteral("Behave as a display that hangs: take connections, hold them open and "
+                       "never read them (up to --max-connections; logged when taken)."));
+    parser.addOptions({listen, log, headless, idle, connections, stall});
     parser.process(*app);  // --help, --version and unknown options end here
 
     const auto endpoint = ParseEndpoint(parser.value(listen));
@@ -138,6 +142,7 @@ int main(int argc, char** argv) {
     display::Limits limits;
     limits.idleTimeoutMs = idleTimeoutMs;
     limits.maxConnections = maxConnections;
+    limits.stall = parser.isSet(stall);
     display::Receiver receiver(limits);
     QString error;
     if (!receiver.Listen(endpoint->address, endpoint->port, &error)) {
