@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <vector>
 
 namespace {
 
@@ -38,13 +43,54 @@ std::filesystem::path MakeUniqueFolder() {
 
 }  // namespace
 
+#ifdef _WIN32
+// On Windows the registry is the system's own and outlives the test: each TempFolder maps
+// the predefined roots onto fresh keys of its own, and deletes them at the end.
+namespace {
+const HKEY kIsolatedRoots[] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT, HKEY_USERS,
+                               HKEY_CURRENT_CONFIG};
+}
+
+struct TempFolder::ScratchRegistry {
+    std::string path;
+    std::vector<HKEY> keys;
+
+    explicit ScratchRegistry(const std::string& id) : path("Software\\AfficheurTests\\" + id) {
+        for (size_t i = 0; i < std::size(kIsolatedRoots); ++i) {
+            HKEY key = nullptr;
+            const std::string sub = path + "\\root" + std::to_string(i);
+            if (::RegCreateKeyExA(HKEY_CURRENT_USER, sub.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr) != ERROR_SUCCESS) {
+                throw std::runtime_error("cannot create a scratch registry key");
+            }
+            keys.push_back(key);
+        }
+        for (size_t i = 0; i < keys.size(); ++i)
+            ::RegOverridePredefKey(kIsolatedRoots[i], keys[i]);
+    }
+    ~ScratchRegistry() {
+        for (HKEY root : kIsolatedRoots)
+            ::RegOverridePredefKey(root, nullptr);
+        for (HKEY key : keys)
+            ::RegCloseKey(key);
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
+    }
+};
+#else
+struct TempFolder::ScratchRegistry {};  // the store lives in the temporary folder itself
+#endif
+
 TempFolder::TempFolder()
     : path_(MakeUniqueFolder()), oldHome_(Env("HOME")), oldXdg_(Env("XDG_CONFIG_HOME")) {
     SetEnv("HOME", path_.string());
     SetEnv("XDG_CONFIG_HOME", (path_ / "config").string());
+#ifdef _WIN32
+    registry_ = std::make_unique<ScratchRegistry>(path_.filename().string());
+#endif
 }
 
 TempFolder::~TempFolder() {
+    registry_.reset();
     SetEnv("HOME", oldHome_);
     SetEnv("XDG_CONFIG_HOME", oldXdg_);
     std::error_code ec;

@@ -1,8 +1,11 @@
 #pragma once
 // Test isolation: a fresh temporary folder that also becomes HOME and XDG_CONFIG_HOME for the
-// test's lifetime, so settings files named without a folder land inside it.
+// test's lifetime, so settings files named without a folder, and the registry store, land
+// inside it. On Windows, where the registry is the system's own, the predefined roots are
+// mapped onto fresh scratch keys for the same lifetime.
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -18,9 +21,11 @@ class TempFolder {
     std::filesystem::path settings() const { return path_ / "config" / "afficheur"; }
 
   private:
+    struct ScratchRegistry;
     std::filesystem::path path_;
     std::optional<std::string> oldHome_;
     std::optional<std::string> oldXdg_;
+    std::unique_ptr<ScratchRegistry> registry_;
 };
 
 // Whole-file helpers for assertions and fixtures.
