@@ -133,9 +133,3 @@ TEST_F(Settings, FileArgumentsNameFilesAsDocumented) {
     EXPECT_EQ(WithoutCarriageReturns(ReadFile(own)), "[s]\nk=own\n");
     fs::remove(own);
 }
-
-TEST_F(Settings, RegistryPathsReadTheirDefaultUntilTheStoreExists) {
-    EXPECT_EQ(ProfileSetting("ecran", "ip", "d", "$HKEY_CURRENT_USER\\Software\\Shop", 2), "d");
-    EXPECT_EQ(ProfileSetting("ecran", "ip", "w", "$HKEY_CURRENT_USER\\Software\\Shop", 0), "w");
-    EXPECT_EQ(ProfileSetting("ecran", "ip", "d", "$HKEY_CURRENT_USER\\Software\\Shop", 1), "d");
-}

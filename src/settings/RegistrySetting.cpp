@@ -1,0 +1,106 @@
+#include "settings/RegistrySetting.h"
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <utility>
+
+namespace INI32 {
+namespace {
+
+constexpr uint32_t kKeyRead = 0x20019;
+constexpr uint32_t kKeyWrite = 0x20006;
+
+struct RootName {
+    std::string_view name;
+    uint32_t handle;
+};
+
+// Tested in this order.
+constexpr std::array<RootName, 7> kRoots = {{
+    {"HKEY_CLASSES_ROOT", 0x80000000},
+    {"HKEY_CURRENT_CONFIG", 0x80000005},
+    {"HKEY_CURRENT_USER", 0x80000001},
+    {"HKEY_DYN_DATA", 0x80000006},
+    {"HKEY_LOCAL_MACHINE", 0x80000002},
+    {"HKEY_PERFORMANCE_DATA", 0x80000004},
+    {"HKEY_USERS", 0x80000003},
+}};
+
+std::string UpperCase(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+}
+
+struct KeyAddress {
+    uint32_t root = 0;
+    std::string subkey;
+};
+
+// Splits a key path at its first '\' into the root's handle (0 for an unknown root or a
+// path without '\') and the subkey.
+KeyAddress Address(const std::string& keyPath) {
+    KeyAddress address;
+    const size_t cut = keyPath.find('\\');
+    if (cut == std::string::npos) {
+        address.subkey = keyPath;
+        return address;
+    }
+    const std::string rootName = UpperCase(keyPath.substr(0, cut));
+    address.subkey = keyPath.substr(cut + 1);
+    for (const RootName& root : kRoots) {
+        if (rootName == root.name) {
+            address.root = root.handle;
+            break;
+        }
+    }
+    return address;
+}
+
+}  // namespace
+
+std::optional<std::string> GetRegistrySetting(std::string keyPath, std::string valueName) {
+    std::optional<std::string> result;
+    KeyAddress address;
+    try {
+        address = Address(keyPath);
+    } catch (...) {
+    }
+    try {
+        RegistryKey key;
+        try {
+            key.OpenKey(address.root, address.subkey, kKeyRead);
+        } catch (...) {
+        }
+        try {
+            result = key.value(valueName);
+        } catch (...) {
+        }
+    } catch (...) {
+    }
+    return result;
+}
+
+void SetRegistrySetting(std::string keyPath, std::string valueName, RegistryKey::Variant data) {
+    KeyAddress address;
+    try {
+        address = Address(keyPath);
+    } catch (...) {
+    }
+    try {
+        RegistryKey key;
+        try {
+            key.OpenKey(address.root, address.subkey, kKeyWrite);
+        } catch (...) {
+        }
+        try {
+            key.value(valueName, std::move(data));
+        } catch (...) {
+        }
+    } catch (...) {
+    }
+}
+
+}  // namespace INI32
