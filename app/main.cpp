@@ -1,0 +1,69 @@
+// afficheur: starts Form1, the window beside the cash register, and runs until it closes.
+//
+// There is no configuration besides the settings file: --version and --help print and exit,
+// any other argument is ignored with one log line. On a Wayland session the window runs
+// through XWayland (Qt's xcb platform), since a native Wayland client can neither place
+// itself nor stay above other windows; QT_QPA_PLATFORM, when set, is left as the user chose.
+
+#include <stdlib.h>
+
+#include <QApplication>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "client/Form1.h"
+#include "common/Log.h"
+
+namespace {
+
+const char* const kHelp =
+    "Usage: afficheur [--version | --help]\n"
+    "\n"
+    "The customer-display client: a small always-on-top window whose buttons send short\n"
+    "messages to the display. Every setting is in QUORIXaffich.ini, in\n"
+    "${XDG_CONFIG_HOME:-$HOME/.config}/afficheur/; set [ecran] ip and port to reach the\n"
+    "display. Problems are logged on stderr.\n";
+
+// Prints and returns true for --version and --help; logs and ignores anything else.
+bool HandledArguments(int argc, char** argv) {
+    for (int n = 1; n < argc; ++n) {
+        if (std::strcmp(argv[n], "--version") == 0) {
+            std::printf("afficheur %s\n", AFFICHEUR_VERSION);
+            return true;
+        }
+        if (std::strcmp(argv[n], "--help") == 0 || std::strcmp(argv[n], "-h") == 0) {
+            std::fputs(kHelp, stdout);
+            return true;
+        }
+    }
+    if (argc > 1) {
+        std::string ignored;
+        for (int n = 1; n < argc; ++n)
+            ignored += std::string(n > 1 ? " " : "") + argv[n];
+        LogLine("arguments ignored (the settings file holds every setting): " + ignored);
+    }
+    return false;
+}
+
+void PreferXWayland() {
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const char* chosen = std::getenv("QT_QPA_PLATFORM");
+    if (wayland != nullptr && wayland[0] != '\0' && (chosen == nullptr || chosen[0] == '\0')) {
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (HandledArguments(argc, argv)) return 0;
+    PreferXWayland();
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("afficheur");
+    QApplication::setQuitOnLastWindowClosed(true);
+    // Created through the position keeper's factory once it joins the window.
+    client::Form1 form;
+    form.show();
+    return QApplication::exec();
+}

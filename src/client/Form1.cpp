@@ -1,0 +1,243 @@
+#include "client/Form1.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QToolButton>
+#include <QWindow>
+
+#include "client/KeepOnTop.h"
+#include "common/LeadingNumber.h"
+#include "common/NumberText.h"
+#include "host/DoEvents.h"
+#include "host/EventProcedure.h"
+#include "platform/Ansi.h"
+#include "platform/Paths.h"
+#include "settings/INI32.h"
+
+namespace client {
+namespace {
+
+// The layouts of the administrator switch, as outer heights in twips.
+constexpr float kAdministratorHeight = 3180;
+constexpr float kRestrictedHeight = 1300;
+const std::string kAccessValue = "JQ";
+
+// Character 255, the lead byte of a command message (0xFF once in the code page).
+const std::string kCommandLead = "\xC3\xBF";
+
+// The client area as designed, and the controls' common left edge and width (twips).
+constexpr int kClientWidth = 1920;
+constexpr int kClientHeight = 2670;
+constexpr int kControlLeft = 120;
+constexpr int kControlWidth = 1695;
+
+std::string Setting(const std::string& section, const std::string& key, const std::string& value,
+                    int16_t mode) {
+    return INI32::ProfileSetting(section, key, value, kSettingsFile, mode);
+}
+
+// The key of a message button: its index as number text (" 0", " 1", " 2").
+std::string ButtonKey(int16_t Index) {
+    return NumberText(static_cast<int64_t>(Index));
+}
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+std::string S(const QString& text) {
+    return text.toStdString();
+}
+
+QRect Twips(int left, int top, int width, int height) {
+    return QRect(host::ToPixels(left), host::ToPixels(top), host::ToPixels(width),
+                 host::ToPixels(height));
+}
+
+host::Link::Options LinkOptions() {
+    host::Link::Options options;
+    options.advice =
+        "set ip and port under [ecran] in " + platform::ResolveSettingsFile(kSettingsFile).string();
+    return options;
+}
+
+}  // namespace
+
+Form1::Form1(const host::UserControlFactory& makeSavePosition) : W(LinkOptions()) {
+    setObjectName("Form1");
+    setWindowTitle("Afficheur");
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    resize(host::ToPixels(kClientWidth) + 2 * kBorderPixels,
+           host::ToPixels(kClientHeight) + kCaptionPixels + 2 * kBorderPixels);
+    CreateControls(makeSavePosition);
+    winId();  // the window exists, with its handle, when its load handler runs
+    host::RunEventProcedure("Form_Load", [this] { Form_Load(); });
+}
+
+Form1::~Form1() = default;
+
+void Form1::CreateControls(const host::UserControlFactory& makeSavePosition) {
+    close_ = new QToolButton(this);
+    close_->setObjectName("Close");
+    close_->setAutoRaise(true);
+    close_->setFocusPolicy(Qt::NoFocus);
+    close_->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    close_->setToolTip("Close");
+    close_->resize(kCaptionPixels, kCaptionPixels);
+    connect(close_, &QToolButton::clicked, this, &QWidget::close);
+
+    client_ = new QWidget(this);
+    client_->setObjectName("ClientArea");
+    client_->setAutoFillBackground(true);
+    LayOutFrame();
+
+    const std::array<int, 3> tops = {120, 360, 600};
+    for (int16_t index = 0; index < 3; ++index) {
+        Command1[index] = new QPushButton("Command1", client_);
+        Command1[index]->setObjectName(QString("Command1_%1").arg(index));
+        Command1[index]->setGeometry(Twips(kControlLeft, tops[index], kControlWidth, 255));
+        connect(Command1[index], &QPushButton::clicked, this, [this, index] {
+            host::RunEventProcedure("Command1_Click", [&] { Command1_Click(index); });
+        });
+    }
+    Text1 = new QLineEdit("Text1", client_);
+    Text1->setObjectName("Text1");
+    Text1->setGeometry(Twips(kControlLeft, 960, kControlWidth, 375));
+    Command2 = new QPushButton("Changement Texte", client_);
+    Command2->setObjectName("Command2");
+    Command2->setGeometry(Twips(kControlLeft, 1440, kControlWidth, 255));
+    connect(Command2, &QPushButton::clicked, this,
+            [this] { host::RunEventProcedure("Command2_Click", [&] { Command2_Click(); }); });
+    text2 = new QLineEdit("Text2", client_);
+    text2->setObjectName("text2");
+    text2->setGeometry(Twips(kControlLeft, 1800, kControlWidth, 375));
+    Command3 = new QPushButton("Nom de Caisse", client_);
+    Command3->setObjectName("Command3");
+    Command3->setGeometry(Twips(kControlLeft, 2280, kControlWidth, 315));
+    connect(Command3, &QPushButton::clicked, this,
+            [this] { host::RunEventProcedure("Command3_Click", [&] { Command3_Click(); }); });
+
+    setTabOrder(Command1[0], Command1[1]);
+    setTabOrder(Command1[1], Command1[2]);
+    setTabOrder(Command1[2], Text1);
+    setTabOrder(Text1, Command2);
+    setTabOrder(Command2, text2);
+    setTabOrder(text2, Command3);
+
+    if (makeSavePosition) {
+        savePosition_ = std::make_unique<host::UserControlHost>(client_, &form_, kPositionKeeper);
+        savePosition_->setGeometry(Twips(0, 0, 105, 105));
+        // The keeper's properties as saved with the form; Form_Load replaces both.
+        host::MemoryPropertyBag stored(std::map<std::string, std::string>{
+            {"FichierINI", "QUORIX_Affich_client.ini"}, {"Section", "Form1"}});
+        savePosition_->Load(makeSavePosition, stored);
+    }
+}
+
+host::UserControl* Form1::Controls(const std::string& name) const {
+    if (savePosition_ && platform::EqualNoCase(name, savePosition_->Name())) {
+        return savePosition_->Control();
+    }
+    return nullptr;
+}
+
+void Form1::Form_Load() {
+    StartPositionKeeper();
+    for (int16_t index = 0; index < 3; ++index) {
+        Command1[index]->setText(Q(Setting("boutons", ButtonKey(index), "Erreur", 1)));
+    }
+    Text1->setText(Q(Setting("deroulant", "texte", "", 2)));
+    text2->setText(Q(Setting("NomCaisse", "texte", "Caisse", 2)));
+    KeepOnTop(static_cast<int32_t>(form_.hWnd()), true);
+}
+
+void Form1::StartPositionKeeper() {
+    // INIT(Fenetre, FichierINI, Section_INI), called by name. A window made without a
+    // keeper starts where the window manager puts it.
+    host::UserControl* keeper = Controls(kPositionKeeper);
+    if (keeper == nullptr) return;
+    keeper->CallByName("INIT", {static_cast<host::Form*>(&form_), std::string(kSettingsFile),
+                                std::string("PositionFenetre")});
+}
+
+void Form1::Form_Resize() {
+    const std::string value = Setting("system", "admin", kAccessValue, 2);
+    if (value == kAccessValue) {
+        SetOuterHeight(kAdministratorHeight);
+    } else {
+        SetOuterHeight(kRestrictedHeight);
+        Text1->setEnabled(false);
+        Command2->setEnabled(false);
+    }
+}
+
+void Form1::SetOuterHeight(float twips) {
+    if (form_.WindowState() == host::kStateNormal) form_.SetHeight(twips);
+}
+
+void Form1::ConnectToDisplay() {
+    const std::string host = Setting("ecran", "ip", "", 2);
+    const std::string port = Setting("ecran", "port", "0", 2);
+    W.Connect(host, LeadingNumber(port));
+}
+
+void Form1::Command1_Click(int16_t Index) {
+    ConnectToDisplay();
+    W.SendData(Setting("boutons", ButtonKey(Index), "Erreur", 1));
+    W.Close();
+    host::DoEvents();
+    ConnectToDisplay();
+    W.SendData(kCommandLead + "2" + Setting("boutons", ButtonKey(Index) + " couleur", "0", 2));
+    W.Close();
+}
+
+void Form1::Command2_Click() {
+    ConnectToDisplay();
+    W.SendData(kCommandLead + "1" + S(Text1->text()));
+    W.Close();
+    Setting("deroulant", "texte", S(Text1->text()), 0);
+}
+
+void Form1::Command3_Click() {
+    ConnectToDisplay();
+    W.SendData(kCommandLead + "3" + S(text2->text()));
+    W.Close();
+    Setting("NomCaisse", "texte", S(text2->text()), 0);
+}
+
+void Form1::resizeEvent(QResizeEvent*) {
+    LayOutFrame();
+    host::RunEventProcedure("Form_Resize", [this] { Form_Resize(); });
+    // A height set before the window is first shown raises no further resize event.
+    LayOutFrame();
+}
+
+void Form1::LayOutFrame() {
+    client_->setGeometry(kBorderPixels, kBorderPixels + kCaptionPixels,
+                         std::max(0, width() - 2 * kBorderPixels),
+                         std::max(0, height() - kCaptionPixels - 2 * kBorderPixels));
+    close_->move(width() - kBorderPixels - kCaptionPixels, kBorderPixels);
+}
+
+void Form1::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QPalette& colours = palette();
+    painter.fillRect(rect(), colours.color(QPalette::Dark));
+    const QRect caption(kBorderPixels, kBorderPixels, width() - 2 * kBorderPixels, kCaptionPixels);
+    painter.fillRect(caption, colours.color(QPalette::Highlight));
+    painter.setPen(colours.color(QPalette::HighlightedText));
+    painter.drawText(caption.adjusted(4, 0, -kCaptionPixels, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                     windowTitle());
+}
+
+void Form1::mousePressEvent(QMouseEvent* event) {
+    // The caption strip moves the window, as a window manager's title bar would.
+    if (event->button() == Qt::LeftButton &&
+        event->position().y() < kBorderPixels + kCaptionPixels && windowHandle() != nullptr) {
+        windowHandle()->startSystemMove();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+}  // namespace client
