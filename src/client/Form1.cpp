@@ -49,6 +49,12 @@ std::string S(const QString& text) {
     return text.toStdString();
 }
 
+// A text box shows the start of its text, as it would after being typed into from the left.
+void SetText(QLineEdit& box, const std::string& text) {
+    box.setText(Q(text));
+    box.setCursorPosition(0);
+}
+
 QRect Twips(int left, int top, int width, int height) {
     return QRect(host::ToPixels(left), host::ToPixels(top), host::ToPixels(width),
                  host::ToPixels(height));
@@ -146,8 +152,8 @@ void Form1::Form_Load() {
     for (int16_t index = 0; index < 3; ++index) {
         Command1[index]->setText(Q(Setting("boutons", ButtonKey(index), "Erreur", 1)));
     }
-    Text1->setText(Q(Setting("deroulant", "texte", "", 2)));
-    text2->setText(Q(Setting("NomCaisse", "texte", "Caisse", 2)));
+    SetText(*Text1, Setting("deroulant", "texte", "", 2));
+    SetText(*text2, Setting("NomCaisse", "texte", "Caisse", 2));
     KeepOnTop(static_cast<int32_t>(form_.hWnd()), true);
 }
 
