@@ -1,0 +1,252 @@
+// afficheur-reg end to end: each command run as a process on a store in a temporary folder,
+// round trips through both .reg formats, and the errors a user meets.
+
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/wait.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Registry.h"
+#include "settings/INI32.h"
+#include "support/TempFolder.h"
+
+using namespace platform;
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string output;  // stdout and stderr together
+};
+
+// Runs the tool with a shell command line tail; input is fed to its standard input.
+Outcome Reg(const std::string& arguments, const std::string& input = "") {
+    const std::string command =
+        "printf '%s' '" + input + "' | " + AFFICHEUR_REG + " " + arguments + " 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return {-1, ""};
+    std::string output;
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output.append(buffer, got);
+    const int status = ::pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+void Set(HKEY root, const char* path, const char* name, DWORD type, const std::string& data) {
+    HKEY key = 0;
+    ASSERT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                             static_cast<DWORD>(data.size())),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+// Every key, value, type and byte under a key, as one comparable text.
+std::string Dump(HKEY root, const std::string& path) {
+    HKEY key = 0;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "<none>";
+    std::string out = "[" + path + "]\n";
+    for (DWORD i = 0; i < 1000; ++i) {
+        char name[300];
+        DWORD length = sizeof name;
+        DWORD type = 0;
+        std::string data(100000, '\0');
+        DWORD size = static_cast<DWORD>(data.size());
+        if (RegEnumValueA(key, i, name, &length, nullptr, &type,
+                          reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS) {
+            break;
+        }
+        out += std::string(name, length) + " " + std::to_string(type) + " " + std::to_string(size) +
+               ":" + data.substr(0, size) + "\n";
+    }
+    std::vector<std::string> children;
+    for (DWORD i = 0; i < 1000; ++i) {
+        char name[300];
+        if (RegEnumKeyA(key, i, name, sizeof name) != ERROR_SUCCESS) break;
+        children.emplace_back(name);
+    }
+    RegCloseKey(key);
+    for (const auto& child : children)
+        out += Dump(root, path + "\\" + child);
+    return out;
+}
+
+class RegTool : public ::testing::Test {
+  protected:
+    TempFolder temp;
+    std::string File(const char* name) const { return (temp.path() / name).string(); }
+};
+
+}  // namespace
+
+TEST_F(RegTool, QueryShowsWhatTheRegistryRouteOfTheClientWrote) {
+    EXPECT_EQ(INI32::ProfileSetting("ecran", "port", "0", "$HKEY_CURRENT_USER\\Software\\Shop", 2),
+              "0");
+    const Outcome run = Reg("query 'hkcu\\Software\\Shop\\ecran'");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.output.find("HKEY_CURRENT_USER\\Software\\Shop\\ecran\n"), std::string::npos);
+    EXPECT_NE(run.output.find("    port    REG_SZ    0\n"), std::string::npos) << run.output;
+    const Outcome one = Reg("query HKEY_CURRENT_USER\\\\Software\\\\Shop\\\\ecran --value=PORT");
+    EXPECT_EQ(one.status, 0);
+    EXPECT_NE(one.output.find("port    REG_SZ    0"), std::string::npos) << one.output;
+}
+
+TEST_F(RegTool, AddSetsEachTypeAndOverwritesOnlyWhenAllowed) {
+    struct Case {
+        const char* arguments;
+        const char* name;
+        DWORD type;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"/v s /d 'café'", "s", REG_SZ, std::string("caf\xE9\0", 5)},
+        {"/v e /t REG_EXPAND_SZ /d '%HOME%'", "e", REG_EXPAND_SZ, std::string("%HOME%\0", 7)},
+        {"/v m /t reg_multi_sz /d 'a\\0b'", "m", REG_MULTI_SZ, std::string("a\0b\0\0", 5)},
+        {"/v m2 /t REG_MULTI_SZ /s , /d 'a,b'", "m2", REG_MULTI_SZ, std::string("a\0b\0\0", 5)},
+        {"/v d /t REG_DWORD /d 0x10", "d", REG_DWORD, std::string("\x10\0\0\0", 4)},
+        {"/v q /t REG_QWORD /d 1", "q", REG_QWORD, std::string("\x01\0\0\0\0\0\0\0", 8)},
+        {"/v b /t REG_BINARY /d 00FF", "b", REG_BINARY, std::string("\0\xFF", 2)},
+        {"/ve /d def", "", REG_SZ, std::string("def\0", 4)},
+    };
+    for (const Case& c : cases) {
+        const Outcome run = Reg(std::string("add HKCU\\\\K ") + c.arguments);
+        EXPECT_EQ(run.status, 0) << c.arguments << ": " << run.output;
+        EXPECT_NE(Dump(HKEY_CURRENT_USER, "K")
+                      .find(std::string(c.name) + " " + std::to_string(c.type) + " " +
+                            std::to_string(c.bytes.size()) + ":" + c.bytes + "\n"),
+                  std::string::npos)
+            << c.arguments;
+    }
+    EXPECT_EQ(Reg("add HKCU\\\\K /v s /d new", "no\n").status, 0);
+    EXPECT_NE(Dump(HKEY_CURRENT_USER, "K").find("s 1 5:caf\xE9"), std::string::npos)
+        << "answering no keeps the value";
+    EXPECT_EQ(Reg("add HKCU\\\\K /v s /d new --force").status, 0);
+    EXPECT_NE(Dump(HKEY_CURRENT_USER, "K").find(std::string("s 1 4:new\0", 10)), std::string::npos);
+    EXPECT_EQ(Reg("add HKLM\\\\Only\\\\Key").status, 0);
+    EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, "Only\\Key"), "[Only\\Key]\n");
+}
+
+TEST_F(RegTool, DeleteAsksUnlessForced) {
+    Set(HKEY_CURRENT_USER, "T\\Sub\\Deep", "v", REG_SZ, std::string("x\0", 2));
+    Set(HKEY_CURRENT_USER, "T", "a", REG_SZ, std::string("x\0", 2));
+    Set(HKEY_CURRENT_USER, "T", "b", REG_SZ, std::string("x\0", 2));
+    EXPECT_EQ(Reg("delete HKCU\\\\T /v a", "n\n").status, 0);
+    EXPECT_NE(Dump(HKEY_CURRENT_USER, "T").find("\na 1"), std::string::npos) << "kept on no";
+    EXPECT_EQ(Reg("delete HKCU\\\\T /v a", "yes\n").status, 0);
+    EXPECT_EQ(Dump(HKEY_CURRENT_USER, "T").find("\na 1"), std::string::npos);
+    EXPECT_EQ(Reg("delete HKCU\\\\T /va /f").status, 0);
+    EXPECT_EQ(Dump(HKEY_CURRENT_USER, "T").find("\nb 1"), std::string::npos);
+    EXPECT_NE(Dump(HKEY_CURRENT_USER, "T").find("[T\\Sub\\Deep]"), std::string::npos);
+    EXPECT_EQ(Reg("delete HKCU\\\\T --force").status, 0);
+    EXPECT_EQ(Dump(HKEY_CURRENT_USER, "T"), "<none>") << "the key went with its tree";
+}
+
+TEST_F(RegTool, ExportThenImportIntoAnEmptyStoreGivesBackEveryByte) {
+    const std::string longBinary(300, '\xA5');
+    Set(HKEY_CURRENT_USER, "Shop", "text", REG_SZ, std::string("caf\xE9 \"q\" \\\0", 12));
+    Set(HKEY_CURRENT_USER, "Shop", "", REG_SZ, std::string("default\0", 8));
+    Set(HKEY_CURRENT_USER, "Shop", "unterminated", REG_SZ, "abc");
+    Set(HKEY_CURRENT_USER, "Shop", "inner zero", REG_SZ, std::string("a\0b\0", 4));
+    Set(HKEY_CURRENT_USER, "Shop", "line break", REG_SZ, std::string("x\r\ny\0", 5));
+    Set(HKEY_CURRENT_USER, "Shop", "expand", REG_EXPAND_SZ, std::string("%P%\x80\0", 5));
+    Set(HKEY_CURRENT_USER, "Shop", "multi", REG_MULTI_SZ, std::string("\xFF\0b\0\0", 5));
+    Set(HKEY_CURRENT_USER, "Shop", "dword", REG_DWORD, std::string("\x01\x02\x03\x04", 4));
+    Set(HKEY_CURRENT_USER, "Shop", "short dword", REG_DWORD, std::string("\x01", 1));
+    Set(HKEY_CURRENT_USER, "Shop", "qword", REG_QWORD, std::string("\x01\0\0\0\0\0\0\x80", 8));
+    Set(HKEY_CURRENT_USER, "Shop", "binary", REG_BINARY, longBinary);
+    Set(HKEY_CURRENT_USER, "Shop", "empty", REG_NONE, "");
+    Set(HKEY_CURRENT_USER, "Shop", "odd type", 0x12345, "zz");
+    Set(HKEY_CURRENT_USER, "Shop\\Caf\xE9\\Deep", "n", REG_SZ, std::string("1\0", 2));
+    const std::string before = Dump(HKEY_CURRENT_USER, "Shop");
+
+    struct Case {
+        const char* what;
+        const char* options;
+        std::string (*rewrite)(std::string);
+    };
+    const Case cases[] = {
+        {"version 5.00", "", [](std::string s) { return s; }},
+        {"REGEDIT4", "--regedit4", [](std::string s) { return s; }},
+        {"REGEDIT4 with LF line ends", "--regedit4",
+         [](std::string s) {
+             std::string out;
+             for (const char c : s) {
+                 if (c != '\r') out.push_back(c);
+             }
+             return out;
+         }},
+    };
+    for (const Case& c : cases) {
+        const std::string file = File("shop.reg");
+        ASSERT_EQ(Reg("export HKCU\\\\Shop " + file + " /y " + c.options).status, 0) << c.what;
+        WriteFile(file, c.rewrite(ReadFile(file)));
+        ASSERT_EQ(Reg("delete HKCU\\\\Shop /f").status, 0);
+        ASSERT_EQ(Dump(HKEY_CURRENT_USER, "Shop"), "<none>");
+        const Outcome run = Reg("import " + file);
+        EXPECT_EQ(run.status, 0) << c.what << ": " << run.output;
+        EXPECT_EQ(Dump(HKEY_CURRENT_USER, "Shop"), before) << c.what;
+    }
+}
+
+TEST_F(RegTool, TheExportReadsAsThePlatformsToolWritesIt) {
+    Set(HKEY_CURRENT_USER, "K", "", REG_SZ, std::string("d\0", 2));
+    Set(HKEY_CURRENT_USER, "K", "bin", REG_BINARY, std::string(40, '\x01'));
+    Set(HKEY_CURRENT_USER, "K", "x", REG_EXPAND_SZ, std::string("\xE9\0", 2));
+    ASSERT_EQ(Reg("export HKCU\\\\K " + File("k.reg")).status, 0);
+    const std::string bytes = ReadFile(File("k.reg"));
+    std::string text;  // the UTF-16LE file, for a file of ASCII and é
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+        text.push_back(bytes[i]);
+    EXPECT_EQ(text,
+              "Windows Registry Editor Version 5.00\r\n\r\n"
+              "[HKEY_CURRENT_USER\\K]\r\n"
+              "@=\"d\"\r\n"
+              "\"bin\"=hex:01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,\\\r\n"
+              "  01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01\r\n"
+              "\"x\"=hex(2):e9,00,00,00\r\n\r\n");
+}
+
+TEST_F(RegTool, BadInputGivesOneLineAndANonZeroStatus) {
+    WriteFile(
+        File("bad.reg"),
+        "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Good]\r\n\"a\"=\"1\"\r\n\"b\"=dword:123456789\r\n");
+    WriteFile(File("noroot.reg"), "REGEDIT4\n\n[HKEY_NOWHERE\\X]\n\"a\"=\"1\"\n");
+    WriteFile(File("header.reg"), "[HKEY_CURRENT_USER\\X]\n");
+    Set(HKEY_CURRENT_USER, "Broken", "two\nlines", REG_SZ, std::string("x\0", 2));
+    struct Case {
+        const char* what;
+        std::string arguments;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"unknown root", "query HKXX\\\\Y", "unknown root"},
+        {"missing key", "query HKCU\\\\Missing", "unable to find"},
+        {"missing value", "delete HKCU\\\\Good /v nope /f", "unable to find"},
+        {"dword too big", "add HKCU\\\\X /v d /t REG_DWORD /d 4294967296", "DWORD"},
+        {"dword not a number", "add HKCU\\\\X /v d /t REG_DWORD /d ten", "DWORD"},
+        {"malformed line, with its number", "import " + File("bad.reg"), "line 5"},
+        {"unknown root in a file", "import " + File("noroot.reg"), "unknown root"},
+        {"no header", "import " + File("header.reg"), "line 1"},
+        {"unknown option", "query HKCU --frobnicate", "unknown option"},
+        {"a name no file can hold", "export HKCU\\\\Broken " + File("broken.reg"), "line break"},
+    };
+    for (const Case& c : cases) {
+        const Outcome run = Reg(c.arguments);
+        EXPECT_NE(run.status, 0) << c.what;
+        EXPECT_EQ(run.output.find("ERROR: "), 0u) << c.what << ": " << run.output;
+        EXPECT_EQ(run.output.find('\n'), run.output.size() - 1) << c.what << ": one line";
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << c.what << ": " << run.output;
+    }
+    EXPECT_EQ(Dump(HKEY_CURRENT_USER, "Good"), "<none>") << "nothing of a bad file is imported";
+    EXPECT_EQ(Dump(HKEY_CURRENT_USER, "X"), "<none>");
+    const Outcome help = Reg("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.output.find("Usage: afficheur-reg"), std::string::npos);
+}

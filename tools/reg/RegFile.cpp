@@ -1,0 +1,365 @@
+#include "RegFile.h"
+
+#include <cstdio>
+#include <string_view>
+
+#include "platform/Ansi.h"
+
+namespace reg {
+namespace {
+
+constexpr uint32_t kSz = 1;
+constexpr uint32_t kExpandSz = 2;
+constexpr uint32_t kBinary = 3;
+constexpr uint32_t kDword = 4;
+constexpr uint32_t kMultiSz = 7;
+constexpr size_t kLineLimit = 80;
+
+const char* const kHeader4 = "REGEDIT4";
+const char* const kHeader5 = "Windows Registry Editor Version 5.00";
+
+// Text types whose hex form is UTF-16LE in version 5.00 files.
+bool IsTextType(uint32_t type) {
+    return type == kSz || type == kExpandSz || type == kMultiSz;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+// UTF-16LE bytes to UTF-8; a lone surrogate becomes U+FFFD.
+std::string FromUtf16(std::string_view bytes) {
+    std::string out;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        char32_t c =
+            static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
+        if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
+            const char32_t low = static_cast<unsigned char>(bytes[i + 2]) |
+                                 (static_cast<unsigned char>(bytes[i + 3]) << 8);
+            if (low >= 0xDC00 && low < 0xE000) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            } else {
+                c = 0xFFFD;
+            }
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+// UTF-8 to UTF-16LE bytes.
+std::string ToUtf16(std::string_view utf8) {
+    std::string out;
+    auto put = [&out](char32_t unit) {
+        out.push_back(static_cast<char>(unit & 0xFF));
+        out.push_back(static_cast<char>(unit >> 8));
+    };
+    for (size_t i = 0; i < utf8.size();) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        char32_t c = b;
+        size_t length = 1;
+        if (b >= 0xF0) {
+            c = b & 0x07, length = 4;
+        } else if (b >= 0xE0) {
+            c = b & 0x0F, length = 3;
+        } else if (b >= 0xC0) {
+            c = b & 0x1F, length = 2;
+        }
+        for (size_t k = 1; k < length && i + k < utf8.size(); ++k) {
+            c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        }
+        i += length;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            put(0xD800 + (c >> 10));
+            put(0xDC00 + (c & 0x3FF));
+        } else {
+            put(c);
+        }
+    }
+    return out;
+}
+
+std::string Quote(std::string_view utf8) {
+    std::string out = "\"";
+    for (const char c : utf8) {
+        if (c == '\\' || c == '"') out.push_back('\\');
+        out.push_back(c);
+    }
+    return out + "\"";
+}
+
+// A REG_SZ that a quoted string gives back exactly: text, one zero byte at the end, and no
+// zero byte or line break inside.
+bool FitsQuotedString(const std::string& data) {
+    if (data.empty() || data.back() != '\0') return false;
+    return data.find_first_of(std::string_view("\0\r\n", 3)) == data.size() - 1;
+}
+
+std::string HexLine(std::string line, std::string_view bytes) {
+    std::string out;
+    char hex[4];
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned char>(bytes[i]));
+        std::string piece = hex;
+        if (i + 1 < bytes.size()) piece.push_back(',');
+        if (line.size() + piece.size() > kLineLimit - 2) {
+            out += line + "\\\n";
+            line = "  ";
+        }
+        line += piece;
+    }
+    return out + line;
+}
+
+std::string FormatValue(const Value& value, Version version) {
+    std::string line = value.name.empty() ? "@" : Quote(platform::FromAnsi(value.name));
+    line.push_back('=');
+    if (value.remove) return line + "-";
+    if (value.type == kSz && FitsQuotedString(value.data)) {
+        return line + Quote(platform::FromAnsi(value.data.substr(0, value.data.size() - 1)));
+    }
+    if (value.type == kDword && value.data.size() == 4) {
+        uint32_t number = 0;
+        for (int i = 3; i >= 0; --i)
+            number = (number << 8) | static_cast<unsigned char>(value.data[i]);
+        char text[20];
+        std::snprintf(text, sizeof text, "dword:%08x", number);
+        return line + text;
+    }
+    std::string bytes = value.data;
+    if (version == Version::Version5 && IsTextType(value.type)) {
+        bytes = ToUtf16(platform::FromAnsi(value.data));
+    }
+    if (value.type == kBinary) {
+        line += "hex:";
+    } else {
+        char prefix[24];
+        std::snprintf(prefix, sizeof prefix, "hex(%x):", value.type);
+        line += prefix;
+    }
+    return HexLine(line, bytes);
+}
+
+// --- Parsing -------------------------------------------------------------------------------
+
+std::string_view TrimRight(std::string_view s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+std::string_view TrimLeft(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    return s;
+}
+
+// Reads a quoted string at the start of s (which begins with '"'); advances s past it.
+std::string ReadQuoted(std::string_view& s, int line) {
+    std::string out;
+    size_t i = 1;
+    for (; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 1 < s.size()) {
+            out.push_back(s[++i]);
+        } else if (s[i] == '"') {
+            s.remove_prefix(i + 1);
+            return out;
+        } else {
+            out.push_back(s[i]);
+        }
+    }
+    throw ParseError(line, "a quoted string has no closing quote");
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string ReadHexBytes(std::string_view s, int line) {
+    std::string out;
+    s = TrimLeft(TrimRight(s));
+    while (!s.empty()) {
+        const size_t comma = s.find(',');
+        const std::string_view item = TrimLeft(TrimRight(s.substr(0, comma)));
+        if (item.empty() && comma == std::string_view::npos) break;
+        if (item.size() != 2 || HexDigit(item[0]) < 0 || HexDigit(item[1]) < 0) {
+            throw ParseError(line, "'" + std::string(item) + "' is not a hex byte");
+        }
+        out.push_back(static_cast<char>(HexDigit(item[0]) * 16 + HexDigit(item[1])));
+        if (comma == std::string_view::npos) break;
+        s.remove_prefix(comma + 1);
+    }
+    return out;
+}
+
+Value ParseValue(std::string_view text, Version version, int line) {
+    Value value;
+    if (text.front() == '@') {
+        text.remove_prefix(1);
+    } else {
+        value.name = platform::ToAnsi(ReadQuoted(text, line));
+    }
+    text = TrimLeft(text);
+    if (text.empty() || text.front() != '=') throw ParseError(line, "'=' expected after the name");
+    text = TrimLeft(TrimRight(text.substr(1)));
+    if (text == "-") {
+        value.remove = true;
+        return value;
+    }
+    if (!text.empty() && text.front() == '"') {
+        value.type = kSz;
+        value.data = platform::ToAnsi(ReadQuoted(text, line)) + '\0';
+        if (!TrimLeft(text).empty()) throw ParseError(line, "unexpected text after the string");
+        return value;
+    }
+    if (text.substr(0, 6) == "dword:") {
+        const std::string_view digits = text.substr(6);
+        if (digits.empty() || digits.size() > 8) {
+            throw ParseError(line, "a dword needs 1 to 8 hex digits");
+        }
+        uint32_t number = 0;
+        for (const char c : digits) {
+            if (HexDigit(c) < 0) throw ParseError(line, "a dword needs hex digits");
+            number = number * 16 + static_cast<uint32_t>(HexDigit(c));
+        }
+        value.type = kDword;
+        for (int i = 0; i < 4; ++i)
+            value.data.push_back(static_cast<char>((number >> (8 * i)) & 0xFF));
+        return value;
+    }
+    if (text.substr(0, 4) == "hex:") {
+        value.type = kBinary;
+        value.data = ReadHexBytes(text.substr(4), line);
+        return value;
+    }
+    if (text.substr(0, 4) == "hex(") {
+        const size_t close = text.find("):");
+        if (close == std::string_view::npos || close == 4 || close > 12) {
+            throw ParseError(line, "hex(type): expected");
+        }
+        uint32_t type = 0;
+        for (const char c : text.substr(4, close - 4)) {
+            if (HexDigit(c) < 0) throw ParseError(line, "the type of hex(type) is not hex");
+            type = type * 16 + static_cast<uint32_t>(HexDigit(c));
+        }
+        value.type = type;
+        value.data = ReadHexBytes(text.substr(close + 2), line);
+        if (version == Version::Version5 && IsTextType(type)) {
+            if (value.data.size() % 2 != 0) {
+                throw ParseError(line, "UTF-16 text data has an odd number of bytes");
+            }
+            value.data = platform::ToAnsi(FromUtf16(value.data));
+        }
+        return value;
+    }
+    throw ParseError(line, "unrecognised value data");
+}
+
+}  // namespace
+
+std::string FormatSection(const KeySection& section, Version version) {
+    std::string out = "[" + std::string(section.remove ? "-" : "") + section.path + "]\n";
+    for (const Value& value : section.values)
+        out += FormatValue(value, version) + "\n";
+    return out;
+}
+
+std::string EncodeFile(const std::vector<KeySection>& sections, Version version) {
+    std::string text = std::string(version == Version::Version5 ? kHeader5 : kHeader4) + "\n\n";
+    for (const KeySection& section : sections)
+        text += FormatSection(section, version) + "\n";
+    std::string crlf;
+    for (const char c : text) {
+        if (c == '\n') crlf.push_back('\r');
+        crlf.push_back(c);
+    }
+    if (version == Version::Regedit4) return platform::ToAnsi(crlf);
+    return "\xFF\xFE" + ToUtf16(crlf);
+}
+
+std::vector<KeySection> ParseFile(const std::string& bytes) {
+    std::string text;
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+        text = FromUtf16(std::string_view(bytes).substr(2));
+    } else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        text = bytes.substr(3);
+    } else {
+        text = platform::FromAnsi(bytes);
+    }
+
+    std::vector<std::string> lines;
+    for (size_t start = 0; start <= text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        lines.emplace_back(TrimRight(std::string_view(text).substr(start, end - start)));
+        start = end + 1;
+    }
+
+    std::vector<KeySection> sections;
+    std::optional<Version> version;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const int number = static_cast<int>(i) + 1;
+        std::string line = std::string(TrimLeft(lines[i]));
+        if (!version) {
+            if (line == kHeader5) {
+                version = Version::Version5;
+            } else if (line == kHeader4) {
+                version = Version::Regedit4;
+            } else {
+                throw ParseError(number, "not a registry file (the header is missing)");
+            }
+            continue;
+        }
+        if (line.empty() || line.front() == ';') continue;
+        if (line.front() == '[') {
+            if (line.back() != ']') throw ParseError(number, "']' expected");
+            KeySection section;
+            std::string_view path = std::string_view(line).substr(1, line.size() - 2);
+            if (!path.empty() && path.front() == '-') {
+                section.remove = true;
+                path.remove_prefix(1);
+            }
+            if (path.empty()) throw ParseError(number, "empty key name");
+            section.path = std::string(path);
+            sections.push_back(std::move(section));
+            continue;
+        }
+        if (line.front() != '"' && line.front() != '@') {
+            throw ParseError(number, "a value or a [key] expected");
+        }
+        if (sections.empty()) throw ParseError(number, "a value before any [key]");
+        // Hex data goes on after a ",\" (or "hex:\") at the end of a line.
+        while (line.size() >= 2 && line.back() == '\\' &&
+               (line[line.size() - 2] == ',' || line[line.size() - 2] == ':') &&
+               i + 1 < lines.size()) {
+            line.pop_back();
+            line += std::string(TrimLeft(lines[++i]));
+        }
+        sections.back().values.push_back(ParseValue(line, *version, number));
+    }
+    if (!version) throw ParseError(1, "not a registry file (the header is missing)");
+    return sections;
+}
+
+}  // namespace reg

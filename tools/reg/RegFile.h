@@ -1,0 +1,48 @@
+#pragma once
+// The .reg file format in its two versions: "REGEDIT4" (Windows-1252) and "Windows Registry
+// Editor Version 5.00" (UTF-16LE with a byte-order mark, CRLF). Plain C++; no registry access.
+//
+// Data is kept as the store keeps it: raw bytes with their type, text in Windows-1252. The
+// writer and the parser are each other's inverse for every type and byte sequence, so that an
+// export imported again gives back the same keys, values, types and bytes.
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace reg {
+
+enum class Version { Regedit4, Version5 };
+
+struct Value {
+    std::string name;  // Windows-1252; empty: the default value (@)
+    uint32_t type = 0;
+    std::string data;     // raw bytes
+    bool remove = false;  // "name"=- : delete the value
+};
+
+struct KeySection {
+    std::string path;     // full path with its root, as written between the brackets (UTF-8)
+    bool remove = false;  // [-path]: delete the key and its tree
+    std::vector<Value> values;
+};
+
+// A file that does not parse: the 1-based line and what is wrong with it.
+struct ParseError : std::runtime_error {
+    ParseError(int line, const std::string& what)
+        : std::runtime_error("line " + std::to_string(line) + ": " + what), line(line) {}
+    int line;
+};
+
+// The lines of one key section, without the trailing blank line.
+std::string FormatSection(const KeySection& section, Version version);
+
+// A whole file's bytes: header, sections, line endings and encoding of the version.
+std::string EncodeFile(const std::vector<KeySection>& sections, Version version);
+
+// Parses a whole file (either version, either line-ending style). Throws ParseError.
+std::vector<KeySection> ParseFile(const std::string& bytes);
+
+}  // namespace reg
