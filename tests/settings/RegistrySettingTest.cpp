@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/Registry.h"
 #include "settings/INI32.h"
@@ -98,8 +99,12 @@ TEST_F(RegistrySetting, RootNamesMatchInAnyCaseAndOnlyInFull) {
         EXPECT_EQ(Raw(c.root, "A", "v").bytes, std::string(c.path) + '\0') << c.path;
     }
     char name[10];
-    for (const HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
-                            HKEY_CURRENT_CONFIG, HKEY_DYN_DATA}) {
+    std::vector<HKEY> roots = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
+                               HKEY_CURRENT_CONFIG};
+#ifndef _WIN32  // on Windows this root cannot be mapped to a scratch key, so it is not empty
+    roots.push_back(HKEY_DYN_DATA);
+#endif
+    for (const HKEY root : roots) {
         EXPECT_EQ(RegEnumKeyA(root, 1, name, sizeof name), ERROR_NO_MORE_ITEMS)
             << "only key A under " << std::hex << root;
     }
@@ -112,8 +117,10 @@ TEST_F(RegistrySetting, UnknownRootsReadEmptyAndWriteNothing) {
     EXPECT_FALSE(std::filesystem::exists(store)) << "nothing was written anywhere";
 }
 
+#ifndef _WIN32  // where a bare file name lives is our own choice; Windows uses its own folder
 TEST_F(RegistrySetting, ADollarAloneIsAnIniFileNamedDollar) {
     EXPECT_EQ(ProfileSetting("s", "k", "v", "$", 0), "v");
     EXPECT_TRUE(std::filesystem::exists(temp.settings() / "$"));
     EXPECT_FALSE(std::filesystem::exists(store));
 }
+#endif
