@@ -134,21 +134,47 @@ e2e_require_client() {
 # ---- X server and window manager ---------------------------------------------------------
 
 # Starts Xvfb on a free display number (it picks one itself) and openbox on it; exports
-# DISPLAY. Returns when the window manager is running.
+# DISPLAY. Returns when the window manager is running. A server that another one, ending at
+# the same moment on the same number, leaves unreachable is replaced (up to three tries).
 e2e_start_x() {
-    local fdfile="$E2E_TMP/displayfd"
+    local attempt
+    for attempt in 1 2 3; do
+        e2e_try_start_x && return 0
+        e2e_log "X server try $attempt failed; trying again"
+    done
+    e2e_fail "no X server with a window manager could be started"
+}
+
+e2e_try_start_x() {
+    local fdfile="$E2E_TMP/displayfd" xvfb openbox
     : >"$fdfile"
     "Xvfb" -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$fdfile" \
-        >"$E2E_TMP/xvfb.out" 2>"$E2E_TMP/xvfb.err" &
-    E2E_PIDS+=("$!")
-    e2e_wait_until "$E2E_PATIENCE" grep -q '^[0-9][0-9]*$' "$fdfile" ||
-        e2e_fail "Xvfb did not start"
+        >>"$E2E_TMP/xvfb.out" 2>>"$E2E_TMP/xvfb.err" &
+    xvfb=$!
+    E2E_PIDS+=("$xvfb")
+    if ! e2e_wait_until "$E2E_PATIENCE" grep -q '^[0-9][0-9]*$' "$fdfile"; then
+        e2e_stop "$xvfb"
+        return 1
+    fi
     export DISPLAY=":$(head -n 1 "$fdfile")"
     unset WAYLAND_DISPLAY
+    if ! e2e_wait_until "$E2E_PATIENCE" e2e_x_reachable; then
+        e2e_stop "$xvfb"
+        return 1
+    fi
     e2e_spawn openbox openbox --sm-disable
-    e2e_wait_until "$E2E_PATIENCE" e2e_wm_running || e2e_fail "openbox did not start on $DISPLAY"
+    openbox=$E2E_LAST_PID
+    e2e_wait_until "$E2E_PATIENCE" e2e_wm_running_or_gone "$openbox"
+    if ! e2e_wm_running; then
+        e2e_stop "$openbox"
+        e2e_stop "$xvfb"
+        return 1
+    fi
     e2e_log "X server $DISPLAY with openbox"
 }
+
+e2e_x_reachable() { xprop -root >/dev/null 2>&1; }
+e2e_wm_running_or_gone() { e2e_wm_running || e2e_not_running "$1"; }
 
 e2e_wm_running() {
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
@@ -290,7 +316,24 @@ e2e_start_client() {
     e2e_wait_until "$E2E_PATIENCE" e2e_find_client_window ||
         e2e_fail "no window named Afficheur appeared"
     e2e_wait_until "$E2E_PATIENCE" e2e_viewable "$E2E_WID" || e2e_fail "the window never showed"
+    # Clicks go where the window is: wait until the window manager has done placing it.
+    E2E_LAST_GEOMETRY=""
+    e2e_wait_until "$E2E_PATIENCE" e2e_geometry_settled "$E2E_WID" ||
+        e2e_fail "the window never stopped moving"
     e2e_log "client window $E2E_WID"
+}
+
+# True once the window's absolute geometry is the same on three polls in a row.
+e2e_geometry_settled() {
+    local now
+    now=$(xwininfo -id "$1" 2>/dev/null | grep -E 'Absolute|Width|Height' | tr -d ' \n')
+    if [ -n "$now" ] && [ "$now" = "$E2E_LAST_GEOMETRY" ]; then
+        E2E_SAME_GEOMETRY=$((E2E_SAME_GEOMETRY + 1))
+    else
+        E2E_SAME_GEOMETRY=0
+    fi
+    E2E_LAST_GEOMETRY=$now
+    [ "$E2E_SAME_GEOMETRY" -ge 2 ]
 }
 
 e2e_find_client_window() {
@@ -308,7 +351,7 @@ e2e_client_alive() { kill -0 "$E2E_CLIENT_PID" 2>/dev/null; }
 e2e_click_at() {
     local x=$((E2E_CLIENT_X + $1 / E2E_TWIPS_PER_PIXEL))
     local y=$((E2E_CLIENT_Y + $2 / E2E_TWIPS_PER_PIXEL))
-    xdotool mousemove --window "$E2E_WID" "$x" "$y" click 1
+    xdotool mousemove --sync --window "$E2E_WID" "$x" "$y" click 1
 }
 
 # The controls, clicked in their middle (client-area twips: left 120, width 1695).
