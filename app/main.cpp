@@ -10,10 +10,12 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "client/Form1.h"
 #include "common/Log.h"
+#include "winpos/SavePosition.h"
 
 namespace {
 
@@ -62,8 +64,9 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("afficheur");
     QApplication::setQuitOnLastWindowClosed(true);
-    // Created through the position keeper's factory once it joins the window.
-    client::Form1 form;
+    // The window carries one position keeper, which brings it back where it was left.
+    client::Form1 form(
+        [](host::UserControlSite& site) { return std::make_unique<winpos::SavePosition>(site); });
     form.show();
     return QApplication::exec();
 }
