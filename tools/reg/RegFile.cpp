@@ -64,7 +64,37 @@ std::string FromUtf16(std::string_view bytes) {
     return out;
 }
 
-// UTF-8 to UTF-16LE bytes.
+// The length of the well-formed UTF-8 sequence at text[i], with its code point in *c; 0 when
+// the bytes there are malformed (bad lead byte, missing continuation, overlong form,
+// surrogate, beyond U+10FFFF).
+size_t DecodeUtf8(std::string_view text, size_t i, char32_t* c) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    size_t length = 0;
+    char32_t shortest = 0;
+    if (lead < 0x80) {
+        *c = lead;
+        return 1;
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2, *c = lead & 0x1F, shortest = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, *c = lead & 0x0F, shortest = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, *c = lead & 0x07, shortest = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size()) return 0;
+    for (size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80) return 0;
+        *c = (*c << 6) | (next & 0x3F);
+    }
+    if (*c < shortest || *c > 0x10FFFF || (*c >= 0xD800 && *c < 0xE000)) return 0;
+    return length;
+}
+
+// UTF-8 to UTF-16LE bytes. Each byte of a malformed sequence becomes U+FFFD, so that the
+// bytes after it (a closing ']' or quote) are never taken into it.
 std::string ToUtf16(std::string_view utf8) {
     std::string out;
     auto put = [&out](char32_t unit) {
@@ -72,20 +102,14 @@ std::string ToUtf16(std::string_view utf8) {
         out.push_back(static_cast<char>(unit >> 8));
     };
     for (size_t i = 0; i < utf8.size();) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
-        char32_t c = b;
-        size_t length = 1;
-        if (b >= 0xF0) {
-            c = b & 0x07, length = 4;
-        } else if (b >= 0xE0) {
-            c = b & 0x0F, length = 3;
-        } else if (b >= 0xC0) {
-            c = b & 0x1F, length = 2;
+        char32_t c = 0;
+        const size_t length = DecodeUtf8(utf8, i, &c);
+        if (length == 0) {
+            c = 0xFFFD;
+            ++i;
+        } else {
+            i += length;
         }
-        for (size_t k = 1; k < length && i + k < utf8.size(); ++k) {
-            c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        }
-        i += length;
         if (c >= 0x10000) {
             c -= 0x10000;
             put(0xD800 + (c >> 10));
