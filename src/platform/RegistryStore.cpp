@@ -42,9 +42,15 @@ LONG Win32Code(int sqliteCode) {
     }
 }
 
+// Logs one line naming the store's file and the reason, then throws.
 [[noreturn]] void Fail(sqlite3* db, int code, std::string_view what) {
     const char* reason = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code);
-    LogLine("registry store: " + std::string(what) + ": " + reason);
+    const char* file = db != nullptr ? sqlite3_db_filename(db, "main") : nullptr;
+    std::string where;
+    if (file != nullptr && *file != '\0' && what.find(file) == std::string_view::npos) {
+        where = std::string(" ") + file;
+    }
+    LogLine("registry store" + where + ": " + std::string(what) + ": " + reason);
     throw StoreFailure{Win32Code(code)};
 }
 
