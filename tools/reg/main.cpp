@@ -52,6 +52,7 @@ Options (each also has a long form):
   /y        --yes             export over an existing file
             --regedit4        export as REGEDIT4 (Windows-1252)
   -h        --help            this text
+            --version         the version of afficheur-reg
 )";
 
 // A failure reported as one line on stderr, exit status 1.
@@ -639,6 +640,10 @@ int main(int argc, char** argv) {
     const std::string command = Lower(args[0]);
     if (command == "-h" || command == "--help" || command == "/?" || command == "help") {
         std::cout << kUsage;
+        return 0;
+    }
+    if (command == "--version") {
+        std::cout << "afficheur-reg " << AFFICHEUR_VERSION << "\n";
         return 0;
     }
     const std::map<std::string, int (*)(const Options&)> commands = {
