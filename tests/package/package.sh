@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Builds the Debian package of a built tree and checks what it holds and needs.
+#   CPACK                    the cpack of the CMake that configured the tree
+#   AFFICHEUR_BUILD_DIR      the build tree (its CPackConfig.cmake)
+#   AFFICHEUR_VERSION        the project's version
+#   AFFICHEUR_AUTOSTART_DIR  where the autostart entry is installed
+# Exit 0: all good; 1: a check failed; 77: a packaging tool is missing.
+set -u
+
+fail() {
+    echo "package: FAIL: $*" >&2
+    exit 1
+}
+for tool in dpkg dpkg-deb dpkg-shlibdeps file desktop-file-validate; do
+    command -v "$tool" >/dev/null || {
+        echo "package: SKIP: $tool is not installed"
+        exit 77
+    }
+done
+[ -f "$AFFICHEUR_BUILD_DIR/CPackConfig.cmake" ] || fail "no CPackConfig.cmake in $AFFICHEUR_BUILD_DIR"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# A folder of our own (-B): the build tree's _CPack_Packages is left to whoever runs cpack.
+if ! timeout 240 "$CPACK" --config "$AFFICHEUR_BUILD_DIR/CPackConfig.cmake" -G DEB \
+    -B "$work/out" >"$work/cpack.log" 2>&1; then
+    cat "$work/cpack.log" >&2
+    fail "cpack -G DEB failed"
+fi
+deb="$work/out/afficheur_${AFFICHEUR_VERSION}_$(dpkg --print-architecture).deb"
+[ -f "$deb" ] || fail "no $(basename "$deb"); cpack made: $(ls "$work/out")"
+
+# Exactly these files, owned by root; the programs executable.
+autostart="${AFFICHEUR_AUTOSTART_DIR#/}/afficheur.desktop"
+expected=$(sort <<LIST
+./$autostart
+./usr/bin/afficheur
+./usr/bin/afficheur-display
+./usr/bin/afficheur-reg
+./usr/share/applications/afficheur.desktop
+./usr/share/icons/hicolor/scalable/apps/afficheur.svg
+./usr/share/man/man1/afficheur-display.1.gz
+./usr/share/man/man1/afficheur-reg.1.gz
+./usr/share/man/man1/afficheur.1.gz
+LIST
+)
+listing=$(dpkg-deb -c "$deb") || fail "dpkg-deb -c cannot list the package"
+files=$(awk '$1 ~ /^-/ { print $6 }' <<<"$listing" | sort)
+[ "$files" = "$expected" ] ||
+    fail "the package's files differ from the expected ones:$(diff <(echo "$expected") <(echo "$files"))"
+awk '$2 != "root/root" { bad = 1; print "not owned by root: " $6 } END { exit bad }' \
+    <<<"$listing" >&2 || fail "ownership"
+for program in afficheur afficheur-display afficheur-reg; do
+    grep -qE "^-rwxr-xr-x .* \./usr/bin/$program\$" <<<"$listing" ||
+        fail "/usr/bin/$program is not mode 0755"
+done
+
+# Control fields: name, version, and the runtime packages (shlibdeps, plus the xcb plugin).
+[ "$(dpkg-deb -f "$deb" Package)" = afficheur ] || fail "Package is $(dpkg-deb -f "$deb" Package)"
+[ "$(dpkg-deb -f "$deb" Version)" = "$AFFICHEUR_VERSION" ] ||
+    fail "Version is $(dpkg-deb -f "$deb" Version), not $AFFICHEUR_VERSION"
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "package: Depends: $depends"
+for need in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libsqlite3-0 libstdc\\+\\+6 \
+    libc6 qt6-qpa-plugins; do
+    grep -qE "(^|, )${need}(t64)?( \(|,|\$)" <<<"$depends" || fail "Depends lacks ${need//\\/}: $depends"
+done
+[ "$(dpkg-deb --info "$deb" conffiles)" = "/$autostart" ] ||
+    fail "conffiles is '$(dpkg-deb --info "$deb" conffiles 2>&1)', not /$autostart"
+
+# What is inside: valid desktop entries, the autostart one switched off, an SVG icon, man
+# pages for this version, and programs that run and print the one version.
+root="$work/root"
+dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x failed"
+for entry in "$root/usr/share/applications/afficheur.desktop" "$root/$autostart"; do
+    desktop-file-validate "$entry" || fail "desktop-file-validate rejects ${entry#"$root"}"
+    grep -qx 'Exec=afficheur' "$entry" || fail "${entry#"$root"} does not run afficheur"
+done
+grep -qx 'Hidden=true' "$root/$autostart" || fail "the autostart entry is not off (Hidden=true)"
+grep -qx 'Hidden=true' "$root/usr/share/applications/afficheur.desktop" &&
+    fail "the menu entry is hidden"
+grep -q '<svg' "$root/usr/share/icons/hicolor/scalable/apps/afficheur.svg" || fail "the icon is no SVG"
+for program in afficheur afficheur-display afficheur-reg; do
+    page="$root/usr/share/man/man1/$program.1.gz"
+    gzip -dc "$page" | grep -q "^\.TH .* \"afficheur $AFFICHEUR_VERSION\"" ||
+        fail "the man page of $program lacks a .TH line for version $AFFICHEUR_VERSION"
+    version=$(timeout 20 env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/$program" --version 2>&1)
+    [ "$version" = "$program $AFFICHEUR_VERSION" ] ||
+        fail "$program --version prints '$version', not '$program $AFFICHEUR_VERSION'"
+done
+timeout 20 "$root/usr/bin/afficheur-reg" --help | grep -q '^Usage: afficheur-reg' ||
+    fail "afficheur-reg --help"
+echo "package: $(basename "$deb") checked"
