@@ -1,5 +1,7 @@
 #include "host/Link.h"
 
+#include <unistd.h>
+
 #include <QTcpSocket>
 #include <algorithm>
 #include <cmath>
@@ -7,6 +9,7 @@
 #include "common/Error.h"
 #include "common/Log.h"
 #include "common/NumberText.h"
+#include "host/Connector.h"
 #include "platform/Ansi.h"
 
 namespace host {
@@ -89,33 +92,41 @@ void Link::SendNext() {
     sending_ = std::move(waiting_.front());
     waiting_.pop_front();
 
+    timeout_.start(options_.timeoutMilliseconds);
+    connector_ = std::make_unique<Connector>([this](qintptr descriptor) { Deliver(descriptor); },
+                                             [this](const QString& reason) { Finish(reason); });
+    connector_->Start(QString::fromStdString(sending_->host), sending_->port);
+}
+
+void Link::Deliver(qintptr descriptor) {
     socket_ = new QTcpSocket(&context_);
     QTcpSocket* socket = socket_;
-    QObject::connect(socket, &QTcpSocket::connected, &context_, [this, socket] {
-        socket->write(sending_->bytes);
-        // Closes once every byte is written; `disconnected` follows.
-        socket->disconnectFromHost();
-    });
     QObject::connect(socket, &QTcpSocket::disconnected, &context_,
                      [this] { Finish(std::nullopt); });
-    QObject::connect(socket, &QTcpSocket::errorOccurred, &context_,
-                     [this, socket](QAbstractSocket::SocketError error) {
-                         // The display may close its end once it has read everything.
-                         if (error == QAbstractSocket::RemoteHostClosedError &&
-                             socket->bytesToWrite() == 0 &&
-                             socket->state() != QAbstractSocket::ConnectingState) {
-                             Finish(std::nullopt);
-                         } else {
-                             Finish(socket->errorString());
-                         }
-                     });
-    timeout_.start(options_.timeoutMilliseconds);
-    socket->connectToHost(QString::fromStdString(sending_->host), sending_->port);
+    QObject::connect(
+        socket, &QTcpSocket::errorOccurred, &context_,
+        [this, socket](QAbstractSocket::SocketError error) {
+            // The display may close its end once it has read everything.
+            if (error == QAbstractSocket::RemoteHostClosedError && socket->bytesToWrite() == 0) {
+                Finish(std::nullopt);
+            } else {
+                Finish(socket->errorString());
+            }
+        });
+    if (!socket->setSocketDescriptor(descriptor)) {
+        ::close(static_cast<int>(descriptor));
+        Finish(socket->errorString());
+        return;
+    }
+    socket->write(sending_->bytes);
+    // Closes once every byte is written; `disconnected` follows.
+    socket->disconnectFromHost();
 }
 
 void Link::Finish(const std::optional<QString>& failure) {
     if (!sending_) return;
     timeout_.stop();
+    if (connector_) connector_->Cancel();
     if (socket_ != nullptr) {
         socket_->disconnect(&context_);
         socket_->abort();

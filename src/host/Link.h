@@ -19,12 +19,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 
 class QTcpSocket;
 
 namespace host {
+
+class Connector;
 
 // Error numbers of the link, as the original TCP control numbers them.
 inline constexpr int32_t kErrLinkBadState = 40006;  // SendData without Connect
@@ -73,6 +76,8 @@ class Link final {
     };
 
     void SendNext();
+    // The connection of the message being sent is up: write it and close.
+    void Deliver(qintptr descriptor);
     void Finish(const std::optional<QString>& failure);
     void Log(const Message& message, const QString& what) const;
 
@@ -82,6 +87,9 @@ class Link final {
     std::optional<Message> open_;
     std::deque<Message> waiting_;
     std::optional<Message> sending_;
+    // Opens the connection of the message being sent; kept until the next one starts, so it
+    // is never destroyed from inside its own callback.
+    std::unique_ptr<Connector> connector_;
     QTcpSocket* socket_ = nullptr;  // owned by context_, deleted later
     std::size_t delivered_ = 0;
     std::size_t dropped_ = 0;
