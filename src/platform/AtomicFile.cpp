@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <random>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 namespace platform {
@@ -96,6 +98,25 @@ Fd CreateTemporary(const fs::path& target, const struct stat* existing, fs::path
     return Fd{};
 }
 
+// How long a writer waits for another one to finish before it gives up: writers hold the
+// lock for one read, edit and flush, so this only runs out when one of them is stuck.
+constexpr std::chrono::milliseconds kLockPatience{2000};
+
+// Takes the exclusive lock on fd, waiting at most `patience`. On failure errno tells why
+// (EWOULDBLOCK when another writer held it all along).
+bool LockWithin(int fd, std::chrono::milliseconds patience) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+        if (errno != EWOULDBLOCK && errno != EINTR) return false;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            errno = EWOULDBLOCK;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
 }  // namespace
 
 std::optional<std::string> ReadWholeFile(const fs::path& path) {
@@ -122,11 +143,16 @@ bool EditFileAtomically(const fs::path& path, const FileEdit& edit, std::string*
     const fs::path target = FinalTarget(path);
     const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
 
+    // Many writes store what the file already holds (a default recorded again at every read):
+    // find that out without the lock, so that such a write never waits for another writer.
+    if (const auto content = ReadWholeFile(target); content && !edit(*content)) return true;
+
     Fd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folderFd.valid()) return *error = ErrnoText("cannot open the folder"), false;
     // Every writer of a file in this folder takes this lock across read, edit and rename.
-    while (::flock(folderFd.get(), LOCK_EX) != 0) {
-        if (errno != EINTR) return *error = ErrnoText("cannot lock the folder"), false;
+    if (!LockWithin(folderFd.get(), kLockPatience)) {
+        if (errno == EWOULDBLOCK) return *error = "another writer keeps the folder locked", false;
+        return *error = ErrnoText("cannot lock the folder"), false;
     }
 
     struct stat existing{};
@@ -135,6 +161,12 @@ bool EditFileAtomically(const fs::path& path, const FileEdit& edit, std::string*
     std::string current;
     if (exists) {
         if (!S_ISREG(existing.st_mode)) return *error = "not a regular file", false;
+        // A file nobody may write stays as it is, for root too, as a read-only file does on
+        // the platform this format comes from; the rename would otherwise replace it.
+        if ((existing.st_mode & 0222) == 0) return *error = "the file is read-only", false;
+        if (::access(target.c_str(), W_OK) != 0) {
+            return *error = ErrnoText("the file cannot be written"), false;
+        }
         auto content = ReadWholeFile(target);
         if (!content) return *error = ErrnoText("cannot read the file"), false;
         current = std::move(*content);

@@ -25,9 +25,11 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
 using FileEdit = std::function<std::optional<std::string>(std::string_view current)>;
 
 // Applies an edit atomically. Returns true when the file holds the edited content (or was
-// left alone because the edit asked for no change); false, with a reason in *error, when the
-// folder is missing or read-only, the file cannot be read or is not a regular file, or the
-// new content cannot be written in full. On failure the file is exactly as it was.
+// left alone because the edit asked for no change: that is found out without waiting for the
+// lock); false, with a reason in *error, when the folder is missing or read-only, the file is
+// read-only (no write permission bit at all, even for root), cannot be read or is not a
+// regular file, another writer keeps the lock for over two seconds, or the new content
+// cannot be written in full. On failure the file is exactly as it was.
 bool EditFileAtomically(const std::filesystem::path& path, const FileEdit& edit,
                         std::string* error);
 

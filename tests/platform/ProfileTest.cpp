@@ -9,6 +9,8 @@
 #include <thread>
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -202,6 +204,26 @@ TEST_F(Profile, ReadOnlyFolderRefusesTheWriteAndKeepsTheFile) {
     EXPECT_FALSE(Put("s", "k", "w", file));
     fs::permissions(temp.path(), fs::perms::owner_all);
     EXPECT_EQ(ReadFile(file), "[s]\nk=v\n");
+}
+
+TEST_F(Profile, AReadOnlyFileIsNotReplacedEvenByRoot) {
+    WriteFile(file, "[s]\nk=v\n");
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_FALSE(Put("s", "k", "w", file));
+    EXPECT_TRUE(Put("s", "k", "v", file)) << "storing what is there needs no write";
+    EXPECT_EQ(ReadFile(file), "[s]\nk=v\n");
+}
+
+TEST_F(Profile, AWriterWaitsForAnotherOnlySoLongAndNeverForAnUnchangedValue) {
+    WriteFile(file, "[s]\nk=v\n");
+    const int folder = ::open(temp.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    ASSERT_EQ(::flock(folder, LOCK_EX), 0);  // a writer that never finishes
+    EXPECT_TRUE(Put("s", "k", "v", file));
+    EXPECT_FALSE(Put("s", "k", "w", file));  // gives up after a bounded wait
+    ::close(folder);
+    EXPECT_TRUE(Put("s", "k", "w", file));
+    EXPECT_EQ(ReadFile(file), "[s]\nk=w\n");
 }
 
 TEST_F(Profile, ReplacementKeepsPermissionsAndSymbolicLinks) {
