@@ -1,5 +1,6 @@
 #include "common/LeadingNumber.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -7,9 +8,13 @@
 
 namespace {
 
-bool IsSkipped(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+bool IsSkipped(char c) {
+    return c == ' ' || c == '\t' || c == '\n';
+}
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The text with every skipped character removed, so the readers below see one run.
 std::string Compact(std::string_view text) {
@@ -33,9 +38,46 @@ double RadixNumber(std::string_view digits, int radix) {
     for (char c : digits) {
         const int d = DigitValue(c);
         if (d >= radix) break;
+        if (value > std::numeric_limits<double>::max() / radix) {
+            return std::numeric_limits<double>::max();  // too many digits for a double
+        }
         value = value * radix + d;
     }
     return value;
+}
+
+// For a number too large or too small for a double: true when it lies beyond 1 in size,
+// judged by the place of its first significant digit and its exponent.
+bool BeyondOne(std::string_view number) {
+    long place = 0;  // the power of ten of the first significant digit, plus one
+    size_t i = number[0] == '-' ? 1 : 0;
+    while (i < number.size() && number[i] == '0')
+        ++i;
+    size_t digits = 0;
+    while (i < number.size() && IsDigit(number[i]))
+        ++i, ++digits;
+    if (digits > 0) {
+        place = static_cast<long>(digits);
+    } else if (i < number.size() && number[i] == '.') {
+        ++i;
+        long zeros = 0;
+        while (i < number.size() && number[i] == '0')
+            ++i, ++zeros;
+        place = -zeros;
+    }
+    while (i < number.size() && number[i] != 'e')
+        ++i;
+    long exponent = 0;
+    if (i < number.size()) {
+        // The exponent's digits may run far beyond a long: saturate.
+        const bool negative = i + 1 < number.size() && number[i + 1] == '-';
+        for (size_t j = i + 1; j < number.size(); ++j) {
+            if (!IsDigit(number[j])) continue;
+            exponent = std::min<long>(exponent * 10 + (number[j] - '0'), 1'000'000'000);
+        }
+        if (negative) exponent = -exponent;
+    }
+    return place + exponent > 0;
 }
 
 double DecimalNumber(std::string_view s) {
@@ -65,7 +107,8 @@ double DecimalNumber(std::string_view s) {
         std::string exponent = "e";
         if (j < s.size() && (s[j] == '+' || s[j] == '-')) exponent.push_back(s[j++]);
         if (j < s.size() && IsDigit(s[j])) {
-            while (j < s.size() && IsDigit(s[j])) exponent.push_back(s[j++]);
+            while (j < s.size() && IsDigit(s[j]))
+                exponent.push_back(s[j++]);
             number += exponent;
         }
     }
@@ -73,9 +116,7 @@ double DecimalNumber(std::string_view s) {
     const auto [ptr, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
     (void)ptr;
     if (ec == std::errc::result_out_of_range) {
-        // Either an overflow or an underflow: tell them apart by the exponent's sign.
-        const bool tiny = number.find("e-") != std::string::npos;
-        if (tiny) return 0;
+        if (!BeyondOne(number)) return 0;
         const double huge = std::numeric_limits<double>::max();
         return number[0] == '-' ? -huge : huge;
     }

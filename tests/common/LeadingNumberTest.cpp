@@ -42,13 +42,20 @@ TEST(LeadingNumber, ReadsTheNumberAtTheStart) {
         {"carriage return is not skipped", "\r5", 0},
         {"tiny underflows to zero", "1e-400", 0},
     };
-    for (const auto& c : cases) EXPECT_DOUBLE_EQ(LeadingNumber(c.text), c.expected) << c.name;
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(LeadingNumber(c.text), c.expected) << c.name;
 }
 
 TEST(LeadingNumber, HugeNumbersSaturateInsteadOfFailing) {
     EXPECT_EQ(LeadingNumber("1e999"), std::numeric_limits<double>::max());
     EXPECT_EQ(LeadingNumber("-1e999"), -std::numeric_limits<double>::max());
     EXPECT_GT(LeadingNumber(std::string(400, '9')), 1e300);
+    const double max = std::numeric_limits<double>::max();
+    EXPECT_EQ(LeadingNumber("1" + std::string(400, '0') + "e-10"), max) << "still huge";
+    EXPECT_EQ(LeadingNumber("0." + std::string(400, '0') + "1"), 0) << "tiny, not huge";
+    EXPECT_EQ(LeadingNumber("-0." + std::string(400, '0') + "1"), 0);
+    EXPECT_EQ(LeadingNumber("1e99999999999999999999"), max);
+    EXPECT_EQ(LeadingNumber("&H" + std::string(300, 'F')), max) << "not infinity";
 }
 
 TEST(LeadingNumber, ReadsOnlyTheCharactersOfTheView) {
