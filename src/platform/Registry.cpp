@@ -236,6 +236,11 @@ LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*Reserved*/, const 
             if (const auto child = store.Child(key, folded)) {
                 key = *child;
             } else {
+                // Making a subkey needs that right on the handle, as on the platform; a
+                // predefined root grants everything.
+                if (target.root == 0 && (target.access & KEY_CREATE_SUB_KEY) == 0) {
+                    return ERROR_ACCESS_DENIED;
+                }
                 key = store.AddChild(key, name, folded, NameOf(lpClass));
                 disposition = REG_CREATED_NEW_KEY;
             }

@@ -267,6 +267,7 @@ TEST_F(Registry, TheAccessMaskOfAHandleIsEnforced) {
     ASSERT_EQ(Open(HKEY_CURRENT_USER, "K", &writer, KEY_WRITE), ERROR_SUCCESS);
     Key writerSub;
     ASSERT_EQ(Open(writer, "Sub", &writerSub, KEY_WRITE), ERROR_SUCCESS);
+    Key refused, own, made;
     char name[50];
     DWORD length = sizeof name;
     struct Case {
@@ -285,6 +286,9 @@ TEST_F(Registry, TheAccessMaskOfAHandleIsEnforced) {
          ERROR_ACCESS_DENIED},
         {"write handle cannot list keys", RegEnumKeyA(writer, 0, name, sizeof name),
          ERROR_ACCESS_DENIED},
+        {"read handle cannot make a subkey", Create(reader, "New", &refused), ERROR_ACCESS_DENIED},
+        {"read handle opens its own key through create", Create(reader, "", &own), ERROR_SUCCESS},
+        {"write handle makes a subkey", Create(writer, "Made", &made), ERROR_SUCCESS},
         {"a key with subkeys is not deleted", RegDeleteKeyA(HKEY_CURRENT_USER, "K"),
          ERROR_ACCESS_DENIED},
         {"a root is not deleted", RegDeleteKeyA(HKEY_CURRENT_USER, ""), ERROR_ACCESS_DENIED},
