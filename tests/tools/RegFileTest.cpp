@@ -40,3 +40,47 @@ TEST(RegFile, AKeyPathWithMalformedUtf8IsWrittenSoThatItParsesAgain) {
         }
     }
 }
+
+// What the store would refuse fails the parse, with its line, so that nothing of such a file
+// is applied; what it takes, up to the limits, parses.
+TEST(RegFile, RefusesPathsAndValueNamesTheStoreWouldRefuse) {
+    const std::string key255(255, 'k');
+    const std::string value16383(16383, 'v');
+    struct Case {
+        const char* what;
+        std::string lines;  // after the header and a first section holding a deletion
+        std::string error;  // empty: parses
+    };
+    const Case cases[] = {
+        {"a key name of 255", "[HKCU\\Shop\\" + key255 + "]", ""},
+        {"a key name of 256", "[HKCU\\Shop\\" + key255 + "k\\Deep]", "line 4: a key name longer"},
+        {"in a deletion too", "[-HKEY_USERS\\" + key255 + "k]", "line 4: a key name longer"},
+        {"Windows-1252 characters count one each", "[HKCU\\" + std::string(255, '\xE9') + "]", ""},
+        {"doubled and trailing separators", "[hkcu\\Shop\\\\Deep\\\\]", ""},
+        {"the root alone", "[HKEY_CURRENT_USER]", ""},
+        {"a separator right after the root", "[HKCU\\\\Shop]", "line 4: invalid key name"},
+        {"an unknown root", "[HKEY_NOWHERE\\Shop]", "line 4: invalid key name"},
+        {"a root with a wrong end", "[HKCUX\\Shop]", "line 4: invalid key name"},
+        {"a value name of 16383", "[HKCU\\Shop]\n\"" + value16383 + "\"=\"x\"", ""},
+        {"a value name of 16384", "[HKCU\\Shop]\n\"" + value16383 + "v\"=\"x\"",
+         "line 5: a value name longer"},
+        {"a value name of 16384 to delete", "[HKCU\\Shop]\n\"" + value16383 + "v\"=-",
+         "line 5: a value name longer"},
+    };
+    for (const Case& c : cases) {
+        // The é above is one Windows-1252 byte: written as REGEDIT4, the file's own code page.
+        const std::string file =
+            "REGEDIT4\n\n[-HKEY_CURRENT_USER\\Software\\Shop]\n" + c.lines + "\n";
+        if (c.error.empty()) {
+            EXPECT_NO_THROW(reg::ParseFile(file)) << c.what;
+            continue;
+        }
+        try {
+            reg::ParseFile(file);
+            ADD_FAILURE() << c.what << ": parsed";
+        } catch (const reg::ParseError& error) {
+            EXPECT_EQ(std::string(error.what()).rfind(c.error, 0), 0u)
+                << c.what << ": " << error.what();
+        }
+    }
+}

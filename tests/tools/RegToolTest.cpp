@@ -250,3 +250,35 @@ TEST_F(RegTool, BadInputGivesOneLineAndANonZeroStatus) {
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("Usage: afficheur-reg"), std::string::npos);
 }
+
+// A file that fails on a later section must not have applied its earlier ones, deletions
+// least of all.
+TEST_F(RegTool, ImportAppliesNothingOfAFileTheStoreWouldRefuse) {
+    Set(HKEY_CURRENT_USER, "Software\\Shop\\ecran", "port", REG_SZ, std::string("9100\0", 5));
+    const std::string before = Dump(HKEY_CURRENT_USER, "Software\\Shop");
+    struct Case {
+        const char* what;
+        std::string section;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"a key name over 255 characters",
+         "[HKEY_CURRENT_USER\\Software\\Shop\\" + std::string(300, 'n') + "]\r\n", "line 8:"},
+        {"a value name over 16383 characters",
+         "[HKEY_CURRENT_USER\\Software\\Shop]\r\n\"" + std::string(16384, 'n') + "\"=\"x\"\r\n",
+         "line 9:"},
+        {"a separator right after the root", "[HKEY_CURRENT_USER\\\\Software\\Shop]\r\n",
+         "line 8:"},
+    };
+    for (const Case& c : cases) {
+        WriteFile(File("late.reg"),
+                  "REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\Shop]\r\n\r\n[HKEY_CURRENT_USER\\"
+                  "New]\r\n\"a\"=\"1\"\r\n\r\n" +
+                      c.section);
+        const Outcome run = Reg("import " + File("late.reg"));
+        EXPECT_EQ(run.status, 1) << c.what;
+        EXPECT_NE(run.output.find(c.line), std::string::npos) << c.what << ": " << run.output;
+        EXPECT_EQ(Dump(HKEY_CURRENT_USER, "Software\\Shop"), before) << c.what;
+        EXPECT_EQ(Dump(HKEY_CURRENT_USER, "New"), "<none>") << c.what;
+    }
+}

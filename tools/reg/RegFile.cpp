@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "platform/Ansi.h"
+#include "platform/Registry.h"
 
 namespace reg {
 namespace {
@@ -14,6 +15,15 @@ constexpr uint32_t kBinary = 3;
 constexpr uint32_t kDword = 4;
 constexpr uint32_t kMultiSz = 7;
 constexpr size_t kLineLimit = 80;
+
+constexpr Root kRoots[] = {
+    {"HKEY_CURRENT_USER", "HKCU", platform::HKEY_CURRENT_USER},
+    {"HKEY_LOCAL_MACHINE", "HKLM", platform::HKEY_LOCAL_MACHINE},
+    {"HKEY_CLASSES_ROOT", "HKCR", platform::HKEY_CLASSES_ROOT},
+    {"HKEY_USERS", "HKU", platform::HKEY_USERS},
+    {"HKEY_CURRENT_CONFIG", "HKCC", platform::HKEY_CURRENT_CONFIG},
+    {"HKEY_DYN_DATA", nullptr, platform::HKEY_DYN_DATA},
+};
 
 const char* const kHeader4 = "REGEDIT4";
 const char* const kHeader5 = "Windows Registry Editor Version 5.00";
@@ -238,12 +248,39 @@ std::string ReadHexBytes(std::string_view s, int line) {
     return out;
 }
 
+// Refuses a path the store would refuse, before anything of the file is applied. The names
+// below the root are measured as the store gets them, in Windows-1252.
+void CheckPath(std::string_view path, int line) {
+    const size_t cut = path.find('\\');
+    if (FindRoot(path.substr(0, cut)) == nullptr) {
+        throw ParseError(line, "invalid key name '" + std::string(path) + "' (unknown root)");
+    }
+    if (cut == std::string_view::npos) return;
+    std::string names = platform::ToAnsi(path.substr(cut + 1));
+    while (!names.empty() && names.back() == '\\')
+        names.pop_back();
+    if (!names.empty() && names.front() == '\\') {
+        throw ParseError(
+            line, "invalid key name '" + std::string(path) + "' (empty name below the root)");
+    }
+    for (size_t start = 0; start < names.size();) {
+        const size_t end = std::min(names.find('\\', start), names.size());
+        if (end - start > platform::kMaxKeyNameLength) {
+            throw ParseError(line, "a key name longer than 255 characters");
+        }
+        start = end + 1;
+    }
+}
+
 Value ParseValue(std::string_view text, Version version, int line) {
     Value value;
     if (text.front() == '@') {
         text.remove_prefix(1);
     } else {
         value.name = platform::ToAnsi(ReadQuoted(text, line));
+        if (value.name.size() > platform::kMaxValueNameLength) {
+            throw ParseError(line, "a value name longer than 16383 characters");
+        }
     }
     text = TrimLeft(text);
     if (text.empty() || text.front() != '=') throw ParseError(line, "'=' expected after the name");
@@ -302,6 +339,16 @@ Value ParseValue(std::string_view text, Version version, int line) {
 }
 
 }  // namespace
+
+const Root* FindRoot(std::string_view name) {
+    for (const Root& root : kRoots) {
+        if (platform::EqualNoCase(name, root.full) ||
+            (root.brief != nullptr && platform::EqualNoCase(name, root.brief))) {
+            return &root;
+        }
+    }
+    return nullptr;
+}
 
 std::string FormatSection(const KeySection& section, Version version) {
     std::string out = "[" + std::string(section.remove ? "-" : "") + section.path + "]\n";
@@ -365,6 +412,7 @@ std::vector<KeySection> ParseFile(const std::string& bytes) {
                 path.remove_prefix(1);
             }
             if (path.empty()) throw ParseError(number, "empty key name");
+            CheckPath(path, number);
             section.path = std::string(path);
             sections.push_back(std::move(section));
             continue;

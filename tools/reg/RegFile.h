@@ -10,6 +10,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace reg {
@@ -29,6 +30,17 @@ struct KeySection {
     std::vector<Value> values;
 };
 
+// A predefined root as a key path names it: its full name, its short form (null when it has
+// none) and its handle (platform/Registry.h).
+struct Root {
+    const char* full;
+    const char* brief;
+    uint32_t handle;
+};
+
+// The root named (full or short form, in any case), or null when there is none of that name.
+const Root* FindRoot(std::string_view name);
+
 // A file that does not parse: the 1-based line and what is wrong with it.
 struct ParseError : std::runtime_error {
     ParseError(int line, const std::string& what)
@@ -42,7 +54,10 @@ std::string FormatSection(const KeySection& section, Version version);
 // A whole file's bytes: header, sections, line endings and encoding of the version.
 std::string EncodeFile(const std::vector<KeySection>& sections, Version version);
 
-// Parses a whole file (either version, either line-ending style). Throws ParseError.
+// Parses a whole file (either version, either line-ending style). Throws ParseError, also for
+// what the store would refuse: an unknown root, a key path with a leading '\' below the root
+// or a name over 255 characters, a value name over 16,383 characters. So a file that parses
+// can be applied whole.
 std::vector<KeySection> ParseFile(const std::string& bytes);
 
 }  // namespace reg

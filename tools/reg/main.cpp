@@ -60,21 +60,6 @@ struct Failure {
     std::string message;
 };
 
-struct RootName {
-    const char* full;
-    const char* brief;
-    HKEY handle;
-};
-
-constexpr RootName kRoots[] = {
-    {"HKEY_CURRENT_USER", "HKCU", HKEY_CURRENT_USER},
-    {"HKEY_LOCAL_MACHINE", "HKLM", HKEY_LOCAL_MACHINE},
-    {"HKEY_CLASSES_ROOT", "HKCR", HKEY_CLASSES_ROOT},
-    {"HKEY_USERS", "HKU", HKEY_USERS},
-    {"HKEY_CURRENT_CONFIG", "HKCC", HKEY_CURRENT_CONFIG},
-    {"HKEY_DYN_DATA", nullptr, HKEY_DYN_DATA},
-};
-
 struct TypeName {
     const char* name;
     DWORD type;
@@ -131,16 +116,12 @@ struct KeyName {
 
 std::optional<KeyName> ParseKey(const std::string& text) {
     const size_t cut = text.find('\\');
-    const std::string root = Upper(text.substr(0, cut));
-    for (const RootName& r : kRoots) {
-        if (root == r.full || (r.brief != nullptr && root == r.brief)) {
-            KeyName key{r.handle, r.full, cut == std::string::npos ? "" : text.substr(cut + 1)};
-            while (!key.subkey.empty() && key.subkey.back() == '\\')
-                key.subkey.pop_back();
-            return key;
-        }
-    }
-    return std::nullopt;
+    const reg::Root* root = reg::FindRoot(std::string_view(text).substr(0, cut));
+    if (root == nullptr) return std::nullopt;
+    KeyName key{root->handle, root->full, cut == std::string::npos ? "" : text.substr(cut + 1)};
+    while (!key.subkey.empty() && key.subkey.back() == '\\')
+        key.subkey.pop_back();
+    return key;
 }
 
 KeyName RequireKey(const std::string& text) {
