@@ -11,6 +11,8 @@
 #include <cstring>
 #include <utility>
 
+#include "host/EventProcedure.h"
+
 namespace host {
 namespace {
 
@@ -70,7 +72,9 @@ void Connector::Start(const QString& host, quint16 port) {
         TryNextAddress();
         return;
     }
-    QHostInfo::lookupHost(host, &context_, [this](const QHostInfo& info) { Resolved(info); });
+    QHostInfo::lookupHost(host, &context_, [this](const QHostInfo& info) {
+        RunEventProcedure("W", [&] { Resolved(info); });
+    });
 }
 
 void Connector::Resolved(const QHostInfo& info) {
@@ -100,7 +104,7 @@ void Connector::TryNextAddress() {
         if (errno == EINPROGRESS) {
             writable_ = std::make_unique<QSocketNotifier>(descriptor_, QSocketNotifier::Write);
             QObject::connect(writable_.get(), &QSocketNotifier::activated, &context_,
-                             [this] { CheckOutcome(); });
+                             [this] { RunEventProcedure("W", [this] { CheckOutcome(); }); });
             return;
         }
         lastFailure_ = ErrnoText(errno);

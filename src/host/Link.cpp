@@ -10,6 +10,7 @@
 #include "common/Log.h"
 #include "common/NumberText.h"
 #include "host/Connector.h"
+#include "host/EventProcedure.h"
 #include "platform/Ansi.h"
 
 namespace host {
@@ -27,7 +28,9 @@ Link::Link(Options options) : options_(std::move(options)) {
     options_.maxWaiting = std::max<std::size_t>(options_.maxWaiting, 1);
     timeout_.setSingleShot(true);
     QObject::connect(&timeout_, &QTimer::timeout, &context_, [this] {
-        Finish(QStringLiteral("no delivery within %1 ms").arg(options_.timeoutMilliseconds));
+        Guarded([this] {
+            Finish(QStringLiteral("no delivery within %1 ms").arg(options_.timeoutMilliseconds));
+        });
     });
 }
 
@@ -84,7 +87,7 @@ void Link::Close() {
     // Never start a connection from inside the caller's event procedure: the next turn of
     // the event loop does it, so Close returns at once whatever the network does.
     QMetaObject::invokeMethod(
-        &context_, [this] { SendNext(); }, Qt::QueuedConnection);
+        &context_, [this] { Guarded([this] { SendNext(); }); }, Qt::QueuedConnection);
 }
 
 void Link::SendNext() {
@@ -102,17 +105,19 @@ void Link::Deliver(qintptr descriptor) {
     socket_ = new QTcpSocket(&context_);
     QTcpSocket* socket = socket_;
     QObject::connect(socket, &QTcpSocket::disconnected, &context_,
-                     [this] { Finish(std::nullopt); });
-    QObject::connect(
-        socket, &QTcpSocket::errorOccurred, &context_,
-        [this, socket](QAbstractSocket::SocketError error) {
-            // The display may close its end once it has read everything.
-            if (error == QAbstractSocket::RemoteHostClosedError && socket->bytesToWrite() == 0) {
-                Finish(std::nullopt);
-            } else {
-                Finish(socket->errorString());
-            }
-        });
+                     [this] { Guarded([this] { Finish(std::nullopt); }); });
+    QObject::connect(socket, &QTcpSocket::errorOccurred, &context_,
+                     [this, socket](QAbstractSocket::SocketError error) {
+                         Guarded([&] {
+                             // The display may close its end once it has read everything.
+                             if (error == QAbstractSocket::RemoteHostClosedError &&
+                                 socket->bytesToWrite() == 0) {
+                                 Finish(std::nullopt);
+                             } else {
+                                 Finish(socket->errorString());
+                             }
+                         });
+                     });
     if (!socket->setSocketDescriptor(descriptor)) {
         ::close(static_cast<int>(descriptor));
         Finish(socket->errorString());
@@ -141,7 +146,11 @@ void Link::Finish(const std::optional<QString>& failure) {
     }
     sending_.reset();
     QMetaObject::invokeMethod(
-        &context_, [this] { SendNext(); }, Qt::QueuedConnection);
+        &context_, [this] { Guarded([this] { SendNext(); }); }, Qt::QueuedConnection);
+}
+
+void Link::Guarded(const std::function<void()>& step) {
+    RunEventProcedure(options_.name, step);
 }
 
 void Link::Log(const Message& message, const QString& what) const {

@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -79,6 +80,8 @@ class Link final {
     // The connection of the message being sent is up: write it and close.
     void Deliver(qintptr descriptor);
     void Finish(const std::optional<QString>& failure);
+    // Runs a step that Qt called (a signal, a queued call): nothing that escapes it reaches Qt.
+    void Guarded(const std::function<void()>& step);
     void Log(const Message& message, const QString& what) const;
 
     Options options_;
