@@ -346,7 +346,7 @@ TEST(DisplayProcess, RefusesConnectionsPastItsLimitAndRecovers) {
 }
 
 TEST(DisplayProcess, InStallModeHoldsConnectionsUnread) {
-    auto args = Headless(300);  // the idle timeout does not apply to held connections
+    auto args = Headless(3000);  // held connections close only after the idle timeout
     args.insert(args.end(), {"--stall", "--max-connections", "2"});
     Display display(args);
     const uint16_t port = Display::Listening(display);
@@ -366,6 +366,28 @@ TEST(DisplayProcess, InStallModeHoldsConnectionsUnread) {
     EXPECT_EQ(ends, (std::vector<QString>{"stalled", "stalled", "refused"}));
     EXPECT_TRUE(third.ClosedByPeer(kPatience));
     EXPECT_FALSE(second.ClosedByPeer(milliseconds(600)));
+}
+
+TEST(DisplayProcess, InStallModeFreesEachHeldConnectionAfterTheIdleTimeout) {
+    auto args = Headless(300);
+    args.insert(args.end(), {"--stall", "--max-connections", "1"});
+    Display display(args);
+    const uint16_t port = Display::Listening(display);
+
+    // Nothing is read, so a sender's close is never seen: only the timeout frees the one
+    // slot, or every connection after the first would be refused.
+    for (int i = 0; i < 3; ++i) {
+        Connection sender(port);
+        ASSERT_TRUE(sender.Send("jamais lu"));
+        sender.EndMessage();
+        const auto held = display.NextRecord();
+        EXPECT_EQ(held.value("end").toString(), "stalled") << i;
+        ASSERT_TRUE(sender.ClosedByPeer(kPatience)) << i;
+        const auto closed = display.NextRecord();
+        EXPECT_EQ(closed.value("end").toString(), "silent") << i;
+        EXPECT_EQ(closed.value("peer").toString(), held.value("peer").toString()) << i;
+        EXPECT_FALSE(closed.value("shown").toBool(true)) << i;
+    }
 }
 
 TEST(DisplayProcess, OptionsAndStartFailuresEndWithAReason) {

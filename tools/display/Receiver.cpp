@@ -143,12 +143,27 @@ void Receiver::Hold(QTcpSocket* socket) {
     held.ending = Ending::Stalled;
     socket->setParent(this);
     // Qt stops taking bytes from the system once its buffer holds one, so the sender's
-    // bytes stay unread in the system's buffers, as with a display that hangs.
+    // bytes stay unread in the system's buffers, as with a display that hangs. It then no
+    // longer sees the sender close either: the idle timeout frees the slot.
     socket->setReadBufferSize(1);
-    connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+    auto* idle = new QTimer(socket);
+    idle->setSingleShot(true);
+    auto release = [this, socket, idle] {
+        idle->stop();
+        socket->disconnect(this);
+        socket->abort();
         --open_;
         socket->deleteLater();
+    };
+    connect(socket, &QTcpSocket::disconnected, this, release);
+    connect(idle, &QTimer::timeout, this, [this, release, peer = held.peer] {
+        release();
+        Reception silent;
+        silent.peer = peer;
+        silent.ending = Ending::Silent;
+        emit received(silent);
     });
+    idle->start(limits_.idleTimeoutMs);
     emit received(held);
 }
 

@@ -7,7 +7,8 @@
 // connection closed at once; a connection that stays silent for the idle timeout is closed
 // and what it sent is reported as unfinished; past the connection limit a new connection is
 // closed at once. Lives on the thread that made it; every report arrives there, one per
-// connection, in the order the connections ended (in stall mode, when they are taken).
+// connection, in the order the connections ended (in stall mode, one when they are taken and
+// one, silent, when the idle timeout closes them).
 
 #include <QHostAddress>
 #include <QObject>
@@ -46,7 +47,7 @@ struct Limits {
     int idleTimeoutMs = 5000;
     int maxConnections = 64;
     // Stall mode, to try a client against a display that hangs: connections are taken and
-    // held open until the sender closes them (at most maxConnections), and never read.
+    // held open (at most maxConnections), never read, and closed after the idle timeout.
     bool stall = false;
 };
 

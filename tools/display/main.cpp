@@ -116,8 +116,9 @@ int main(int argc, char** argv) {
         QStringLiteral("N"), QString::number(display::Limits{}.maxConnections));
     const QCommandLineOption stall(
         QStringLiteral("stall"),
-        QStringLiteral("Behave as a display that hangs: take connections, hold them open and "
-                       "never read them (up to --max-connections; logged when taken)."));
+        QStringLiteral("Behave as a display that hangs: take connections, hold them open "
+                       "unread for --idle-timeout, then close them (up to --max-connections; "
+                       "logged when taken and when closed)."));
     parser.addOptions({listen, log, headless, idle, connections, stall});
     parser.process(*app);  // --help, --version and unknown options end here
 
