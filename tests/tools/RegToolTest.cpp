@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ReadValue.h"
 #include "platform/Registry.h"
 #include "settings/INI32.h"
 #include "support/TempFolder.h"
@@ -281,4 +282,35 @@ TEST_F(RegTool, ImportAppliesNothingOfAFileTheStoreWouldRefuse) {
         EXPECT_EQ(Dump(HKEY_CURRENT_USER, "Software\\Shop"), before) << c.what;
         EXPECT_EQ(Dump(HKEY_CURRENT_USER, "New"), "<none>") << c.what;
     }
+}
+
+// A value the client lengthens between the enumeration and the read is read again with its
+// new size; one it deletes is reported gone, for the caller to skip.
+TEST_F(RegTool, ReadValueReadsAgainAValueThatGrewAndTellsOneThatIsGone) {
+    const std::string data = "grown well past the size first given";
+    Set(HKEY_CURRENT_USER, "Live", "v", REG_BINARY, data);
+    HKEY key = 0;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Live", 0, KEY_READ, &key), ERROR_SUCCESS);
+    struct Case {
+        const char* what;
+        const char* name;
+        DWORD size;
+        LONG rc;
+    };
+    const Case cases[] = {
+        {"the size the enumeration gave", "v", static_cast<DWORD>(data.size()), ERROR_SUCCESS},
+        {"a larger buffer", "v", 1000, ERROR_SUCCESS},
+        {"a value that grew since", "v", 4, ERROR_SUCCESS},
+        {"a value that was empty", "v", 0, ERROR_SUCCESS},
+        {"a value deleted since", "gone", 4, ERROR_FILE_NOT_FOUND},
+    };
+    for (const Case& c : cases) {
+        reg::Value value;
+        EXPECT_EQ(reg::ReadValue(key, c.name, c.size, &value), c.rc) << c.what;
+        if (c.rc != ERROR_SUCCESS) continue;
+        EXPECT_EQ(value.name, c.name) << c.what;
+        EXPECT_EQ(value.type, REG_BINARY) << c.what;
+        EXPECT_EQ(value.data, data) << c.what;
+    }
+    RegCloseKey(key);
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "ReadValue.h"
 #include "RegFile.h"
 #include "platform/Ansi.h"
 #include "platform/Registry.h"
@@ -176,11 +177,10 @@ std::vector<reg::Value> ReadValues(HKEY h) {
         LONG rc = RegEnumValueA(h, i, name.data(), &length, nullptr, &type, nullptr, &size);
         if (rc == ERROR_NO_MORE_ITEMS) break;
         Check(rc);
-        reg::Value value{std::string(name.data(), length), type, std::string(size, '\0'), false};
-        rc = RegQueryValueExA(h, value.name.c_str(), nullptr, &value.type,
-                              reinterpret_cast<BYTE*>(value.data.data()), &size);
+        reg::Value value;
+        rc = reg::ReadValue(h, std::string(name.data(), length), size, &value);
+        if (rc == ERROR_FILE_NOT_FOUND) continue;  // deleted since it was enumerated
         Check(rc);
-        value.data.resize(size);
         values.push_back(std::move(value));
     }
     return values;
