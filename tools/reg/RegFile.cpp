@@ -33,6 +33,7 @@ bool IsTextType(uint32_t type) {
     return type == kSz || type == kExpandSz || type == kMultiSz;
 }
 
+// Not platform::FromAnsi: UTF-16 text carries code points past Windows-1252, up to U+10FFFF.
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out.push_back(static_cast<char>(c));
@@ -74,6 +75,7 @@ std::string FromUtf16(std::string_view bytes) {
     return out;
 }
 
+// Not platform::ToAnsi, which keeps only Windows-1252: UTF-16 needs every code point.
 // The length of the well-formed UTF-8 sequence at text[i], with its code point in *c; 0 when
 // the bytes there are malformed (bad lead byte, missing continuation, overlong form,
 // surrogate, beyond U+10FFFF).

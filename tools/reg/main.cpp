@@ -81,17 +81,10 @@ constexpr TypeName kTypes[] = {
     {"REG_QWORD", REG_QWORD},
 };
 
-std::string Upper(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-}
-
+// Ansi.h has no lower-case form of a whole text: commands, options and answers match in any case.
 std::string Lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    for (char& c : text)
+        c = FoldCase(c);
     return text;
 }
 
@@ -437,10 +430,9 @@ int Add(const Options& o) {
     const KeyName key = RequireKey(o.positional[0]);
     DWORD type = REG_SZ;
     if (o.type) {
-        const std::string wanted = Upper(*o.type);
         bool known = false;
         for (const TypeName& t : kTypes) {
-            if (wanted == t.name) type = t.type, known = true;
+            if (EqualNoCase(*o.type, t.name)) type = t.type, known = true;
         }
         if (!known ||
             (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ && type != REG_DWORD &&
