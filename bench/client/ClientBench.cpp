@@ -238,8 +238,9 @@ void Idle(int seconds) {
         ::execl(AFFICHEUR_CLIENT, AFFICHEUR_CLIENT, static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    // The start writes the defaults it reads; what follows is the idle period.
-    ::sleep(2);
+    // The start writes the defaults it reads, and the position keeper's first save follows its
+    // second tick, about 2 s after the start: leave both well behind before the idle period.
+    ::sleep(5);
     char drain[4096];
     while (::read(watch, drain, sizeof drain) > 0) {
     }
