@@ -14,4 +14,6 @@ Error::Error(int32_t number_, std::string source_, std::string description_)
       source(std::move(source_)),
       description(std::move(description_)) {}
 
-std::string Describe(const Error& error) { return error.what(); }
+std::string Describe(const Error& error) {
+    return error.what();
+}

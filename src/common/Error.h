@@ -8,7 +8,7 @@
 #include <string>
 
 class Error : public std::runtime_error {
-public:
+  public:
     Error(int32_t number, std::string source, std::string description);
 
     int32_t number;

@@ -35,6 +35,10 @@ std::string NumberText(int64_t number) {
     return text;
 }
 
-std::string NumberText(float number) { return Format(number, 7); }
+std::string NumberText(float number) {
+    return Format(number, 7);
+}
 
-std::string NumberText(double number) { return Format(number, 15); }
+std::string NumberText(double number) {
+    return Format(number, 15);
+}

@@ -14,4 +14,6 @@ std::string NumberText(float number);
 std::string NumberText(double number);
 
 // Keep NumberText(3) from being ambiguous between the overloads.
-inline std::string NumberText(int number) { return NumberText(static_cast<int64_t>(number)); }
+inline std::string NumberText(int number) {
+    return NumberText(static_cast<int64_t>(number));
+}

@@ -68,8 +68,10 @@ size_t DecodeUtf8(std::string_view text, size_t i, char32_t& cp) {
 
 constexpr std::array<unsigned char, 256> MakeFoldTable() {
     std::array<unsigned char, 256> table{};
-    for (int b = 0; b < 256; ++b) table[b] = static_cast<unsigned char>(b);
-    for (int b = 'A'; b <= 'Z'; ++b) table[b] = static_cast<unsigned char>(b + 0x20);
+    for (int b = 0; b < 256; ++b)
+        table[b] = static_cast<unsigned char>(b);
+    for (int b = 'A'; b <= 'Z'; ++b)
+        table[b] = static_cast<unsigned char>(b + 0x20);
     for (int b = 0xC0; b <= 0xDE; ++b) {
         if (b != 0xD7) table[b] = static_cast<unsigned char>(b + 0x20);
     }
@@ -82,7 +84,8 @@ constexpr std::array<unsigned char, 256> MakeFoldTable() {
 
 constexpr std::array<unsigned char, 256> MakeUpperTable() {
     std::array<unsigned char, 256> table{};
-    for (int b = 0; b < 256; ++b) table[b] = static_cast<unsigned char>(b);
+    for (int b = 0; b < 256; ++b)
+        table[b] = static_cast<unsigned char>(b);
     const auto fold = MakeFoldTable();
     for (int b = 0; b < 256; ++b) {
         if (fold[b] != b) table[fold[b]] = static_cast<unsigned char>(b);
@@ -115,11 +118,14 @@ std::string ToAnsi(std::string_view utf8) {
 std::string FromAnsi(std::string_view ansi) {
     std::string out;
     out.reserve(ansi.size());
-    for (char c : ansi) AppendUtf8(out, CodePointOf(static_cast<unsigned char>(c)));
+    for (char c : ansi)
+        AppendUtf8(out, CodePointOf(static_cast<unsigned char>(c)));
     return out;
 }
 
-char FoldCase(char ansi) { return static_cast<char>(kFold[static_cast<unsigned char>(ansi)]); }
+char FoldCase(char ansi) {
+    return static_cast<char>(kFold[static_cast<unsigned char>(ansi)]);
+}
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -131,7 +137,8 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 
 std::string UpperCase(std::string_view ansi) {
     std::string out(ansi);
-    for (char& c : out) c = static_cast<char>(kUpper[static_cast<unsigned char>(c)]);
+    for (char& c : out)
+        c = static_cast<char>(kUpper[static_cast<unsigned char>(c)]);
     return out;
 }
 

@@ -19,6 +19,8 @@ std::string ApplicationFolder() {
     return exe.empty() ? std::string{} : exe.parent_path().string();
 }
 
-std::string ApplicationName() { return ExecutablePath().stem().string(); }
+std::string ApplicationName() {
+    return ExecutablePath().stem().string();
+}
 
 }  // namespace platform

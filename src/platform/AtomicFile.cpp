@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <random>
 #include <system_error>
@@ -20,7 +20,7 @@ namespace {
 
 // An open file descriptor, closed when it goes out of scope.
 class Fd {
-public:
+  public:
     explicit Fd(int fd = -1) : fd_(fd) {}
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
@@ -32,11 +32,13 @@ public:
     bool valid() const { return fd_ >= 0; }
     int release() { return std::exchange(fd_, -1); }
 
-private:
+  private:
     int fd_;
 };
 
-std::string ErrnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+std::string ErrnoText(const char* what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
 
 // The file a path finally names: symbolic links of the last component are followed, so the
 // link survives and its target is replaced. Bounded, as the kernel bounds link chains.
@@ -85,9 +87,9 @@ Fd CreateTemporary(const fs::path& target, const struct stat* existing, fs::path
     static std::atomic<unsigned> counter{0};
     std::random_device entropy;
     for (int attempt = 0; attempt < 16; ++attempt) {
-        *name = target.parent_path() / (TemporaryPrefix(target) + std::to_string(::getpid()) +
-                                        "-" + std::to_string(counter++) + "-" +
-                                        std::to_string(entropy()));
+        *name =
+            target.parent_path() / (TemporaryPrefix(target) + std::to_string(::getpid()) + "-" +
+                                    std::to_string(counter++) + "-" + std::to_string(entropy()));
         Fd fd(::open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (fd.valid()) {
             if (existing != nullptr) ::fchmod(fd.get(), existing->st_mode & 07777);
@@ -122,7 +124,7 @@ bool LockWithin(int fd, std::chrono::milliseconds patience) {
 std::optional<std::string> ReadWholeFile(const fs::path& path) {
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid()) return std::nullopt;
-    struct stat info{};
+    struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
     std::string content;
     content.reserve(static_cast<size_t>(info.st_size));
@@ -155,7 +157,7 @@ bool EditFileAtomically(const fs::path& path, const FileEdit& edit, std::string*
         return *error = ErrnoText("cannot lock the folder"), false;
     }
 
-    struct stat existing{};
+    struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     if (!exists && errno != ENOENT) return *error = ErrnoText("cannot inspect the file"), false;
     std::string current;

@@ -5,14 +5,16 @@
 namespace platform::ini {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
 
 enum class LineKind { kOther, kSection, kKey };
 
 struct Line {
-    size_t begin = 0;       // first byte of the line
-    size_t end = 0;         // end of its content, before CR LF or LF
-    size_t next = 0;        // first byte of the next line
+    size_t begin = 0;  // first byte of the line
+    size_t end = 0;    // end of its content, before CR LF or LF
+    size_t next = 0;   // first byte of the next line
     LineKind kind = LineKind::kOther;
     std::string_view name;  // section or key name, trimmed
     size_t valueBegin = 0;  // key lines: the value, trimmed
@@ -28,7 +30,8 @@ Line ReadLine(std::string_view text, size_t pos) {
     if (line.end > pos && text[line.end - 1] == '\r') --line.end;
 
     size_t first = pos;
-    while (first < line.end && IsBlank(text[first])) ++first;
+    while (first < line.end && IsBlank(text[first]))
+        ++first;
     if (first == line.end || text[first] == ';') return line;
 
     const std::string_view content = text.substr(first, line.end - first);
@@ -46,8 +49,10 @@ Line ReadLine(std::string_view text, size_t pos) {
     line.name = Trim(content.substr(0, equals));
     size_t valueBegin = first + equals + 1;
     size_t valueEnd = line.end;
-    while (valueBegin < valueEnd && IsBlank(text[valueBegin])) ++valueBegin;
-    while (valueEnd > valueBegin && IsBlank(text[valueEnd - 1])) --valueEnd;
+    while (valueBegin < valueEnd && IsBlank(text[valueBegin]))
+        ++valueBegin;
+    while (valueEnd > valueBegin && IsBlank(text[valueEnd - 1]))
+        --valueEnd;
     line.valueBegin = valueBegin;
     line.valueEnd = valueEnd;
     return line;
@@ -104,16 +109,17 @@ Match Find(std::string_view text, std::string_view section, std::optional<std::s
 
 std::string_view LineEnding(std::string_view text) {
     const size_t newline = text.find('\n');
-    return (newline != std::string_view::npos && newline > 0 && text[newline - 1] == '\r')
-               ? "\r\n"
-               : "\n";
+    return (newline != std::string_view::npos && newline > 0 && text[newline - 1] == '\r') ? "\r\n"
+                                                                                           : "\n";
 }
 
 }  // namespace
 
 std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
     return text;
 }
 

@@ -17,7 +17,9 @@
 namespace platform {
 namespace {
 
-std::string_view OrEmpty(const char* text) { return text == nullptr ? "" : text; }
+std::string_view OrEmpty(const char* text) {
+    return text == nullptr ? "" : text;
+}
 
 bool HasLineBreak(std::string_view text) {
     return text.find_first_of("\r\n") != std::string_view::npos;
@@ -39,14 +41,16 @@ const char* StructureProblem(std::string_view section, const char* key, const ch
 }
 
 std::string_view WithoutLeadingBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
     return text;
 }
 
 // The default as the platform hands it back: trailing blanks and one quote pair removed.
 std::string_view CleanDefault(const char* lpDefault) {
     std::string_view value = OrEmpty(lpDefault);
-    while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
+        value.remove_suffix(1);
     return ini::Unquote(value);
 }
 
@@ -70,8 +74,8 @@ DWORD GetPrivateProfileStringA(const char* lpAppName, const char* lpKeyName, con
     return static_cast<DWORD>(count);
 }
 
-BOOL WritePrivateProfileStringA(const char* lpAppName, const char* lpKeyName,
-                                const char* lpString, const char* lpFileName) {
+BOOL WritePrivateProfileStringA(const char* lpAppName, const char* lpKeyName, const char* lpString,
+                                const char* lpFileName) {
     if (lpAppName == nullptr || lpFileName == nullptr) return 0;
     const std::string fileName = FromAnsi(lpFileName);
     const std::filesystem::path path = ResolveSettingsFile(fileName);

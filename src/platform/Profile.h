@@ -32,7 +32,7 @@ DWORD GetPrivateProfileStringA(const char* lpAppName, const char* lpKeyName, con
 // written (missing folder, read-only, not a regular file) or when a name or the text holds a
 // line break, a key name holds '=' or begins with '[' or ';': such a write would change the
 // file's structure, so it is refused and the file stays byte for byte as it was.
-BOOL WritePrivateProfileStringA(const char* lpAppName, const char* lpKeyName,
-                                const char* lpString, const char* lpFileName);
+BOOL WritePrivateProfileStringA(const char* lpAppName, const char* lpKeyName, const char* lpString,
+                                const char* lpFileName);
 
 }  // namespace platform

@@ -103,7 +103,8 @@ std::string ProfileSetting(std::string section, std::string key, std::string val
 
     if (count != 0) {
         try {
-            const std::string found = platform::FromAnsi(std::string_view(readBuffer.data(), count));
+            const std::string found =
+                platform::FromAnsi(std::string_view(readBuffer.data(), count));
             if (mode == 2 && found == value) {
                 result = ProfileSetting(section, key, value, file, 0);
             } else {

@@ -18,12 +18,13 @@ struct FloatCase {
 
 TEST(NumberText, SinglePrecisionKeepsSevenDigitsAndDropsTheLeadingZero) {
     const FloatCase cases[] = {
-        {0.5f, " .5"},          {-0.25f, "-.25"},         {2505.f, " 2505"},
-        {-0.f, " 0"},           {1234567.f, " 1234567"},  {12345678.f, " 1.234568E+07"},
-        {0.0001f, " .0001"},    {0.00001f, " 1E-05"},     {1.1f, " 1.1"},
-        {-3600.5f, "-3600.5"},  {1e20f, " 1E+20"},
+        {0.5f, " .5"},         {-0.25f, "-.25"},        {2505.f, " 2505"},
+        {-0.f, " 0"},          {1234567.f, " 1234567"}, {12345678.f, " 1.234568E+07"},
+        {0.0001f, " .0001"},   {0.00001f, " 1E-05"},    {1.1f, " 1.1"},
+        {-3600.5f, "-3600.5"}, {1e20f, " 1E+20"},
     };
-    for (const auto& c : cases) EXPECT_EQ(NumberText(c.number), c.text) << c.number;
+    for (const auto& c : cases)
+        EXPECT_EQ(NumberText(c.number), c.text) << c.number;
 }
 
 TEST(NumberText, PeriodWhateverTheLocale) {

@@ -25,10 +25,12 @@ TEST(Ansi, KnownCharactersMapToTheirCodePageBytes) {
 TEST(Ansi, WhatTheCodePageLacksBecomesAQuestionMark) {
     EXPECT_EQ(ToAnsi("漢"), "?");
     EXPECT_EQ(ToAnsi("a😀b"), "a?b");
-    EXPECT_EQ(ToAnsi("\xC3"), "?");             // cut sequence
-    EXPECT_EQ(ToAnsi("\xC0\xAF"), "??");        // overlong form
-    EXPECT_EQ(ToAnsi("\xED\xA0\x80"), "???");   // surrogate
-    EXPECT_EQ(ToAnsi("\xFF" "a"), "?a");        // invalid lead byte
+    EXPECT_EQ(ToAnsi("\xC3"), "?");            // cut sequence
+    EXPECT_EQ(ToAnsi("\xC0\xAF"), "??");       // overlong form
+    EXPECT_EQ(ToAnsi("\xED\xA0\x80"), "???");  // surrogate
+    EXPECT_EQ(ToAnsi("\xFF"
+                     "a"),
+              "?a");  // invalid lead byte
 }
 
 TEST(Ansi, CaseFoldingCoversTheAccentedLettersOfTheCodePage) {

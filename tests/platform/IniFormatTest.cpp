@@ -60,8 +60,7 @@ struct WriteCase {
 TEST(IniFormat, EditsOneKeyAndKeepsEveryOtherByte) {
     const WriteCase cases[] = {
         {"new file", "", "s", "k", "v", "[s]\nk=v\n"},
-        {"new section at the end", "; c\n[a]\nx=1\n", "s", "k", "v",
-         "; c\n[a]\nx=1\n[s]\nk=v\n"},
+        {"new section at the end", "; c\n[a]\nx=1\n", "s", "k", "v", "; c\n[a]\nx=1\n[s]\nk=v\n"},
         {"new key after the last key line", "[s]\na=1\n\n; c\n[t]\n", "s", "k", "v",
          "[s]\na=1\nk=v\n\n; c\n[t]\n"},
         {"new key in an empty section", "[s]\n[t]\n", "s", "k", "v", "[s]\nk=v\n[t]\n"},

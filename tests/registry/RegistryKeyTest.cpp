@@ -271,7 +271,8 @@ TEST_F(RegistryKeyTest, TheThreeListingsDifferAsDocumented) {
         EXPECT_EQ(key.SubKeyNames(), std::optional<Names>(Names{})) << c.what;
     }
     Names keys;  // subkeys list in name order
-    for (const Case& c : cases) keys.push_back(c.what);
+    for (const Case& c : cases)
+        keys.push_back(c.what);
     std::sort(keys.begin(), keys.end());
     RegistryKey lists;
     lists.OpenKey(HKEY_CURRENT_USER, "Lists", kRead);
