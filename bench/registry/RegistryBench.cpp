@@ -9,6 +9,7 @@
 
 #include "platform/Registry.h"
 #include "registry/RegistryKey.h"
+#include "support/BenchFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -16,22 +17,6 @@ namespace {
 
 constexpr uint32_t kRead = 0x20019;
 constexpr uint32_t kWrite = 0x20006;
-
-// A settings folder of its own, so the user's store is never touched.
-class BenchFolder {
-  public:
-    BenchFolder() {
-        std::string pattern = fs::temp_directory_path() / "afficheur-bench-XXXXXX";
-        path_ = ::mkdtemp(pattern.data());
-        ::setenv("XDG_CONFIG_HOME", path_.c_str(), 1);
-    }
-    ~BenchFolder() { fs::remove_all(path_); }
-    BenchFolder(const BenchFolder&) = delete;
-    BenchFolder& operator=(const BenchFolder&) = delete;
-
-  private:
-    fs::path path_;
-};
 
 std::string KeyPath(int i) {
     return "Software\\Bench\\group" + std::to_string(i / 100) + "\\key" + std::to_string(i);

@@ -13,25 +13,11 @@
 #include <string_view>
 
 #include "settings/INI32.h"
+#include "support/BenchFolder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// A settings folder of its own, so the user's files are never touched.
-class BenchFolder {
-  public:
-    BenchFolder() {
-        std::string pattern = fs::temp_directory_path() / "afficheur-bench-XXXXXX";
-        path_ = ::mkdtemp(pattern.data());
-        ::setenv("XDG_CONFIG_HOME", path_.c_str(), 1);
-    }
-    ~BenchFolder() { fs::remove_all(path_); }
-    fs::path file(const std::string& name) const { return path_ / "afficheur" / name; }
-
-  private:
-    fs::path path_;
-};
 
 // Writes a file of `keys` keys over ten sections; the key read is in the last section.
 std::string MakeFile(const BenchFolder& folder, int keys) {
