@@ -176,6 +176,16 @@ LONG WithoutStore(const Target& target, LONG forRoot) {
     return target.root != 0 ? forRoot : ERROR_KEY_DELETED;
 }
 
+// Where creating and opening a key start: the key the handle names and the names of the path
+// below it. Nothing lies below HKEY_PERFORMANCE_DATA.
+LONG StartPath(Service& service, HKEY hKey, const char* subKey, Target* target,
+               std::vector<std::string_view>* names) {
+    if (const LONG rc = service.Resolve(hKey, target)) return rc;
+    if (const LONG rc = SplitPath(subKey, names)) return rc;
+    if (target->performanceData() && !names->empty()) return ERROR_INVALID_HANDLE;
+    return ERROR_SUCCESS;
+}
+
 // Follows names down from a key; nullopt when one is missing.
 std::optional<KeyId> Walk(Store& store, KeyId key, const std::vector<std::string_view>& names) {
     for (const std::string_view name : names) {
@@ -216,11 +226,9 @@ LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*Reserved*/, const 
     Service& service = Service::Instance();
     return service.Run([&]() -> LONG {
         Target target;
-        if (const LONG rc = service.Resolve(hKey, &target)) return rc;
         std::vector<std::string_view> names;
-        if (const LONG rc = SplitPath(lpSubKey, &names)) return rc;
-        if (target.performanceData() && !names.empty()) return ERROR_INVALID_HANDLE;
-        if (target.root != 0 && names.empty()) {
+        if (const LONG rc = StartPath(service, hKey, lpSubKey, &target, &names)) return rc;
+        if (target.root != 0 && names.empty()) {  // the root itself
             *phkResult = target.root;
             if (lpdwDisposition != nullptr) *lpdwDisposition = REG_OPENED_EXISTING_KEY;
             return ERROR_SUCCESS;
@@ -259,11 +267,9 @@ LONG RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*ulOptions*/, REGSAM 
     Service& service = Service::Instance();
     return service.Run([&]() -> LONG {
         Target target;
-        if (const LONG rc = service.Resolve(hKey, &target)) return rc;
         std::vector<std::string_view> names;
-        if (const LONG rc = SplitPath(lpSubKey, &names)) return rc;
-        if (target.performanceData() && !names.empty()) return ERROR_INVALID_HANDLE;
-        if (target.root != 0 && names.empty()) {
+        if (const LONG rc = StartPath(service, hKey, lpSubKey, &target, &names)) return rc;
+        if (target.root != 0 && names.empty()) {  // the root itself
             *phkResult = target.root;
             return ERROR_SUCCESS;
         }
