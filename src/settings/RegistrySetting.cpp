@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <utility>
 
@@ -59,48 +60,41 @@ KeyAddress Address(const std::string& keyPath) {
     return address;
 }
 
+// The steps both routines share: find the root and the subkey, open one RegistryKey with the
+// rights given, run the final operation on it and release it, which closes the key. Every step
+// runs with errors suppressed.
+void WithRegistryKey(const std::string& keyPath, uint32_t rights,
+                     const std::function<void(RegistryKey&)>& operation) {
+    KeyAddress address;
+    try {
+        address = Address(keyPath);
+    } catch (...) {
+    }
+    try {
+        RegistryKey key;
+        try {
+            key.OpenKey(address.root, address.subkey, rights);
+        } catch (...) {
+        }
+        try {
+            operation(key);
+        } catch (...) {
+        }
+    } catch (...) {
+    }
+}
+
 }  // namespace
 
 std::optional<std::string> GetRegistrySetting(std::string keyPath, std::string valueName) {
     std::optional<std::string> result;
-    KeyAddress address;
-    try {
-        address = Address(keyPath);
-    } catch (...) {
-    }
-    try {
-        RegistryKey key;
-        try {
-            key.OpenKey(address.root, address.subkey, kKeyRead);
-        } catch (...) {
-        }
-        try {
-            result = key.value(valueName);
-        } catch (...) {
-        }
-    } catch (...) {
-    }
+    WithRegistryKey(keyPath, kKeyRead, [&](RegistryKey& key) { result = key.value(valueName); });
     return result;
 }
 
 void SetRegistrySetting(std::string keyPath, std::string valueName, RegistryKey::Variant data) {
-    KeyAddress address;
-    try {
-        address = Address(keyPath);
-    } catch (...) {
-    }
-    try {
-        RegistryKey key;
-        try {
-            key.OpenKey(address.root, address.subkey, kKeyWrite);
-        } catch (...) {
-        }
-        try {
-            key.value(valueName, std::move(data));
-        } catch (...) {
-        }
-    } catch (...) {
-    }
+    WithRegistryKey(keyPath, kKeyWrite,
+                    [&](RegistryKey& key) { key.value(valueName, std::move(data)); });
 }
 
 }  // namespace INI32
