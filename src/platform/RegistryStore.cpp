@@ -15,7 +15,10 @@ namespace {
 // Marks a database as ours ("AFRG"); a database with another mark is never touched.
 constexpr int kApplicationId = 0x41465247;
 constexpr int kSchemaVersion = 1;
-constexpr int kBusyTimeoutMs = 5000;
+// How long a call waits for another process's transaction: calls come from the window's own
+// thread, so the wait is bounded as the settings files' lock is; past it the call fails with
+// ERROR_BUSY, which the settings route reads as a missing setting.
+constexpr int kBusyTimeoutMs = 2000;
 
 LONG Win32Code(int sqliteCode) {
     switch (sqliteCode & 0xFF) {
