@@ -31,7 +31,7 @@ namespace client {
 
 inline constexpr const char* kSettingsFile = "QUORIXaffich.ini";
 // The name of the window-position keeper on the form, as Form_Load calls it.
-inline constexpr const char* kPositionKeeper = "SavePosition1";
+inline constexpr const char* kPositionKeeper = "SavePosition";
 
 class Form1 final : public QWidget {
   public:

@@ -247,14 +247,14 @@ TEST_F(Window, FormLoadStartsThePositionKeeperByNameBeforeReadingAnySetting) {
               (std::vector<std::string>{
                   "Initialize", "ReadProperties QUORIX_Affich_client.ini Form1",
                   "INIT Form1 QUORIXaffich.ini PositionFenetre parent Form1 before any setting"}));
-    EXPECT_NE(form.Controls("SavePosition1"), nullptr);
-    EXPECT_EQ(form.Controls("savePOSITION1"), form.Controls("SavePosition1"));
+    EXPECT_NE(form.Controls("SavePosition"), nullptr);
+    EXPECT_EQ(form.Controls("savePOSITION"), form.Controls("SavePosition"));
     EXPECT_EQ(form.Controls("Text1"), nullptr);
     ASSERT_NE(form.PositionKeeperSite(), nullptr);
     EXPECT_EQ(form.PositionKeeperSite()->geometry(), QRect(0, 0, 7, 7));
 
     client::Form1 without;
-    EXPECT_EQ(without.Controls("SavePosition1"), nullptr);
+    EXPECT_EQ(without.Controls("SavePosition"), nullptr);
 }
 
 TEST(ChooseValue, ReturnsTheValueForTheCondition) {
