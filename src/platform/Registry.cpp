@@ -186,6 +186,21 @@ LONG StartPath(Service& service, HKEY hKey, const char* subKey, Target* target,
     return ERROR_SUCCESS;
 }
 
+// Runs `body` on the store for the key a handle names, in one transaction: a missing store is
+// an empty registry (`forRoot` on a root; an opened key is gone then), and a key deleted since
+// the handle was opened answers ERROR_KEY_DELETED. The transaction is committed when the body
+// returns ERROR_SUCCESS, and rolled back otherwise.
+template <typename Body>
+LONG OnExistingKey(Service& service, const Target& target, bool write, LONG forRoot, Body body) {
+    Store* store = service.Reader();
+    if (store == nullptr) return WithoutStore(target, forRoot);
+    Store::Transaction transaction(*store, write);
+    if (target.root == 0 && !store->KeyExists(target.key)) return ERROR_KEY_DELETED;
+    const LONG rc = body(*store);
+    if (rc == ERROR_SUCCESS) transaction.Commit();
+    return rc;
+}
+
 // Follows names down from a key; nullopt when one is missing.
 std::optional<KeyId> Walk(Store& store, KeyId key, const std::vector<std::string_view>& names) {
     for (const std::string_view name : names) {
@@ -274,13 +289,14 @@ LONG RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*ulOptions*/, REGSAM 
             return ERROR_SUCCESS;
         }
 
-        Store* store = service.Reader();
-        if (store == nullptr) return WithoutStore(target, ERROR_FILE_NOT_FOUND);
-        Store::Transaction transaction(*store, false);
-        if (target.root == 0 && !store->KeyExists(target.key)) return ERROR_KEY_DELETED;
-        const auto key = Walk(*store, target.key, names);
-        if (!key) return ERROR_FILE_NOT_FOUND;
-        transaction.Commit();
+        std::optional<KeyId> key;
+        const LONG rc =
+            OnExistingKey(service, target, false, ERROR_FILE_NOT_FOUND, [&](Store& store) {
+                key = Walk(store, target.key, names);
+                return key ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+            });
+        if (rc != ERROR_SUCCESS) return rc;
+        // The handle is made once the transaction is over, so a failed one leaves none behind.
         *phkResult = service.NewHandle(*key, GrantedAccess(samDesired));
         return ERROR_SUCCESS;
     });
@@ -305,14 +321,11 @@ LONG RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD* lpReserved, DWO
         }
         if (target.performanceData()) return ERROR_FILE_NOT_FOUND;
 
-        Store* store = service.Reader();
-        if (store == nullptr) return WithoutStore(target, ERROR_FILE_NOT_FOUND);
-        Store::Transaction transaction(*store, false);
-        if (target.root == 0 && !store->KeyExists(target.key)) return ERROR_KEY_DELETED;
-        const auto value = store->Value(target.key, FoldName(NameOf(lpValueName)));
-        transaction.Commit();
-        if (!value) return ERROR_FILE_NOT_FOUND;
-        return CopyData(*value, lpType, lpData, lpcbData);
+        return OnExistingKey(service, target, false, ERROR_FILE_NOT_FOUND, [&](Store& store) {
+            const auto value = store.Value(target.key, FoldName(NameOf(lpValueName)));
+            if (!value) return ERROR_FILE_NOT_FOUND;
+            return CopyData(*value, lpType, lpData, lpcbData);
+        });
     });
 }
 
@@ -347,15 +360,10 @@ LONG RegDeleteValueA(HKEY hKey, const char* lpValueName) {
         if ((target.access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
         if (target.performanceData()) return ERROR_FILE_NOT_FOUND;
 
-        Store* store = service.Reader();
-        if (store == nullptr) return WithoutStore(target, ERROR_FILE_NOT_FOUND);
-        Store::Transaction transaction(*store, true);
-        if (target.root == 0 && !store->KeyExists(target.key)) return ERROR_KEY_DELETED;
-        if (!store->DeleteValue(target.key, FoldName(NameOf(lpValueName)))) {
-            return ERROR_FILE_NOT_FOUND;
-        }
-        transaction.Commit();
-        return ERROR_SUCCESS;
+        return OnExistingKey(service, target, true, ERROR_FILE_NOT_FOUND, [&](Store& store) {
+            const bool deleted = store.DeleteValue(target.key, FoldName(NameOf(lpValueName)));
+            return deleted ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+        });
     });
 }
 
@@ -372,20 +380,17 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, char* lpValueName, DWORD* lpcchValu
         }
         if (target.performanceData()) return ERROR_NO_MORE_ITEMS;
 
-        Store* store = service.Reader();
-        if (store == nullptr) return WithoutStore(target, ERROR_NO_MORE_ITEMS);
-        Store::Transaction transaction(*store, false);
-        if (target.root == 0 && !store->KeyExists(target.key)) return ERROR_KEY_DELETED;
-        EnumCursor scratch;
-        EnumCursor& cursor = target.handle != nullptr ? target.handle->values : scratch;
-        const auto entry = store->ValueAt(target.key, dwIndex, cursor);
-        transaction.Commit();
-        if (!entry) return ERROR_NO_MORE_ITEMS;
-        if (entry->name.size() >= *lpcchValueName) return ERROR_MORE_DATA;
-        std::memcpy(lpValueName, entry->name.data(), entry->name.size());
-        lpValueName[entry->name.size()] = '\0';
-        *lpcchValueName = static_cast<DWORD>(entry->name.size());
-        return CopyData(entry->value, lpType, lpData, lpcbData);
+        return OnExistingKey(service, target, false, ERROR_NO_MORE_ITEMS, [&](Store& store) {
+            EnumCursor scratch;
+            EnumCursor& cursor = target.handle != nullptr ? target.handle->values : scratch;
+            const auto entry = store.ValueAt(target.key, dwIndex, cursor);
+            if (!entry) return ERROR_NO_MORE_ITEMS;
+            if (entry->name.size() >= *lpcchValueName) return ERROR_MORE_DATA;
+            std::memcpy(lpValueName, entry->name.data(), entry->name.size());
+            lpValueName[entry->name.size()] = '\0';
+            *lpcchValueName = static_cast<DWORD>(entry->name.size());
+            return CopyData(entry->value, lpType, lpData, lpcbData);
+        });
     });
 }
 
@@ -398,19 +403,16 @@ LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, char* lpName, DWORD cchName) {
         if (lpName == nullptr) return ERROR_INVALID_PARAMETER;
         if (target.performanceData()) return ERROR_NO_MORE_ITEMS;
 
-        Store* store = service.Reader();
-        if (store == nullptr) return WithoutStore(target, ERROR_NO_MORE_ITEMS);
-        Store::Transaction transaction(*store, false);
-        if (target.root == 0 && !store->KeyExists(target.key)) return ERROR_KEY_DELETED;
-        EnumCursor scratch;
-        EnumCursor& cursor = target.handle != nullptr ? target.handle->keys : scratch;
-        const auto name = store->ChildAt(target.key, dwIndex, cursor);
-        transaction.Commit();
-        if (!name) return ERROR_NO_MORE_ITEMS;
-        if (name->size() >= cchName) return ERROR_MORE_DATA;
-        std::memcpy(lpName, name->data(), name->size());
-        lpName[name->size()] = '\0';
-        return ERROR_SUCCESS;
+        return OnExistingKey(service, target, false, ERROR_NO_MORE_ITEMS, [&](Store& store) {
+            EnumCursor scratch;
+            EnumCursor& cursor = target.handle != nullptr ? target.handle->keys : scratch;
+            const auto name = store.ChildAt(target.key, dwIndex, cursor);
+            if (!name) return ERROR_NO_MORE_ITEMS;
+            if (name->size() >= cchName) return ERROR_MORE_DATA;
+            std::memcpy(lpName, name->data(), name->size());
+            lpName[name->size()] = '\0';
+            return ERROR_SUCCESS;
+        });
     });
 }
 
@@ -427,16 +429,13 @@ LONG RegDeleteKeyA(HKEY hKey, const char* lpSubKey) {
         }
         if (target.root != 0 && names.empty()) return ERROR_ACCESS_DENIED;
 
-        Store* store = service.Reader();
-        if (store == nullptr) return WithoutStore(target, ERROR_FILE_NOT_FOUND);
-        Store::Transaction transaction(*store, true);
-        if (target.root == 0 && !store->KeyExists(target.key)) return ERROR_KEY_DELETED;
-        const auto key = Walk(*store, target.key, names);
-        if (!key) return ERROR_FILE_NOT_FOUND;
-        if (store->HasChildren(*key)) return ERROR_ACCESS_DENIED;
-        store->DeleteKey(*key);
-        transaction.Commit();
-        return ERROR_SUCCESS;
+        return OnExistingKey(service, target, true, ERROR_FILE_NOT_FOUND, [&](Store& store) {
+            const auto key = Walk(store, target.key, names);
+            if (!key) return ERROR_FILE_NOT_FOUND;
+            if (store.HasChildren(*key)) return ERROR_ACCESS_DENIED;
+            store.DeleteKey(*key);
+            return ERROR_SUCCESS;
+        });
     });
 }
 
