@@ -73,7 +73,8 @@ constexpr int kGripPixels = kBorderPixels + 4;
 }  // namespace
 
 Form1::Form1(const host::UserControlFactory& makeSavePosition)
-    : W(LinkOptions([this](bool delivered, const std::string& words) {
+    : form_(*this, kBorderPixels + kCaptionPixels),
+      W(LinkOptions([this](bool delivered, const std::string& words) {
           if (caption_ != nullptr) caption_->Mark().Show(delivered, words);
       })) {
     setObjectName("Form1");

@@ -95,7 +95,7 @@ class Form1 final : public QWidget {
     // Places the client area, the caption strip and the edge grips inside the window's frame.
     void LayOutFrame();
 
-    host::QtForm form_{*this};
+    host::QtForm form_;
     host::Link W;
     QWidget* client_ = nullptr;  // the client area, below the caption
     CaptionStrip* caption_ = nullptr;
