@@ -251,13 +251,14 @@ void Form1::changeEvent(QEvent* event) {
         caption_->update();
     } else if (event->type() == QEvent::WindowStateChange) {
         caption_->FollowWindow();
-        // A window that comes back to the normal state gets no resize event on X11 (a
-        // minimized window keeps its size there), so the administrator switch runs here, as
-        // at a resize, once the state change is done.
+        // A window that comes back from minimized to the normal state gets no resize event
+        // on X11 (a minimized window keeps its size there), so the administrator switch runs
+        // here, as at a resize, once the state change is done. (From maximized, the window
+        // manager's resize follows and runs it.)
         const Qt::WindowStates sized =
             Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
         const auto* change = static_cast<QWindowStateChangeEvent*>(event);
-        if (!(windowState() & sized) && (change->oldState() & sized)) {
+        if (!(windowState() & sized) && (change->oldState() & Qt::WindowMinimized)) {
             QMetaObject::invokeMethod(
                 this, [this] { RunFormResize(); }, Qt::QueuedConnection);
         }
