@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -16,6 +17,7 @@
 
 #include "platform/Paths.h"
 #include "platform/RegistryStore.h"
+#include "platform/RegistryTransaction.h"
 
 namespace platform {
 namespace {
@@ -92,9 +94,9 @@ class Service {
     // Runs one call under the lock, turning store failures into their codes.
     template <typename Body>
     LONG Run(Body body) {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
         try {
-            Follow();
+            if (!batch_) Follow();
             return body();
         } catch (const StoreFailure& failure) {
             return failure.code;
@@ -142,6 +144,30 @@ class Service {
 
     bool Close(HKEY hKey) { return handles_.erase(hKey) != 0; }
 
+    // Runs `body` with the lock held and every call's transaction nested in one.
+    LONG ApplyAsOne(const std::function<LONG()>& body) {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        if (batch_) return ERROR_INVALID_PARAMETER;
+        std::optional<Store::Transaction> transaction;
+        const LONG opened = Run([&]() -> LONG {
+            transaction.emplace(Writer(), true);
+            return ERROR_SUCCESS;
+        });
+        if (opened != ERROR_SUCCESS) return opened;
+        batch_ = true;
+        struct EndBatch {
+            bool& flag;
+            ~EndBatch() { flag = false; }
+        } end{batch_};
+        const LONG rc = body();
+        if (rc != ERROR_SUCCESS) return rc;
+        batch_ = false;
+        return Run([&]() -> LONG {
+            transaction->Commit();
+            return ERROR_SUCCESS;
+        });
+    }
+
   private:
     Service() : owner_(::getpid()) {}
 
@@ -162,7 +188,9 @@ class Service {
         }
     }
 
-    std::mutex mutex_;
+    // Recursive so that the calls inside ApplyAsOne take it again on the same thread.
+    std::recursive_mutex mutex_;
+    bool batch_ = false;  // inside ApplyAsOne: the store must stay the same
     pid_t owner_;
     std::filesystem::path path_;
     uint64_t generation_ = 0;
@@ -232,6 +260,10 @@ std::string_view NameOf(const char* name) {
 
 }  // namespace
 
+LONG RegApplyAsOne(const std::function<LONG()>& body) {
+    return Service::Instance().ApplyAsOne(body);
+}
+
 LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*Reserved*/, const char* lpClass,
                      DWORD /*dwOptions*/, REGSAM samDesired,
                      const SECURITY_ATTRIBUTES* /*lpSecurityAttributes*/, HKEY* phkResult,
@@ -254,7 +286,8 @@ LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*Reserved*/, const 
         if (target.root == 0 && !store.KeyExists(target.key)) return ERROR_KEY_DELETED;
         KeyId key = target.key;
         DWORD disposition = REG_OPENED_EXISTING_KEY;
-        for (const std::string_view name : names) {
+        for (size_t level = 0; level < names.size(); ++level) {
+            const std::string_view name = names[level];
             const std::string folded = FoldName(name);
             if (const auto child = store.Child(key, folded)) {
                 key = *child;
@@ -263,6 +296,11 @@ LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*Reserved*/, const 
                 // predefined root grants everything.
                 if (target.root == 0 && (target.access & KEY_CREATE_SUB_KEY) == 0) {
                     return ERROR_ACCESS_DENIED;
+                }
+                // The tree stops at the platform's depth, so that every walk through it ends.
+                if (disposition != REG_CREATED_NEW_KEY &&
+                    store.Depth(key) + (names.size() - level) > kMaxKeyDepth) {
+                    return ERROR_INVALID_PARAMETER;
                 }
                 key = store.AddChild(key, name, folded, NameOf(lpClass));
                 disposition = REG_CREATED_NEW_KEY;

@@ -94,9 +94,10 @@ constexpr LONG ERROR_BADDB = 1009;
 constexpr LONG ERROR_REGISTRY_IO_FAILED = 1016;
 constexpr LONG ERROR_KEY_DELETED = 1018;
 
-// Limits: characters of one key name, characters of a value name.
+// Limits: characters of one key name, characters of a value name, levels of keys below a root.
 constexpr DWORD kMaxKeyNameLength = 255;
 constexpr DWORD kMaxValueNameLength = 16383;
+constexpr DWORD kMaxKeyDepth = 512;
 
 // The record RegCreateKeyExA takes; the store keeps no security descriptors and ignores it.
 struct SECURITY_ATTRIBUTES {
@@ -109,7 +110,8 @@ struct SECURITY_ATTRIBUTES {
 // access samDesired (generic rights and MAXIMUM_ALLOWED are mapped as Windows maps them).
 // *phkResult receives the new handle (for an empty path under a predefined root, that root
 // itself), *lpdwDisposition (if not null) REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY.
-// On failure *phkResult is 0. A name longer than 255 characters gives ERROR_INVALID_PARAMETER.
+// On failure *phkResult is 0. A name longer than 255 characters, and a new key more than 512
+// levels below its root, give ERROR_INVALID_PARAMETER (and create nothing).
 LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD Reserved, const char* lpClass,
                      DWORD dwOptions, REGSAM samDesired,
                      const SECURITY_ATTRIBUTES* lpSecurityAttributes, HKEY* phkResult,

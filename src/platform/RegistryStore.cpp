@@ -77,7 +77,7 @@ const std::array<char16_t, 256>& CodePoints() {
 }
 
 // The statements, prepared once per connection.
-constexpr std::array<const char*, 20> kSql = {
+constexpr std::array<const char*, 22> kSql = {
     "SELECT 1 FROM keys WHERE id = ?1",
     "SELECT id FROM keys WHERE parent = ?1 AND folded = ?2",
     "INSERT INTO keys(parent, name, folded, class) VALUES (?1, ?2, ?3, ?4)",
@@ -99,6 +99,10 @@ constexpr std::array<const char*, 20> kSql = {
     "ROLLBACK",
     "PRAGMA application_id",
     "SELECT count(*) FROM sqlite_schema",
+    "PRAGMA user_version",
+    "WITH RECURSIVE up(id, depth) AS (SELECT parent, 0 FROM keys WHERE id = ?1 UNION ALL "
+    "SELECT keys.parent, up.depth + 1 FROM keys JOIN up ON keys.id = up.id) "
+    "SELECT max(depth) FROM up",
 };
 
 // Binds, steps and resets one prepared statement; the reset happens when it goes out of scope.
@@ -169,6 +173,8 @@ enum Store::Sql : size_t {
     kRollback,
     kApplicationIdOf,
     kSchemaCount,
+    kSchemaVersionOf,
+    kDepth,
 };
 
 std::string FoldName(std::string_view ansi) {
@@ -256,6 +262,19 @@ void Store::Initialise() {
         throw StoreFailure{ERROR_BADDB};
     };
 
+    auto version = [this] {
+        Query query(db_.get(), Prepared(kSchemaVersionOf));
+        query.Step();
+        return query.Number(0);
+    };
+
+    if (mark() == kApplicationId && version() > kSchemaVersion) {
+        // A newer program's store: its rows may mean something this one does not know.
+        LogLine("registry store: " + std::string(sqlite3_db_filename(db_.get(), "main")) +
+                " has schema version " + std::to_string(version()) + ", newer than " +
+                std::to_string(kSchemaVersion) + "; left untouched");
+        throw StoreFailure{ERROR_BADDB};
+    }
     if (mark() != kApplicationId) {
         if (mark() != 0 || !isEmpty()) refuse();
         Exec("PRAGMA journal_mode = WAL");
@@ -316,16 +335,33 @@ sqlite3_stmt* Store::Prepared(Sql which) {
     return slot.get();
 }
 
-Store::Transaction::Transaction(Store& store, bool write) : store_(store), write_(write) {
-    Query(store_.db_.get(), store_.Prepared(write ? kBeginImmediate : kBegin)).Step();
+Store::Transaction::Transaction(Store& store, bool write)
+    : store_(store), write_(write), nested_(store.openTransactions_ > 0) {
+    if (nested_) {
+        store_.Exec("SAVEPOINT call");
+    } else {
+        Query(store_.db_.get(), store_.Prepared(write ? kBeginImmediate : kBegin)).Step();
+    }
+    ++store_.openTransactions_;
 }
 
 Store::Transaction::~Transaction() {
-    if (open_) sqlite3_exec(store_.db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    --store_.openTransactions_;
+    if (!open_) return;
+    sqlite3* db = store_.db_.get();
+    if (nested_) {
+        sqlite3_exec(db, "ROLLBACK TO call; RELEASE call", nullptr, nullptr, nullptr);
+    } else {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
 }
 
 void Store::Transaction::Commit() {
-    Query(store_.db_.get(), store_.Prepared(kCommit)).Step();
+    if (nested_) {
+        store_.Exec("RELEASE call");
+    } else {
+        Query(store_.db_.get(), store_.Prepared(kCommit)).Step();
+    }
     open_ = false;
     if (write_) ++store_.localChanges_;
 }
@@ -359,6 +395,12 @@ KeyId Store::AddChild(KeyId parent, std::string_view name, std::string_view fold
 
 bool Store::HasChildren(KeyId key) {
     return Query(db_.get(), Prepared(kHasChildren)).Bind(1, key).Step();
+}
+
+int Store::Depth(KeyId key) {
+    Query query(db_.get(), Prepared(kDepth));
+    query.Bind(1, key).Step();
+    return static_cast<int>(query.Number(0));
 }
 
 void Store::DeleteKey(KeyId key) {

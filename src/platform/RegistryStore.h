@@ -74,7 +74,9 @@ class Store {
     // closing the parent's connection would disturb the parent's locks.
     void Abandon();
 
-    // One transaction; rolled back when it goes out of scope without Commit().
+    // One transaction; rolled back when it goes out of scope without Commit(). Inside
+    // another transaction of the same store it is a savepoint of that one: its Commit()
+    // keeps its changes for the outer transaction to commit or roll back.
     class Transaction {
       public:
         Transaction(Store& store, bool write);
@@ -86,6 +88,7 @@ class Store {
       private:
         Store& store_;
         bool write_;
+        bool nested_;
         bool open_ = true;
     };
 
@@ -94,6 +97,8 @@ class Store {
     KeyId AddChild(KeyId parent, std::string_view name, std::string_view folded,
                    std::string_view keyClass);
     bool HasChildren(KeyId key);
+    // How many levels below its root a key lies (0 for a root).
+    int Depth(KeyId key);
     // Removes the key and its values (the caller has checked it has no subkeys).
     void DeleteKey(KeyId key);
 
@@ -122,8 +127,9 @@ class Store {
         void operator()(sqlite3_stmt* stmt) const;
     };
     std::unique_ptr<sqlite3, DbCloser> db_;
-    std::array<std::unique_ptr<sqlite3_stmt, StmtFinalizer>, 20> statements_;
+    std::array<std::unique_ptr<sqlite3_stmt, StmtFinalizer>, 22> statements_;
     int64_t localChanges_ = 0;
+    int openTransactions_ = 0;
 };
 
 }  // namespace platform::registry

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -194,4 +195,40 @@ TEST(RegistryDamage, DamagedPagesNeverCrashACall) {
         return 3;
     });
     EXPECT_EQ(ExitCode(reader), 0);
+}
+
+// A store that a newer program has changed to a schema this one does not know is refused
+// whole, with one line saying why, and left as it is.
+TEST(RegistryDamage, AStoreOfANewerSchemaIsRefusedAndLeftUntouched) {
+    TempFolder temp;
+    HKEY key = CreateKey("Software");
+    ASSERT_EQ(SetText(key, "v", "x"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    const auto store = temp.settings() / "registry.sqlite3";
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(store.c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, "PRAGMA user_version = 99; PRAGMA wal_checkpoint(TRUNCATE)",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    const std::string before = ReadFile(store);
+    // A fresh process, as a client started after the newer one would be.
+    const pid_t reader = Spawn([&] {
+        testing::internal::CaptureStderr();
+        HKEY opened = 0;
+        const LONG open = RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &opened);
+        const LONG write = SetText(HKEY_CURRENT_USER, "w", "y");
+        const std::string log = testing::internal::GetCapturedStderr();
+        if (open != ERROR_BADDB || opened != 0) return 1;
+        if (write != ERROR_BADDB) return 2;
+        if (log.find("schema version 99") == std::string::npos) return 3;
+        if (log.find(store.string()) == std::string::npos) return 4;
+        // One line for each call that met the store.
+        if (std::count(log.begin(), log.end(), '\n') != 2) return 5;
+        return 0;
+    });
+    EXPECT_EQ(ExitCode(reader), 0);
+    EXPECT_EQ(ReadFile(store), before);
 }

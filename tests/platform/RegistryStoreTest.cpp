@@ -6,10 +6,12 @@
 
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/Registry.h"
+#include "platform/RegistryTransaction.h"
 #include "support/TempFolder.h"
 
 using namespace platform;
@@ -441,4 +443,94 @@ TEST_F(Registry, AnEnumerationSeesChangesMadeBetweenItsSteps) {
     ASSERT_EQ(RegEnumValueA(key, 1, name, &length, nullptr, nullptr, nullptr, nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(std::string(name), "c") << "index 1 of b, c";
+}
+
+// The tree stops 512 levels below its root, as the platform's does, so that no walk through
+// it (a listing, an export, a deletion of a tree) can be driven into endless recursion.
+TEST_F(Registry, KeysStop512LevelsBelowTheirRoot) {
+    auto path = [](int levels, const char* name) {
+        std::string out;
+        for (int i = 0; i < levels; ++i)
+            out += std::string(i == 0 ? "" : "\\") + name;
+        return out;
+    };
+    struct Case {
+        const char* what;
+        int existing;  // levels made first
+        int asked;     // levels of the path asked for
+        LONG rc;
+    };
+    const Case cases[] = {
+        {"512 levels in one call", 0, 512, ERROR_SUCCESS},
+        {"513 levels in one call", 0, 513, ERROR_INVALID_PARAMETER},
+        {"one more level below 512 existing ones", 512, 513, ERROR_INVALID_PARAMETER},
+        {"opening the 512th level again", 512, 512, ERROR_SUCCESS},
+    };
+    int round = 0;
+    for (const Case& c : cases) {
+        const std::string name = "r" + std::to_string(round++);
+        if (c.existing > 0) {
+            Key made;
+            ASSERT_EQ(Create(HKEY_CURRENT_USER, path(c.existing, name.c_str()).c_str(), &made),
+                      ERROR_SUCCESS)
+                << c.what;
+        }
+        Key key;
+        EXPECT_EQ(Create(HKEY_CURRENT_USER, path(c.asked, name.c_str()).c_str(), &key), c.rc)
+            << c.what;
+        if (c.rc != ERROR_SUCCESS) {
+            Key none;
+            EXPECT_EQ(Open(HKEY_CURRENT_USER, name.c_str(), &none),
+                      c.existing > 0 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND)
+                << c.what << ": a refused call makes no key on the way";
+        }
+    }
+    // The depth counts from the root, whatever handle the path starts from.
+    Key deep, deeper;
+    ASSERT_EQ(Open(HKEY_CURRENT_USER, path(510, "r0").c_str(), &deep), ERROR_SUCCESS);
+    EXPECT_EQ(Create(deep, "a\\b", &deeper), ERROR_SUCCESS);
+    Key tooDeep;
+    EXPECT_EQ(Create(deep, "c\\d\\e", &tooDeep), ERROR_INVALID_PARAMETER);
+}
+
+// Calls made inside RegApplyAsOne are one transaction: all of them or none.
+TEST_F(Registry, CallsAppliedAsOneAreKeptTogetherOrNotAtAll) {
+    {
+        Key key;
+        ASSERT_EQ(Create(HKEY_CURRENT_USER, "Shop", &key), ERROR_SUCCESS);
+        ASSERT_EQ(Set(key, "kept", std::string("1\0", 2)), ERROR_SUCCESS);
+    }
+    // Deletes a value, makes a key with a value, then ends as `end` says.
+    auto changes = [](LONG end) {
+        return [end]() -> LONG {
+            Key shop, made;
+            if (Open(HKEY_CURRENT_USER, "Shop", &shop) != ERROR_SUCCESS) return 1;
+            if (RegDeleteValueA(shop, "kept") != ERROR_SUCCESS) return 2;
+            if (Create(HKEY_CURRENT_USER, "Shop\\New", &made) != ERROR_SUCCESS) return 3;
+            if (Set(made, "v", std::string("x\0", 2)) != ERROR_SUCCESS) return 4;
+            // A call that fails inside keeps the others: only its own part is undone.
+            if (RegDeleteValueA(made, "missing") != ERROR_FILE_NOT_FOUND) return 5;
+            if (Get(made, "v").data != std::string("x\0", 2)) return 6;
+            if (end == -1) throw std::runtime_error("stopped");
+            return end;
+        };
+    };
+    auto unchanged = [](const char* what) {
+        Key shop, made;
+        ASSERT_EQ(Open(HKEY_CURRENT_USER, "Shop", &shop), ERROR_SUCCESS) << what;
+        EXPECT_EQ(Get(shop, "kept").rc, ERROR_SUCCESS) << what;
+        EXPECT_EQ(Open(HKEY_CURRENT_USER, "Shop\\New", &made), ERROR_FILE_NOT_FOUND) << what;
+    };
+
+    EXPECT_EQ(RegApplyAsOne(changes(ERROR_DISK_FULL)), ERROR_DISK_FULL);
+    unchanged("a body that fails");
+    EXPECT_THROW(RegApplyAsOne(changes(-1)), std::runtime_error);
+    unchanged("a body that throws");
+
+    EXPECT_EQ(RegApplyAsOne(changes(ERROR_SUCCESS)), ERROR_SUCCESS);
+    Key shop, made;
+    ASSERT_EQ(Open(HKEY_CURRENT_USER, "Shop", &shop), ERROR_SUCCESS);
+    EXPECT_EQ(Get(shop, "kept").rc, ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(Open(HKEY_CURRENT_USER, "Shop\\New", &made), ERROR_SUCCESS);
+    EXPECT_EQ(Get(made, "v").data, std::string("x\0", 2));
 }

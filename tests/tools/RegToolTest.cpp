@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include <string>
 #include <vector>
@@ -205,13 +209,14 @@ TEST_F(RegTool, TheExportReadsAsThePlatformsToolWritesIt) {
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
     for (size_t i = 2; i + 1 < bytes.size(); i += 2)
         text.push_back(bytes[i]);
-    EXPECT_EQ(text,
-              "Windows Registry Editor Version 5.00\r\n\r\n"
-              "[HKEY_CURRENT_USER\\K]\r\n"
-              "@=\"d\"\r\n"
-              "\"bin\"=hex:01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,\\\r\n"
-              "  01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01\r\n"
-              "\"x\"=hex(2):e9,00,00,00\r\n\r\n");
+    EXPECT_EQ(
+        text,
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_CURRENT_USER\\K]\r\n"
+        "@=\"d\"\r\n"
+        "\"bin\"=hex:01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,\\\r\n"
+        "  01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01\r\n"
+        "\"x\"=hex(2):e9,00,00,00\r\n\r\n");
 }
 
 TEST_F(RegTool, BadInputGivesOneLineAndANonZeroStatus) {
@@ -313,4 +318,57 @@ TEST_F(RegTool, ReadValueReadsAgainAValueThatGrewAndTellsOneThatIsGone) {
         EXPECT_EQ(value.data, data) << c.what;
     }
     RegCloseKey(key);
+}
+
+// An export replaces its target whole through a new file: a symbolic link there is replaced,
+// not followed, and another name of the old file keeps the old content.
+TEST_F(RegTool, ExportReplacesTheTargetAndNeverWritesThroughIt) {
+    Set(HKEY_CURRENT_USER, "K", "v", REG_SZ, std::string("x\0", 2));
+    WriteFile(File("elsewhere.reg"), "kept");
+    std::filesystem::create_symlink(File("elsewhere.reg"), File("link.reg"));
+    WriteFile(File("old.reg"), "old");
+    ASSERT_EQ(::link(File("old.reg").c_str(), File("other-name.reg").c_str()), 0);
+
+    EXPECT_EQ(Reg("export HKCU\\\\K " + File("link.reg")).status, 1)
+        << "a symbolic link is a file that exists";
+    for (const char* target : {"link.reg", "old.reg"}) {
+        const Outcome run = Reg("export HKCU\\\\K " + File(target) + " /y");
+        EXPECT_EQ(run.status, 0) << target << ": " << run.output;
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(File(target))))
+            << target;
+        EXPECT_EQ(ReadFile(File(target)).substr(0, 2), "\xFF\xFE") << target;
+    }
+    EXPECT_EQ(ReadFile(File("elsewhere.reg")), "kept");
+    EXPECT_EQ(ReadFile(File("other-name.reg")), "old");
+    for (const auto& entry : std::filesystem::directory_iterator(temp.path())) {
+        EXPECT_NE(entry.path().filename().string().front(), '.')
+            << "no temporary file is left: " << entry.path();
+    }
+}
+
+// An import reads only a regular file of at most 64 MiB; a FIFO is refused at once instead
+// of waiting for a writer.
+TEST_F(RegTool, ImportRefusesWhatIsNotARegularFileOrIsTooLarge) {
+    ASSERT_EQ(::mkfifo(File("fifo.reg").c_str(), 0600), 0);
+    std::filesystem::create_directory(File("folder.reg"));
+    {
+        WriteFile(File("huge.reg"), "REGEDIT4\n");
+        std::filesystem::resize_file(File("huge.reg"), 64ull * 1024 * 1024 + 1);
+    }
+    struct Case {
+        const char* file;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"fifo.reg", "not a regular file"},
+        {"folder.reg", "not a regular file"},
+        {"huge.reg", "larger than 64 MiB"},
+        {"missing.reg", "Cannot open"},
+    };
+    for (const Case& c : cases) {
+        const Outcome run = Reg("import " + File(c.file));
+        EXPECT_EQ(run.status, 1) << c.file;
+        EXPECT_EQ(run.output.find("ERROR: "), 0u) << c.file << ": " << run.output;
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << c.file << ": " << run.output;
+    }
 }

@@ -149,18 +149,21 @@ bool FitsQuotedString(const std::string& data) {
     return data.find_first_of(std::string_view("\0\r\n", 3)) == data.size() - 1;
 }
 
+// Hex data as regedit writes it: each line takes as many "xx," entries as fit in 80
+// characters with the backslash that continues it, and the next line starts with two blanks.
+// The last entry, which has no comma, goes where a "xx,\" would still fit.
 std::string HexLine(std::string line, std::string_view bytes) {
+    constexpr size_t kEntryWithContinuation = 4;  // "xx,\"
     std::string out;
     char hex[4];
     for (size_t i = 0; i < bytes.size(); ++i) {
-        std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned char>(bytes[i]));
-        std::string piece = hex;
-        if (i + 1 < bytes.size()) piece.push_back(',');
-        if (line.size() + piece.size() > kLineLimit - 2) {
+        if (line.size() + kEntryWithContinuation > kLineLimit) {
             out += line + "\\\n";
             line = "  ";
         }
-        line += piece;
+        std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned char>(bytes[i]));
+        line += hex;
+        if (i + 1 < bytes.size()) line.push_back(',');
     }
     return out + line;
 }
@@ -250,9 +253,23 @@ std::string ReadHexBytes(std::string_view s, int line) {
     return out;
 }
 
+// Refuses a name holding a control character: through the platform's calls a NUL would cut
+// the name short, and the others have no place in a name a .reg file can write back.
+void CheckNoControl(std::string_view name, const char* what, int line) {
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char code[8];
+            std::snprintf(code, sizeof code, "U+%04X", byte);
+            throw ParseError(line, std::string("a control character (") + code + ") in " + what);
+        }
+    }
+}
+
 // Refuses a path the store would refuse, before anything of the file is applied. The names
 // below the root are measured as the store gets them, in Windows-1252.
 void CheckPath(std::string_view path, int line) {
+    CheckNoControl(path, "a key name", line);
     const size_t cut = path.find('\\');
     if (FindRoot(path.substr(0, cut)) == nullptr) {
         throw ParseError(line, "invalid key name '" + std::string(path) + "' (unknown root)");
@@ -265,12 +282,17 @@ void CheckPath(std::string_view path, int line) {
         throw ParseError(
             line, "invalid key name '" + std::string(path) + "' (empty name below the root)");
     }
+    size_t levels = 0;
     for (size_t start = 0; start < names.size();) {
         const size_t end = std::min(names.find('\\', start), names.size());
         if (end - start > platform::kMaxKeyNameLength) {
             throw ParseError(line, "a key name longer than 255 characters");
         }
+        if (end > start) ++levels;
         start = end + 1;
+    }
+    if (levels > platform::kMaxKeyDepth) {
+        throw ParseError(line, "a key path deeper than 512 levels");
     }
 }
 
@@ -279,7 +301,9 @@ Value ParseValue(std::string_view text, Version version, int line) {
     if (text.front() == '@') {
         text.remove_prefix(1);
     } else {
-        value.name = platform::ToAnsi(ReadQuoted(text, line));
+        const std::string name = ReadQuoted(text, line);
+        CheckNoControl(name, "a value name", line);
+        value.name = platform::ToAnsi(name);
         if (value.name.size() > platform::kMaxValueNameLength) {
             throw ParseError(line, "a value name longer than 16383 characters");
         }
@@ -416,6 +440,7 @@ std::vector<KeySection> ParseFile(const std::string& bytes) {
             if (path.empty()) throw ParseError(number, "empty key name");
             CheckPath(path, number);
             section.path = std::string(path);
+            section.line = number;
             sections.push_back(std::move(section));
             continue;
         }
@@ -431,6 +456,7 @@ std::vector<KeySection> ParseFile(const std::string& bytes) {
             line += std::string(TrimLeft(lines[++i]));
         }
         sections.back().values.push_back(ParseValue(line, *version, number));
+        sections.back().values.back().line = number;
     }
     if (!version) throw ParseError(1, "not a registry file (the header is missing)");
     return sections;

@@ -22,12 +22,14 @@ struct Value {
     uint32_t type = 0;
     std::string data;     // raw bytes
     bool remove = false;  // "name"=- : delete the value
+    int line = 0;         // where it stands in the file it was read from
 };
 
 struct KeySection {
     std::string path;     // full path with its root, as written between the brackets (UTF-8)
     bool remove = false;  // [-path]: delete the key and its tree
     std::vector<Value> values;
+    int line = 0;  // where it stands in the file it was read from
 };
 
 // A predefined root as a key path names it: its full name, its short form (null when it has
@@ -55,9 +57,11 @@ std::string FormatSection(const KeySection& section, Version version);
 std::string EncodeFile(const std::vector<KeySection>& sections, Version version);
 
 // Parses a whole file (either version, either line-ending style). Throws ParseError, also for
-// what the store would refuse: an unknown root, a key path with a leading '\' below the root
-// or a name over 255 characters, a value name over 16,383 characters. So a file that parses
-// can be applied whole.
+// what the store would refuse: an unknown root, a key path with a leading '\' below the root,
+// a name over 255 characters or more than 512 levels, a value name over 16,383 characters.
+// A control character (U+0000 to U+001F, U+007F) in a key path or a value name is refused
+// too: the platform's calls would cut such a name at its NUL and act on another key or value.
+// So a file that parses can be applied whole.
 std::vector<KeySection> ParseFile(const std::string& bytes);
 
 }  // namespace reg

@@ -5,19 +5,20 @@
 // Exit status: 0 on success, 1 on any error (with one line on stderr), 2 for bad usage.
 
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "ReadValue.h"
 #include "RegFile.h"
+#include "RegFileIo.h"
 #include "platform/Ansi.h"
 #include "platform/Registry.h"
+#include "platform/RegistryTransaction.h"
 
 using namespace platform;
 
@@ -107,6 +108,13 @@ struct KeyName {
         return subkey.empty() ? name : subkey + "\\" + name;
     }
 };
+
+// Every walk down a tree stops at the platform's depth, whatever the store holds.
+void CheckDepth(int depth, const KeyName& key) {
+    if (depth > static_cast<int>(kMaxKeyDepth)) {
+        throw Failure{"The tree under " + key.Full() + " is deeper than 512 levels"};
+    }
+}
 
 std::optional<KeyName> ParseKey(const std::string& text) {
     const size_t cut = text.find('\\');
@@ -330,7 +338,8 @@ int Query(const Options& o) {
     const KeyName key = RequireKey(o.positional[0]);
     const std::optional<std::string> selected = SelectedValue(o);
     int matches = 0;
-    std::function<void(const KeyName&)> show = [&](const KeyName& at) {
+    std::function<void(const KeyName&, int)> show = [&](const KeyName& at, int depth) {
+        CheckDepth(depth, key);
         Handle handle;
         OpenExisting(at, KEY_READ, &handle);
         const auto values = ReadValues(handle.get());
@@ -354,9 +363,9 @@ int Query(const Options& o) {
             return;
         }
         for (const auto& name : subkeys)
-            show(KeyName{at.root, at.rootName, at.Child(name)});
+            show(KeyName{at.root, at.rootName, at.Child(name)}, depth + 1);
     };
-    show(key);
+    show(key, 0);
     if (selected && matches == 0) throw Failure{Describe(ERROR_FILE_NOT_FOUND)};
     if (o.recursive) std::cout << "\nEnd of search: " << matches << " match(es) found.\n";
     return 0;
@@ -467,7 +476,8 @@ int Add(const Options& o) {
 }
 
 // Deletes a key and everything below it, the deepest keys first.
-void DeleteTree(const KeyName& key) {
+void DeleteTree(const KeyName& key, int depth = 0) {
+    CheckDepth(depth, key);
     std::vector<std::string> children;
     {
         Handle handle;
@@ -475,7 +485,7 @@ void DeleteTree(const KeyName& key) {
         children = ReadSubKeys(handle.get());
     }
     for (const auto& child : children)
-        DeleteTree(KeyName{key.root, key.rootName, key.Child(child)});
+        DeleteTree(KeyName{key.root, key.rootName, key.Child(child)}, depth + 1);
     Check(RegDeleteKeyA(key.root, ToAnsi(key.subkey).c_str()));
 }
 
@@ -511,12 +521,13 @@ int Delete(const Options& o) {
     return 0;
 }
 
-void Collect(const KeyName& key, std::vector<reg::KeySection>* sections) {
+void Collect(const KeyName& key, std::vector<reg::KeySection>* sections, int depth = 0) {
+    CheckDepth(depth, key);
     Handle handle;
     OpenExisting(key, KEY_READ, &handle);
     sections->push_back(reg::KeySection{key.Full(), false, ReadValues(handle.get())});
     for (const auto& child : ReadSubKeys(handle.get())) {
-        Collect(KeyName{key.root, key.rootName, key.Child(child)}, sections);
+        Collect(KeyName{key.root, key.rootName, key.Child(child)}, sections, depth + 1);
     }
 }
 
@@ -526,30 +537,34 @@ int Export(const Options& o) {
     const std::string& file = o.positional[1];
     std::vector<reg::KeySection> sections;
     Collect(key, &sections);
-    // A .reg file has no way to write a line break inside a key or value name.
-    auto breaks = [](const std::string& name) {
-        return name.find_first_of("\r\n") != std::string::npos;
+    // A .reg file has no way to write a line break inside a key or value name, and an import
+    // refuses the other control characters there.
+    auto unwritable = [](const std::string& name) -> const char* {
+        if (name.find_first_of("\r\n") != std::string::npos) return "a line break";
+        for (const char c : name) {
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return "a control character";
+        }
+        return nullptr;
     };
     for (const reg::KeySection& section : sections) {
-        if (breaks(section.path))
-            throw Failure{"Cannot export a key name under " + key.Full() +
-                          ": it holds a line break"};
+        if (const char* what = unwritable(section.path)) {
+            throw Failure{"Cannot export a key name under " + key.Full() + ": it holds " + what};
+        }
         for (const reg::Value& value : section.values) {
-            if (breaks(value.name)) {
-                throw Failure{"Cannot export a value name under " + section.path +
-                              ": it holds a line break"};
+            if (const char* what = unwritable(value.name)) {
+                throw Failure{"Cannot export a value name under " + section.path + ": it holds " +
+                              what};
             }
         }
     }
-    if (!o.yes && !o.force && std::ifstream(file).good()) {
+    std::error_code ec;
+    if (!o.yes && !o.force &&
+        std::filesystem::symlink_status(file, ec).type() != std::filesystem::file_type::not_found) {
         throw Failure{"The file '" + file + "' exists; use /y to overwrite it"};
     }
     const std::string bytes =
         reg::EncodeFile(sections, o.regedit4 ? reg::Version::Regedit4 : reg::Version::Version5);
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) throw Failure{"Cannot write '" + file + "'"};
+    reg::ReplaceFile(file, bytes);
     std::cout << "The operation completed successfully.\n";
     return 0;
 }
@@ -557,14 +572,9 @@ int Export(const Options& o) {
 int Import(const Options& o) {
     if (o.positional.size() != 1) throw Failure{"Invalid syntax: import needs one FILE"};
     const std::string& file = o.positional[0];
-    std::ifstream in(file, std::ios::binary);
-    if (!in) throw Failure{"Cannot open '" + file + "'"};
-    std::ostringstream content;
-    content << in.rdbuf();
-
     std::vector<reg::KeySection> sections;
     try {
-        sections = reg::ParseFile(content.str());
+        sections = reg::ParseFile(reg::ReadImportFile(file));
     } catch (const reg::ParseError& error) {
         throw Failure{file + ": " + error.what()};
     }
@@ -574,30 +584,35 @@ int Import(const Options& o) {
         if (!key) throw Failure{file + ": invalid key name '" + section.path + "' (unknown root)"};
         keys.push_back(*key);
     }
-    for (size_t i = 0; i < sections.size(); ++i) {
-        if (sections[i].remove) {
-            if (!keys[i].subkey.empty()) {
-                Handle probe;
-                if (RegOpenKeyExA(keys[i].root, ToAnsi(keys[i].subkey).c_str(), 0, KEY_READ,
-                                  probe.out()) == ERROR_SUCCESS) {
-                    DeleteTree(keys[i]);
+    // The whole file is one transaction: a failure anywhere leaves the store as it was.
+    Check(RegApplyAsOne([&]() -> LONG {
+        for (size_t i = 0; i < sections.size(); ++i) {
+            if (sections[i].remove) {
+                if (!keys[i].subkey.empty()) {
+                    Handle probe;
+                    if (RegOpenKeyExA(keys[i].root, ToAnsi(keys[i].subkey).c_str(), 0, KEY_READ,
+                                      probe.out()) == ERROR_SUCCESS) {
+                        DeleteTree(keys[i]);
+                    }
                 }
-            }
-            continue;
-        }
-        Handle handle;
-        Check(RegCreateKeyExA(keys[i].root, ToAnsi(keys[i].subkey).c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, handle.out(), nullptr));
-        for (const reg::Value& v : sections[i].values) {
-            if (v.remove) {
-                RegDeleteValueA(handle.get(), v.name.c_str());
                 continue;
             }
-            Check(RegSetValueExA(handle.get(), v.name.c_str(), 0, v.type,
-                                 reinterpret_cast<const BYTE*>(v.data.data()),
-                                 static_cast<DWORD>(v.data.size())));
+            Handle handle;
+            Check(RegCreateKeyExA(keys[i].root, ToAnsi(keys[i].subkey).c_str(), 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, handle.out(), nullptr));
+            for (const reg::Value& v : sections[i].values) {
+                if (v.remove) {
+                    const LONG rc = RegDeleteValueA(handle.get(), v.name.c_str());
+                    if (rc != ERROR_FILE_NOT_FOUND) Check(rc);
+                    continue;
+                }
+                Check(RegSetValueExA(handle.get(), v.name.c_str(), 0, v.type,
+                                     reinterpret_cast<const BYTE*>(v.data.data()),
+                                     static_cast<DWORD>(v.data.size())));
+            }
         }
-    }
+        return ERROR_SUCCESS;
+    }));
     std::cout << "The operation completed successfully.\n";
     return 0;
 }
