@@ -1,7 +1,15 @@
 #pragma once
 // The registry services the registry key class relies on, with the Win32 names, arguments and
-// results (ANSI forms). Texts, names and REG_SZ data are Windows-1252 bytes; the caller
-// converts. Every function returns 0 (ERROR_SUCCESS) or a Win32 error code and never throws.
+// results, in the code-page ("A") forms and the UTF-16 ("W") forms. Every function returns 0
+// (ERROR_SUCCESS) or a Win32 error code and never throws.
+//
+// Text: the registry keeps names, and the data of the text types (REG_SZ, REG_EXPAND_SZ,
+// REG_MULTI_SZ), in UTF-16, as the platform does. The W forms take and give names as UTF-16
+// and such data as its little-endian bytes, unchanged. The A forms convert as the platform's
+// do: names and text data they are given are Windows-1252 and become UTF-16; names and text
+// data they give back are converted to Windows-1252, where a character the code page lacks
+// becomes '?', and the sizes they report are those of the converted data. Other types' data
+// passes through unchanged in both forms.
 //
 // The store is one SQLite database per user, registry.sqlite3 in the settings folder
 // (see Paths.h), mode 0600, created by the first call that writes. A store that is missing
@@ -12,10 +20,11 @@
 // (ERROR_BADDB, ERROR_REGISTRY_IO_FAILED, ...) and is never written over.
 //
 // Keys: the seven predefined roots are separate trees (HKEY_PERFORMANCE_DATA opens with an
-// empty subkey but holds nothing). Names match without regard to case (Windows-1252 letters
-// included) and keep the spelling they were created with. In a subkey path '\' separates
-// names (a doubled or trailing one is accepted, a leading one is ERROR_BAD_PATHNAME), '/' is
-// part of a name, and an empty path names the key itself. Values enumerate in the order they
+// empty subkey but holds nothing). Names match without regard to case (the letters of
+// Windows-1252, Latin Extended-A, Greek and Cyrillic included; see UpperCaseUnit in Ansi.h)
+// and keep the spelling they were created with. Name lengths count UTF-16 units. In a subkey path
+// '\' separates names (a doubled or trailing one is accepted, a leading one is ERROR_BAD_PATHNAME),
+// '/' is part of a name, and an empty path names the key itself. Values enumerate in the order they
 // were first set, subkeys in name order compared as upper case.
 //
 // Handles are 32-bit, belong to the process and are safe to use from several threads. A
@@ -32,6 +41,7 @@ using LONG = int32_t;
 using BOOL = int;
 using BYTE = unsigned char;
 using REGSAM = uint32_t;
+using WCHAR = char16_t;
 
 // The predefined roots.
 constexpr HKEY HKEY_CLASSES_ROOT = 0x80000000;
@@ -161,5 +171,23 @@ LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, char* lpName, DWORD cchName);
 // still has subkeys, and a predefined root, give ERROR_ACCESS_DENIED; a missing one
 // ERROR_FILE_NOT_FOUND. Handles still open on the deleted key answer ERROR_KEY_DELETED.
 LONG RegDeleteKeyA(HKEY hKey, const char* lpSubKey);
+
+// The UTF-16 forms: as their A forms above, with names (and the class) as NUL-terminated
+// UTF-16, name lengths and buffer sizes in UTF-16 units, and text data unconverted.
+LONG RegCreateKeyExW(HKEY hKey, const WCHAR* lpSubKey, DWORD Reserved, const WCHAR* lpClass,
+                     DWORD dwOptions, REGSAM samDesired,
+                     const SECURITY_ATTRIBUTES* lpSecurityAttributes, HKEY* phkResult,
+                     DWORD* lpdwDisposition);
+LONG RegOpenKeyExW(HKEY hKey, const WCHAR* lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                   HKEY* phkResult);
+LONG RegQueryValueExW(HKEY hKey, const WCHAR* lpValueName, DWORD* lpReserved, DWORD* lpType,
+                      BYTE* lpData, DWORD* lpcbData);
+LONG RegSetValueExW(HKEY hKey, const WCHAR* lpValueName, DWORD Reserved, DWORD dwType,
+                    const BYTE* lpData, DWORD cbData);
+LONG RegDeleteValueW(HKEY hKey, const WCHAR* lpValueName);
+LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, WCHAR* lpValueName, DWORD* lpcchValueName,
+                   DWORD* lpReserved, DWORD* lpType, BYTE* lpData, DWORD* lpcbData);
+LONG RegEnumKeyW(HKEY hKey, DWORD dwIndex, WCHAR* lpName, DWORD cchName);
+LONG RegDeleteKeyW(HKEY hKey, const WCHAR* lpSubKey);
 
 }  // namespace platform

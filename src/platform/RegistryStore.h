@@ -2,7 +2,10 @@
 // The SQLite database behind the registry services (Registry.h). Internal to platform/.
 //
 // The store knows keys by number and names by their folded form; it knows nothing of
-// handles, access rights or paths, which Registry.cpp looks after. Every SQLite failure is
+// handles, access rights or paths, which Registry.cpp looks after. Names are UTF-16, kept as
+// their little-endian bytes, and so is the data of the text types (REG_SZ, REG_EXPAND_SZ,
+// REG_MULTI_SZ), as the platform keeps them; stores of schema version 1 (Windows-1252 names
+// and texts) are converted once, in place, when first opened. Every SQLite failure is
 // thrown as StoreFailure with the Win32 code it stands for. One Store is one connection and
 // is used by one thread at a time. All SQL takes names and data as bound parameters.
 
@@ -35,7 +38,7 @@ constexpr KeyId RootKeyId(HKEY root) {
 
 // The form under which names are matched and ordered: the name in upper case, as UTF-16
 // code units in big-endian order, so that byte order is the order Windows compares names in.
-std::string FoldName(std::string_view ansi);
+std::string FoldName(std::u16string_view name);
 
 struct ValueData {
     DWORD type = REG_NONE;
@@ -43,7 +46,7 @@ struct ValueData {
 };
 
 struct NamedValue {
-    std::string name;
+    std::u16string name;
     ValueData value;
 };
 
@@ -94,8 +97,8 @@ class Store {
 
     bool KeyExists(KeyId key);
     std::optional<KeyId> Child(KeyId parent, std::string_view folded);
-    KeyId AddChild(KeyId parent, std::string_view name, std::string_view folded,
-                   std::string_view keyClass);
+    KeyId AddChild(KeyId parent, std::u16string_view name, std::string_view folded,
+                   std::u16string_view keyClass);
     bool HasChildren(KeyId key);
     // How many levels below its root a key lies (0 for a root).
     int Depth(KeyId key);
@@ -104,20 +107,21 @@ class Store {
 
     std::optional<ValueData> Value(KeyId key, std::string_view folded);
     // Sets a value; a new one goes after the others, an existing one keeps its place and name.
-    void SetValue(KeyId key, std::string_view name, std::string_view folded, DWORD type,
+    void SetValue(KeyId key, std::u16string_view name, std::string_view folded, DWORD type,
                   std::string_view data);
     // False when there was no such value.
     bool DeleteValue(KeyId key, std::string_view folded);
 
     // The index-th value (in the order first set) and subkey name (in folded order).
     std::optional<NamedValue> ValueAt(KeyId key, DWORD index, EnumCursor& cursor);
-    std::optional<std::string> ChildAt(KeyId key, DWORD index, EnumCursor& cursor);
+    std::optional<std::u16string> ChildAt(KeyId key, DWORD index, EnumCursor& cursor);
 
   private:
     enum Sql : size_t;
     sqlite3_stmt* Prepared(Sql which);
     void Exec(const char* sql);
     void Initialise();
+    void ConvertFromVersion1();
     std::pair<int64_t, int64_t> Stamp();
 
     struct DbCloser {

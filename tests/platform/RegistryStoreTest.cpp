@@ -534,3 +534,86 @@ TEST_F(Registry, CallsAppliedAsOneAreKeptTogetherOrNotAtAll) {
     ASSERT_EQ(Open(HKEY_CURRENT_USER, "Shop\\New", &made), ERROR_SUCCESS);
     EXPECT_EQ(Get(made, "v").data, std::string("x\0", 2));
 }
+
+// The store keeps Unicode, as the platform's registry does: the UTF-16 calls give back every
+// character, and the code-page calls convert as the platform's do, a character the code page
+// lacks becoming '?' and every size being that of the converted data.
+TEST_F(Registry, NamesAndTextsKeepUnicodeAndTheCodePageCallsConvert) {
+    const std::u16string shop = u"Bo\u0101t \u0141\u00F3d\u017A \u03A9";  // Boāt Łódź Ω
+    const std::u16string text = u"Caf\u00E9 \u0151 \U0001F600";           // Café ő 😀
+    auto bytes = [](const std::u16string& units) {
+        std::string out;
+        for (const char16_t unit : units) {
+            out.push_back(static_cast<char>(unit & 0xFF));
+            out.push_back(static_cast<char>(unit >> 8));
+        }
+        return out;
+    };
+    Key key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (u"Software\\" + shop).c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, key.out(), nullptr),
+              ERROR_SUCCESS);
+    const std::string data = bytes(text + u'\0');
+    ASSERT_EQ(
+        RegSetValueExW(key, u"n\u0101me", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                       static_cast<DWORD>(data.size())),
+        ERROR_SUCCESS);
+    const std::string raw = "\x01\xFF\x80";
+    ASSERT_EQ(RegSetValueExW(key, u"raw", 0, REG_BINARY, reinterpret_cast<const BYTE*>(raw.data()),
+                             static_cast<DWORD>(raw.size())),
+              ERROR_SUCCESS);
+
+    // UTF-16: the name by any case, the data byte for byte.
+    DWORD type = 0;
+    std::string back(100, '\0');
+    DWORD size = static_cast<DWORD>(back.size());
+    ASSERT_EQ(RegQueryValueExW(key, u"N\u0100ME", nullptr, &type,
+                               reinterpret_cast<BYTE*>(back.data()), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(back.substr(0, size), data);
+    WCHAR name[20] = {};
+    DWORD length = 20;
+    ASSERT_EQ(RegEnumValueW(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::u16string(name, length), u"n\u0101me");
+    Key software;
+    ASSERT_EQ(Open(HKEY_CURRENT_USER, "Software", &software), ERROR_SUCCESS);
+    WCHAR child[40] = {};
+    ASSERT_EQ(RegEnumKeyW(software, 0, child, 40), ERROR_SUCCESS);
+    EXPECT_EQ(std::u16string(child), shop);
+    Key again;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\BO\u0100T \u0142\u00D3D\u0179 \u03C9", 0,
+                            KEY_READ, again.out()),
+              ERROR_SUCCESS)
+        << "letters beyond the code page match without regard to case";
+
+    // The code page: '?' where it lacks the character, one per character.
+    EXPECT_EQ(Get(key, "n?me").rc, ERROR_FILE_NOT_FOUND) << "'?' names another value";
+    const std::vector<std::string> names = ValueNames(key);
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[0], "n?me");
+    EXPECT_EQ(SubKeyNames(software), std::vector<std::string>{"Bo?t ?\xF3"
+                                                              "d? ?"});
+    DWORD textSize = 0;
+    char valueName[20];
+    DWORD valueLength = sizeof valueName;
+    ASSERT_EQ(RegEnumValueA(key, 0, valueName, &valueLength, nullptr, &type, nullptr, &textSize),
+              ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(textSize, 9u) << "Caf\xE9 ? ? and the NUL, in the code page's bytes";
+    std::string ansi(textSize, '\0');
+    ASSERT_EQ(RegEnumValueA(key, 0, valueName, &(valueLength = sizeof valueName), nullptr, &type,
+                            reinterpret_cast<BYTE*>(ansi.data()), &textSize),
+              ERROR_SUCCESS);
+    EXPECT_EQ(ansi, std::string("Caf\xE9 ? ?\0", 9));
+    EXPECT_EQ(Get(key, "raw").data, raw) << "other types pass unchanged";
+
+    // A code-page write is kept as its characters: the UTF-16 calls read them.
+    ASSERT_EQ(Set(key, "ansi", std::string("\x80 \xE9\0", 4)), ERROR_SUCCESS);
+    size = static_cast<DWORD>(back.size());
+    ASSERT_EQ(
+        RegQueryValueExW(key, u"ansi", nullptr, &type, reinterpret_cast<BYTE*>(back.data()), &size),
+        ERROR_SUCCESS);
+    EXPECT_EQ(back.substr(0, size), bytes(std::u16string(u"\u20AC \u00E9") + u'\0'));
+    EXPECT_EQ(Get(key, "ansi").data, std::string("\x80 \xE9\0", 4));
+}

@@ -372,3 +372,71 @@ TEST_F(RegTool, ImportRefusesWhatIsNotARegularFileOrIsTooLarge) {
         EXPECT_NE(run.output.find(c.message), std::string::npos) << c.file << ": " << run.output;
     }
 }
+
+// A version 5.00 file keeps every character through the store and back out; a client that
+// reads through the code-page calls sees '?' where its code page lacks one, as on Windows.
+TEST_F(RegTool, AVersion5FileKeepsEveryCharacterThroughTheStore) {
+    auto version5 = [](const std::u16string& text) {
+        std::string bytes = "\xFF\xFE";
+        for (const char16_t unit : text) {
+            bytes.push_back(static_cast<char>(unit & 0xFF));
+            bytes.push_back(static_cast<char>(unit >> 8));
+        }
+        return bytes;
+    };
+    const std::string file = version5(
+        u"Windows Registry Editor Version 5.00\r\n\r\n"
+        u"[HKEY_CURRENT_USER\\Software\\Bo\u0101t \u0141\u00F3d\u017A]\r\n"
+        u"\"nom\"=\"Caf\u00E9 \u0151 \u03A9\"\r\n"
+        u"\"\u03A9\"=dword:00000001\r\n"
+        u"\"path\"=hex(2):43,00,3a,00,5c,00,01,01,00,00\r\n\r\n");
+    WriteFile(File("in.reg"), file);
+    const Outcome run = Reg("import " + File("in.reg"));
+    ASSERT_EQ(run.status, 0) << run.output;
+
+    ASSERT_EQ(
+        Reg("export 'HKCU\\Software\\Bo\u0101t \u0141\u00F3d\u017A' " + File("out.reg")).status, 0);
+    EXPECT_EQ(ReadFile(File("out.reg")), file) << "the same bytes back";
+    const Outcome query = Reg("query 'HKCU\\Software\\bo\u0100t \u0142\u00F3d\u017A' /v NOM");
+    EXPECT_NE(query.output.find("nom    REG_SZ    Caf\u00E9 \u0151 \u03A9"), std::string::npos)
+        << query.output;
+
+    EXPECT_EQ(Dump(HKEY_CURRENT_USER,
+                   "Software\\Bo?t ?\xF3"
+                   "d?"),
+              "<none>")
+        << "'?' is no name of the key";
+    HKEY software = 0;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &software), ERROR_SUCCESS);
+    char name[64] = {};
+    ASSERT_EQ(RegEnumKeyA(software, 0, name, sizeof name), ERROR_SUCCESS);
+    RegCloseKey(software);
+    EXPECT_EQ(std::string(name),
+              "Bo?t ?\xF3"
+              "d?")
+        << "the code page's view of the name";
+
+    const Outcome regedit4 = Reg("export HKCU\\\\Software " + File("four.reg") + " --regedit4");
+    EXPECT_EQ(regedit4.status, 1);
+    EXPECT_NE(regedit4.output.find("REGEDIT4"), std::string::npos) << regedit4.output;
+    EXPECT_FALSE(std::filesystem::exists(File("four.reg"))) << "nothing written";
+}
+
+// A character the store cannot keep is refused with its line, and nothing of the file is
+// applied, not even the sections before it.
+TEST_F(RegTool, ImportRefusesACharacterThatCannotBeKept) {
+    std::string file = "\xFF\xFE";
+    for (const char c : std::string("Windows Registry Editor Version 5.00\r\n\r\n"
+                                    "[HKEY_CURRENT_USER\\Before]\r\n\"a\"=\"1\"\r\n\r\n"
+                                    "[HKEY_CURRENT_USER\\Shop")) {
+        file.push_back(c);
+        file.push_back('\0');
+    }
+    file += std::string("\x00\xD8]\0\r\0\n\0", 8);  // a lone surrogate ends the key name
+    WriteFile(File("bad.reg"), file);
+    const Outcome run = Reg("import " + File("bad.reg"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("line 6: a character that cannot be kept"), std::string::npos)
+        << run.output;
+    EXPECT_EQ(Dump(HKEY_CURRENT_USER, "Before"), "<none>");
+}

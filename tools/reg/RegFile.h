@@ -2,8 +2,11 @@
 // The .reg file format in its two versions: "REGEDIT4" (Windows-1252) and "Windows Registry
 // Editor Version 5.00" (UTF-16LE with a byte-order mark, CRLF). Plain C++; no registry access.
 //
-// Data is kept as the store keeps it: raw bytes with their type, text in Windows-1252. The
-// writer and the parser are each other's inverse for every type and byte sequence, so that an
+// Data is kept as the registry's UTF-16 calls give it: raw bytes with their type, the text
+// types (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) in UTF-16LE; names are UTF-8. A version 5.00
+// file keeps every character; a REGEDIT4 file holds Windows-1252 only, so writing a character
+// the code page lacks into one is refused, never turned into '?'. The writer and the parser
+// are each other's inverse for every type and byte sequence a file can hold, so that an
 // export imported again gives back the same keys, values, types and bytes.
 
 #include <cstdint>
@@ -18,7 +21,7 @@ namespace reg {
 enum class Version { Regedit4, Version5 };
 
 struct Value {
-    std::string name;  // Windows-1252; empty: the default value (@)
+    std::string name;  // UTF-8; empty: the default value (@)
     uint32_t type = 0;
     std::string data;     // raw bytes
     bool remove = false;  // "name"=- : delete the value
@@ -50,10 +53,16 @@ struct ParseError : std::runtime_error {
     int line;
 };
 
-// The lines of one key section, without the trailing blank line.
+// Data that the version asked for cannot hold: a character outside Windows-1252 in REGEDIT4.
+struct FormatError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The lines of one key section, without the trailing blank line. Throws FormatError.
 std::string FormatSection(const KeySection& section, Version version);
 
-// A whole file's bytes: header, sections, line endings and encoding of the version.
+// A whole file's bytes: header, sections, line endings and encoding of the version. Throws
+// FormatError (REGEDIT4 only).
 std::string EncodeFile(const std::vector<KeySection>& sections, Version version);
 
 // Parses a whole file (either version, either line-ending style). Throws ParseError, also for
@@ -61,7 +70,14 @@ std::string EncodeFile(const std::vector<KeySection>& sections, Version version)
 // a name over 255 characters or more than 512 levels, a value name over 16,383 characters.
 // A control character (U+0000 to U+001F, U+007F) in a key path or a value name is refused
 // too: the platform's calls would cut such a name at its NUL and act on another key or value.
-// So a file that parses can be applied whole.
+// A value name or string that holds a character the store cannot keep (a malformed UTF-8
+// sequence, a lone surrogate) is refused as well. So a file that parses, and passes
+// CheckKeepable, can be applied whole.
 std::vector<KeySection> ParseFile(const std::string& bytes);
+
+// Throws ParseError, with its line, for the first key path that holds a character the store
+// cannot keep. Apart from ParseFile so that a file with such a path can still be read and
+// written out again (each malformed byte then becomes U+FFFD or '?').
+void CheckKeepable(const std::vector<KeySection>& sections);
 
 }  // namespace reg

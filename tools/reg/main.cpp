@@ -16,6 +16,7 @@
 #include "ReadValue.h"
 #include "RegFile.h"
 #include "RegFileIo.h"
+#include "common/Utf8.h"
 #include "platform/Ansi.h"
 #include "platform/Registry.h"
 #include "platform/RegistryTransaction.h"
@@ -103,6 +104,7 @@ struct KeyName {
     HKEY root = 0;
     std::string rootName;
     std::string subkey;  // UTF-8
+    std::u16string Wide() const { return utf8::ToUtf16(subkey); }
     std::string Full() const { return subkey.empty() ? rootName : rootName + "\\" + subkey; }
     std::string Child(const std::string& name) const {
         return subkey.empty() ? name : subkey + "\\" + name;
@@ -165,21 +167,21 @@ void Check(LONG rc) {
 }
 
 void OpenExisting(const KeyName& key, REGSAM sam, Handle* handle) {
-    Check(RegOpenKeyExA(key.root, ToAnsi(key.subkey).c_str(), 0, sam, handle->out()));
+    Check(RegOpenKeyExW(key.root, key.Wide().c_str(), 0, sam, handle->out()));
 }
 
 std::vector<reg::Value> ReadValues(HKEY h) {
     std::vector<reg::Value> values;
-    std::vector<char> name(kMaxValueNameLength + 1);
+    std::vector<WCHAR> name(kMaxValueNameLength + 1);
     for (DWORD i = 0;; ++i) {
         DWORD length = static_cast<DWORD>(name.size());
         DWORD type = 0;
         DWORD size = 0;
-        LONG rc = RegEnumValueA(h, i, name.data(), &length, nullptr, &type, nullptr, &size);
+        LONG rc = RegEnumValueW(h, i, name.data(), &length, nullptr, &type, nullptr, &size);
         if (rc == ERROR_NO_MORE_ITEMS) break;
         Check(rc);
         reg::Value value;
-        rc = reg::ReadValue(h, std::string(name.data(), length), size, &value);
+        rc = reg::ReadValue(h, std::u16string(name.data(), length), size, &value);
         if (rc == ERROR_FILE_NOT_FOUND) continue;  // deleted since it was enumerated
         Check(rc);
         values.push_back(std::move(value));
@@ -189,12 +191,12 @@ std::vector<reg::Value> ReadValues(HKEY h) {
 
 std::vector<std::string> ReadSubKeys(HKEY h) {
     std::vector<std::string> names;
-    char name[kMaxKeyNameLength + 1];
+    WCHAR name[kMaxKeyNameLength + 1];
     for (DWORD i = 0;; ++i) {
-        const LONG rc = RegEnumKeyA(h, i, name, sizeof name);
+        const LONG rc = RegEnumKeyW(h, i, name, kMaxKeyNameLength + 1);
         if (rc == ERROR_NO_MORE_ITEMS) break;
         Check(rc);
-        names.push_back(FromAnsi(name));
+        names.push_back(utf8::FromUtf16(name));
     }
     return names;
 }
@@ -220,15 +222,18 @@ std::string DataText(const reg::Value& value) {
     const std::string& d = value.data;
     switch (value.type) {
         case REG_SZ:
-        case REG_EXPAND_SZ:
-            return FromAnsi(d.c_str());
+        case REG_EXPAND_SZ: {
+            const std::u16string text = utf8::Utf16FromBytes(d);
+            return utf8::FromUtf16(std::u16string_view(text).substr(0, text.find(u'\0')));
+        }
         case REG_MULTI_SZ: {
             std::string out;
-            std::string_view rest(d);
-            while (!rest.empty() && rest.front() != '\0') {
-                const size_t end = std::min(rest.find('\0'), rest.size());
+            const std::u16string text = utf8::Utf16FromBytes(d);
+            std::u16string_view rest(text);
+            while (!rest.empty() && rest.front() != u'\0') {
+                const size_t end = std::min(rest.find(u'\0'), rest.size());
                 if (!out.empty()) out += "\\0";
-                out += FromAnsi(rest.substr(0, end));
+                out += utf8::FromUtf16(rest.substr(0, end));
                 rest.remove_prefix(std::min(end + 1, rest.size()));
             }
             return out;
@@ -248,7 +253,7 @@ std::string DataText(const reg::Value& value) {
 }
 
 void PrintValue(const reg::Value& value) {
-    std::cout << "    " << (value.name.empty() ? "(Default)" : FromAnsi(value.name)) << "    "
+    std::cout << "    " << (value.name.empty() ? "(Default)" : value.name) << "    "
               << TypeText(value.type) << "    " << DataText(value) << "\n";
 }
 
@@ -327,8 +332,23 @@ bool Confirm(const std::string& question) {
 // The value name the options select: nullopt for none, "" for the default value.
 std::optional<std::string> SelectedValue(const Options& o) {
     if (o.defaultValue) return std::string();
-    if (o.value) return ToAnsi(*o.value);
+    if (o.value) return *o.value;
     return std::nullopt;
+}
+
+// Whether two names are the same to the registry: equal without regard to case.
+bool SameName(const std::string& a, const std::string& b) {
+    std::u16string x = utf8::ToUtf16(a), y = utf8::ToUtf16(b);
+    for (char16_t& unit : x)
+        unit = UpperCaseUnit(unit);
+    for (char16_t& unit : y)
+        unit = UpperCaseUnit(unit);
+    return x == y;
+}
+
+// The UTF-16LE bytes of a text, with its terminating NUL.
+std::string TextData(const std::string& text) {
+    return utf8::Utf16Bytes(utf8::ToUtf16(text)) + std::string(2, '\0');
 }
 
 // --- Commands ----------------------------------------------------------------------------
@@ -345,7 +365,7 @@ int Query(const Options& o) {
         const auto values = ReadValues(handle.get());
         std::vector<const reg::Value*> shown;
         for (const reg::Value& v : values) {
-            if (!selected || EqualNoCase(v.name, *selected)) shown.push_back(&v);
+            if (!selected || SameName(v.name, *selected)) shown.push_back(&v);
         }
         if (!selected || !shown.empty()) {
             std::cout << "\n" << at.Full() << "\n";
@@ -401,17 +421,17 @@ std::string DataBytes(DWORD type, const std::string& data, const std::string& se
     switch (type) {
         case REG_SZ:
         case REG_EXPAND_SZ:
-            return ToAnsi(data) + '\0';
+            return TextData(data);
         case REG_MULTI_SZ: {
             std::string out;
             const std::string sep = separator.empty() ? "\\0" : separator;
             size_t start = 0;
             while (start <= data.size() && !data.empty()) {
                 const size_t end = std::min(data.find(sep, start), data.size());
-                out += ToAnsi(data.substr(start, end - start)) + '\0';
+                out += TextData(data.substr(start, end - start));
                 start = end + sep.size();
             }
-            return out + '\0';
+            return out + std::string(2, '\0');
         }
         case REG_DWORD:
             return little(number(32), 4);
@@ -454,21 +474,22 @@ int Add(const Options& o) {
     if (name) bytes = DataBytes(type, o.data.value_or(""), o.separator.value_or(""));
 
     Handle handle;
-    Check(RegCreateKeyExA(key.root, ToAnsi(key.subkey).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                          nullptr, handle.out(), nullptr));
+    Check(RegCreateKeyExW(key.root, key.Wide().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                          handle.out(), nullptr));
     if (!name) {
         std::cout << "The operation completed successfully.\n";
         return 0;
     }
-    const bool exists = RegQueryValueExA(handle.get(), name->c_str(), nullptr, nullptr, nullptr,
+    const std::u16string wideName = utf8::ToUtf16(*name);
+    const bool exists = RegQueryValueExW(handle.get(), wideName.c_str(), nullptr, nullptr, nullptr,
                                          nullptr) == ERROR_SUCCESS;
     if (exists && !o.force &&
-        !Confirm("Value " + (name->empty() ? std::string("(Default)") : FromAnsi(*name)) +
+        !Confirm("Value " + (name->empty() ? std::string("(Default)") : *name) +
                  " exists, overwrite")) {
         std::cout << "The operation was cancelled by the user.\n";
         return 0;
     }
-    Check(RegSetValueExA(handle.get(), name->c_str(), 0, type,
+    Check(RegSetValueExW(handle.get(), wideName.c_str(), 0, type,
                          reinterpret_cast<const BYTE*>(bytes.data()),
                          static_cast<DWORD>(bytes.size())));
     std::cout << "The operation completed successfully.\n";
@@ -486,7 +507,7 @@ void DeleteTree(const KeyName& key, int depth = 0) {
     }
     for (const auto& child : children)
         DeleteTree(KeyName{key.root, key.rootName, key.Child(child)}, depth + 1);
-    Check(RegDeleteKeyA(key.root, ToAnsi(key.subkey).c_str()));
+    Check(RegDeleteKeyW(key.root, key.Wide().c_str()));
 }
 
 int Delete(const Options& o) {
@@ -496,12 +517,13 @@ int Delete(const Options& o) {
     Handle handle;
     OpenExisting(key, KEY_ALL_ACCESS, &handle);
     if (name) {
-        Check(RegQueryValueExA(handle.get(), name->c_str(), nullptr, nullptr, nullptr, nullptr));
+        Check(RegQueryValueExW(handle.get(), utf8::ToUtf16(*name).c_str(), nullptr, nullptr,
+                               nullptr, nullptr));
     } else if (!o.allValues && key.subkey.empty()) {
         throw Failure{"Invalid key name: a root cannot be deleted"};
     }
     const std::string what =
-        name ? "the registry value " + (name->empty() ? std::string("(Default)") : FromAnsi(*name))
+        name          ? "the registry value " + (name->empty() ? std::string("(Default)") : *name)
         : o.allValues ? "all values under the registry key " + key.Full()
                       : "the registry key " + key.Full();
     if (!o.force && !Confirm("Permanently delete " + what)) {
@@ -509,10 +531,10 @@ int Delete(const Options& o) {
         return 0;
     }
     if (name) {
-        Check(RegDeleteValueA(handle.get(), name->c_str()));
+        Check(RegDeleteValueW(handle.get(), utf8::ToUtf16(*name).c_str()));
     } else if (o.allValues) {
         for (const reg::Value& v : ReadValues(handle.get())) {
-            Check(RegDeleteValueA(handle.get(), v.name.c_str()));
+            Check(RegDeleteValueW(handle.get(), utf8::ToUtf16(v.name).c_str()));
         }
     } else {
         DeleteTree(key);
@@ -562,8 +584,13 @@ int Export(const Options& o) {
         std::filesystem::symlink_status(file, ec).type() != std::filesystem::file_type::not_found) {
         throw Failure{"The file '" + file + "' exists; use /y to overwrite it"};
     }
-    const std::string bytes =
-        reg::EncodeFile(sections, o.regedit4 ? reg::Version::Regedit4 : reg::Version::Version5);
+    std::string bytes;
+    try {
+        bytes =
+            reg::EncodeFile(sections, o.regedit4 ? reg::Version::Regedit4 : reg::Version::Version5);
+    } catch (const reg::FormatError& error) {
+        throw Failure{"Cannot export " + key.Full() + ": " + error.what()};
+    }
     reg::ReplaceFile(file, bytes);
     std::cout << "The operation completed successfully.\n";
     return 0;
@@ -575,6 +602,7 @@ int Import(const Options& o) {
     std::vector<reg::KeySection> sections;
     try {
         sections = reg::ParseFile(reg::ReadImportFile(file));
+        reg::CheckKeepable(sections);
     } catch (const reg::ParseError& error) {
         throw Failure{file + ": " + error.what()};
     }
@@ -590,7 +618,7 @@ int Import(const Options& o) {
             if (sections[i].remove) {
                 if (!keys[i].subkey.empty()) {
                     Handle probe;
-                    if (RegOpenKeyExA(keys[i].root, ToAnsi(keys[i].subkey).c_str(), 0, KEY_READ,
+                    if (RegOpenKeyExW(keys[i].root, keys[i].Wide().c_str(), 0, KEY_READ,
                                       probe.out()) == ERROR_SUCCESS) {
                         DeleteTree(keys[i]);
                     }
@@ -598,15 +626,16 @@ int Import(const Options& o) {
                 continue;
             }
             Handle handle;
-            Check(RegCreateKeyExA(keys[i].root, ToAnsi(keys[i].subkey).c_str(), 0, nullptr, 0,
+            Check(RegCreateKeyExW(keys[i].root, keys[i].Wide().c_str(), 0, nullptr, 0,
                                   KEY_ALL_ACCESS, nullptr, handle.out(), nullptr));
             for (const reg::Value& v : sections[i].values) {
+                const std::u16string name = utf8::ToUtf16(v.name);
                 if (v.remove) {
-                    const LONG rc = RegDeleteValueA(handle.get(), v.name.c_str());
+                    const LONG rc = RegDeleteValueW(handle.get(), name.c_str());
                     if (rc != ERROR_FILE_NOT_FOUND) Check(rc);
                     continue;
                 }
-                Check(RegSetValueExA(handle.get(), v.name.c_str(), 0, v.type,
+                Check(RegSetValueExW(handle.get(), name.c_str(), 0, v.type,
                                      reinterpret_cast<const BYTE*>(v.data.data()),
                                      static_cast<DWORD>(v.data.size())));
             }
