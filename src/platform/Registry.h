@@ -27,21 +27,24 @@
 // '/' is part of a name, and an empty path names the key itself. Values enumerate in the order they
 // were first set, subkeys in name order compared as upper case.
 //
+// Waiting and logging: a call that finds the store held by another process's transaction
+// waits for it up to 2 seconds, then fails with ERROR_BUSY and changes nothing. A call that
+// fails on the store itself (damaged, not ours, newer, unreadable, full) may write one line to
+// stderr naming the file and the reason; no call writes more than one.
+//
 // Handles are 32-bit, belong to the process and are safe to use from several threads. A
 // handle's access mask is enforced as Windows does; a handle to a key deleted since answers
-// ERROR_KEY_DELETED to everything but RegCloseKey.
+// ERROR_KEY_DELETED to everything but RegCloseKey. A child made by fork() never uses its
+// parent's connection: it opens the store afresh at its first call, and the handles it
+// inherited are copies of its own (they name the same keys; closing one there leaves the
+// parent's open). A change of the settings folder (XDG_CONFIG_HOME, HOME) switches to that
+// folder's store, and every handle opened before it answers ERROR_INVALID_HANDLE.
 
 #include <cstdint>
 
-namespace platform {
+#include "platform/Win32Types.h"
 
-using HKEY = uint32_t;
-using DWORD = uint32_t;
-using LONG = int32_t;
-using BOOL = int;
-using BYTE = unsigned char;
-using REGSAM = uint32_t;
-using WCHAR = char16_t;
+namespace platform {
 
 // The predefined roots.
 constexpr HKEY HKEY_CLASSES_ROOT = 0x80000000;
@@ -86,23 +89,6 @@ constexpr DWORD REG_QWORD = 11;
 constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
-
-// Results.
-constexpr LONG ERROR_SUCCESS = 0;
-constexpr LONG ERROR_FILE_NOT_FOUND = 2;
-constexpr LONG ERROR_ACCESS_DENIED = 5;
-constexpr LONG ERROR_INVALID_HANDLE = 6;
-constexpr LONG ERROR_OUTOFMEMORY = 14;
-constexpr LONG ERROR_INVALID_PARAMETER = 87;
-constexpr LONG ERROR_DISK_FULL = 112;
-constexpr LONG ERROR_BAD_PATHNAME = 161;
-constexpr LONG ERROR_BUSY = 170;
-constexpr LONG ERROR_MORE_DATA = 234;
-constexpr LONG ERROR_NO_MORE_ITEMS = 259;
-constexpr LONG ERROR_NOACCESS = 998;
-constexpr LONG ERROR_BADDB = 1009;
-constexpr LONG ERROR_REGISTRY_IO_FAILED = 1016;
-constexpr LONG ERROR_KEY_DELETED = 1018;
 
 // Limits: characters of one key name, characters of a value name, levels of keys below a root.
 constexpr DWORD kMaxKeyNameLength = 255;

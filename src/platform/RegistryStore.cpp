@@ -10,6 +10,7 @@
 #include "common/Log.h"
 #include "common/Utf8.h"
 #include "platform/Ansi.h"
+#include "platform/Registry.h"
 
 namespace platform::registry {
 namespace {
@@ -160,6 +161,10 @@ enum Store::Sql : size_t {
     kSchemaVersionOf,
     kDepth,
 };
+
+KeyId RootKeyId(HKEY root) {
+    return static_cast<KeyId>(root - HKEY_CLASSES_ROOT) + 1;
+}
 
 std::string FoldName(std::u16string_view name) {
     std::string folded;

@@ -20,7 +20,7 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/Registry.h"
+#include "platform/Win32Types.h"
 
 namespace platform::registry {
 
@@ -32,16 +32,14 @@ struct StoreFailure {
 };
 
 // The key number of a predefined root (its rows exist in every store).
-constexpr KeyId RootKeyId(HKEY root) {
-    return static_cast<KeyId>(root - HKEY_CLASSES_ROOT) + 1;
-}
+KeyId RootKeyId(HKEY root);
 
 // The form under which names are matched and ordered: the name in upper case, as UTF-16
 // code units in big-endian order, so that byte order is the order Windows compares names in.
 std::string FoldName(std::u16string_view name);
 
 struct ValueData {
-    DWORD type = REG_NONE;
+    DWORD type = 0;  // REG_NONE
     std::string data;
 };
 

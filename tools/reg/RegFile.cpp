@@ -6,32 +6,25 @@
 #include "common/Utf8.h"
 #include "platform/Ansi.h"
 #include "platform/Registry.h"
+#include "platform/RegistryRoots.h"
 
 namespace reg {
 namespace {
 
-constexpr uint32_t kSz = 1;
-constexpr uint32_t kExpandSz = 2;
-constexpr uint32_t kBinary = 3;
-constexpr uint32_t kDword = 4;
-constexpr uint32_t kMultiSz = 7;
-constexpr size_t kLineLimit = 80;
+using platform::REG_BINARY;
+using platform::REG_DWORD;
+using platform::REG_EXPAND_SZ;
+using platform::REG_MULTI_SZ;
+using platform::REG_SZ;
 
-constexpr Root kRoots[] = {
-    {"HKEY_CURRENT_USER", "HKCU", platform::HKEY_CURRENT_USER},
-    {"HKEY_LOCAL_MACHINE", "HKLM", platform::HKEY_LOCAL_MACHINE},
-    {"HKEY_CLASSES_ROOT", "HKCR", platform::HKEY_CLASSES_ROOT},
-    {"HKEY_USERS", "HKU", platform::HKEY_USERS},
-    {"HKEY_CURRENT_CONFIG", "HKCC", platform::HKEY_CURRENT_CONFIG},
-    {"HKEY_DYN_DATA", nullptr, platform::HKEY_DYN_DATA},
-};
+constexpr size_t kLineLimit = 80;
 
 const char* const kHeader4 = "REGEDIT4";
 const char* const kHeader5 = "Windows Registry Editor Version 5.00";
 
 // Text types whose hex form is UTF-16LE in version 5.00 files.
 bool IsTextType(uint32_t type) {
-    return type == kSz || type == kExpandSz || type == kMultiSz;
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
 }
 
 // UTF-8 text as UTF-16LE bytes; each malformed byte becomes U+FFFD, so that the bytes after
@@ -119,10 +112,10 @@ std::string FormatValue(const Value& value, Version version) {
     std::string line = value.name.empty() ? "@" : Quote(value.name);
     line.push_back('=');
     if (value.remove) return line + "-";
-    if (value.type == kSz && FitsQuotedString(value.data)) {
+    if (value.type == REG_SZ && FitsQuotedString(value.data)) {
         return line + Quote(FromUtf16Le(value.data.substr(0, value.data.size() - 2)));
     }
-    if (value.type == kDword && value.data.size() == 4) {
+    if (value.type == REG_DWORD && value.data.size() == 4) {
         uint32_t number = 0;
         for (int i = 3; i >= 0; --i)
             number = (number << 8) | static_cast<unsigned char>(value.data[i]);
@@ -140,7 +133,7 @@ std::string FormatValue(const Value& value, Version version) {
         }
         bytes = ToRegedit4(FromUtf16Le(bytes));
     }
-    if (value.type == kBinary) {
+    if (value.type == REG_BINARY) {
         line += "hex:";
     } else {
         char prefix[24];
@@ -279,7 +272,7 @@ Value ParseValue(std::string_view text, Version version, int line) {
         return value;
     }
     if (!text.empty() && text.front() == '"') {
-        value.type = kSz;
+        value.type = REG_SZ;
         const std::string string = ReadQuoted(text, line);
         CheckKeepable(string, "a string", line);
         value.data = Utf16Le(string) + std::string(2, '\0');
@@ -296,13 +289,13 @@ Value ParseValue(std::string_view text, Version version, int line) {
             if (HexDigit(c) < 0) throw ParseError(line, "a dword needs hex digits");
             number = number * 16 + static_cast<uint32_t>(HexDigit(c));
         }
-        value.type = kDword;
+        value.type = REG_DWORD;
         for (int i = 0; i < 4; ++i)
             value.data.push_back(static_cast<char>((number >> (8 * i)) & 0xFF));
         return value;
     }
     if (text.substr(0, 4) == "hex:") {
-        value.type = kBinary;
+        value.type = REG_BINARY;
         value.data = ReadHexBytes(text.substr(4), line);
         return value;
     }
@@ -338,14 +331,11 @@ void CheckKeepable(const std::vector<KeySection>& sections) {
         CheckKeepable(section.path, "a key name", section.line);
 }
 
-const Root* FindRoot(std::string_view name) {
-    for (const Root& root : kRoots) {
-        if (platform::EqualNoCase(name, root.full) ||
-            (root.brief != nullptr && platform::EqualNoCase(name, root.brief))) {
-            return &root;
-        }
-    }
-    return nullptr;
+const platform::RegistryRoot* FindRoot(std::string_view name) {
+    const platform::RegistryRoot* root = platform::FindRegistryRoot(name, true);
+    // HKEY_PERFORMANCE_DATA holds nothing a file could carry.
+    if (root != nullptr && root->handle == platform::HKEY_PERFORMANCE_DATA) return nullptr;
+    return root;
 }
 
 std::string FormatSection(const KeySection& section, Version version) {

@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/RegistryRoots.h"
+
 namespace reg {
 
 enum class Version { Regedit4, Version5 };
@@ -35,16 +37,9 @@ struct KeySection {
     int line = 0;  // where it stands in the file it was read from
 };
 
-// A predefined root as a key path names it: its full name, its short form (null when it has
-// none) and its handle (platform/Registry.h).
-struct Root {
-    const char* full;
-    const char* brief;
-    uint32_t handle;
-};
-
-// The root named (full or short form, in any case), or null when there is none of that name.
-const Root* FindRoot(std::string_view name);
+// The predefined root a key path names (full or short form, in any case), or null when there
+// is none of that name. HKEY_PERFORMANCE_DATA is none here: nothing of it goes into a file.
+const platform::RegistryRoot* FindRoot(std::string_view name);
 
 // A file that does not parse: the 1-based line and what is wrong with it.
 struct ParseError : std::runtime_error {

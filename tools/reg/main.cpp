@@ -120,9 +120,10 @@ void CheckDepth(int depth, const KeyName& key) {
 
 std::optional<KeyName> ParseKey(const std::string& text) {
     const size_t cut = text.find('\\');
-    const reg::Root* root = reg::FindRoot(std::string_view(text).substr(0, cut));
+    const platform::RegistryRoot* root = reg::FindRoot(std::string_view(text).substr(0, cut));
     if (root == nullptr) return std::nullopt;
-    KeyName key{root->handle, root->full, cut == std::string::npos ? "" : text.substr(cut + 1)};
+    KeyName key{root->handle, std::string(root->full),
+                cut == std::string::npos ? "" : text.substr(cut + 1)};
     while (!key.subkey.empty() && key.subkey.back() == '\\')
         key.subkey.pop_back();
     return key;
