@@ -390,6 +390,12 @@ sqlite3_stmt* Store::Prepared(Sql which) {
 Store::Transaction::Transaction(Store& store, bool write)
     : store_(store), write_(write), nested_(store.openTransactions_ > 0) {
     if (nested_) {
+        // A failure that SQLite answers by rolling back (a full disk, an I/O error) may have
+        // ended the outer transaction: a savepoint would then start a transaction of its own
+        // and commit this call apart from the others.
+        if (sqlite3_get_autocommit(store_.db_.get()) != 0) {
+            Fail(store_.db_.get(), SQLITE_ABORT, "the transaction of this call was rolled back");
+        }
         store_.Exec("SAVEPOINT call");
     } else {
         Query(store_.db_.get(), store_.Prepared(write ? kBeginImmediate : kBegin)).Step();
