@@ -88,9 +88,9 @@ void RemoveStaleTemporaries(const fs::path& target) {
 // a file kept by its owner stays theirs even after root wrote it. The mode comes after the
 // owner because a change of owner clears the set-user-ID and set-group-ID bits.
 void KeepOwnerAndMode(int fd, const struct stat& existing) {
-    if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
-        (void)::fchown(fd, static_cast<uid_t>(-1), existing.st_gid);
-    }
+    const bool kept = ::fchown(fd, existing.st_uid, existing.st_gid) == 0 ||
+                      ::fchown(fd, static_cast<uid_t>(-1), existing.st_gid) == 0;
+    (void)kept;  // otherwise the new file is the writer's, as any file they create
     ::fchmod(fd, existing.st_mode & 07777);
 }
 
