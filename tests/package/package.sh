@@ -112,7 +112,7 @@ sed 's/^/package: appstreamcli: /' "$work/appstream.log"
 grep -q '^E:' "$work/appstream.log" && fail "appstreamcli validate finds errors in the AppStream file"
 grep -q "<launchable type=\"desktop-id\">afficheur.desktop</launchable>" "$appstream" ||
     fail "the AppStream file does not launch the menu entry"
-timeout 240 lintian -I --pedantic --no-tag-display-limit "$deb" >"$work/lintian.log" 2>&1
+timeout 240 lintian -I --pedantic --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1
 status=$?
 grep -v '^running with root privileges' "$work/lintian.log" | sed 's/^/package: lintian: /'
 grep -q '^E:' "$work/lintian.log" && fail "lintian finds errors in the package"
