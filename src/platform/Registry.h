@@ -15,9 +15,11 @@
 // (see Paths.h), mode 0600, created by the first call that writes. A store that is missing
 // reads as an empty registry. Each call is one transaction: another process sees a change as
 // soon as the call that made it returns, and a process killed at any moment leaves the store
-// as it was before or after that call. Several processes may use the store at once. A store
-// that cannot be read, is corrupt or is not ours makes calls fail with an error code
-// (ERROR_BADDB, ERROR_REGISTRY_IO_FAILED, ...) and is never written over.
+// as it was before or after that call (RegApplyAsOne in RegistryTransaction.h makes several
+// calls one transaction). Several processes may use the store at once. A store that cannot be
+// read, is corrupt, is not ours or has a newer schema than this program knows makes calls fail
+// with an error code (ERROR_BADDB, ERROR_REGISTRY_IO_FAILED, ...) and is never written over; a
+// store of the first schema (Windows-1252 names and texts) is converted once when opened.
 //
 // Keys: the seven predefined roots are separate trees (HKEY_PERFORMANCE_DATA opens with an
 // empty subkey but holds nothing). Names match without regard to case (the letters of
