@@ -260,6 +260,7 @@ TEST_F(RegTool, BadInputGivesOneLineAndANonZeroStatus) {
 // A file that fails on a later section must not have applied its earlier ones, deletions
 // least of all.
 TEST_F(RegTool, ImportAppliesNothingOfAFileTheStoreWouldRefuse) {
+    const std::string nul(1, '\0');
     Set(HKEY_CURRENT_USER, "Software\\Shop\\ecran", "port", REG_SZ, std::string("9100\0", 5));
     const std::string before = Dump(HKEY_CURRENT_USER, "Software\\Shop");
     struct Case {
@@ -275,6 +276,13 @@ TEST_F(RegTool, ImportAppliesNothingOfAFileTheStoreWouldRefuse) {
          "line 9:"},
         {"a separator right after the root", "[HKEY_CURRENT_USER\\\\Software\\Shop]\r\n",
          "line 8:"},
+        {"a NUL in a key path", "[HKEY_CURRENT_USER\\Software\\Shop" + nul + "x]\r\n",
+         "line 8: a control character"},
+        {"a NUL in a key path to delete", "[-HKEY_CURRENT_USER\\Software" + nul + "\\x]\r\n",
+         "line 8: a control character"},
+        {"a NUL in a value name to delete",
+         "[HKEY_CURRENT_USER\\Software\\Shop\\ecran]\r\n\"port" + nul + "x\"=-\r\n",
+         "line 9: a control character"},
     };
     for (const Case& c : cases) {
         WriteFile(File("late.reg"),
