@@ -7,12 +7,9 @@
 // Reads never lock and never fail: a missing or unreadable file reads as empty. Writes are
 // atomic and serialized between processes (see AtomicFile.h).
 
-#include <cstdint>
+#include "platform/Win32Types.h"
 
 namespace platform {
-
-using DWORD = uint32_t;
-using BOOL = int;
 
 // Copies the value of key in section of the file into the buffer, or the default where the
 // file, the section or the key is missing (null default: empty). Names match without regard
