@@ -165,10 +165,10 @@ void Form1::Form_Load() {
 }
 
 void Form1::StartPositionKeeper() {
-    // INIT(Fenetre, FichierINI, Section_INI), called by name. A window made without a
-    // keeper starts where the window manager puts it.
-    // Under its own guard: a record the window refuses (a state code out of range, a negative
-    // size) is logged, and the load goes on to fill the captions and boxes.
+    // INIT(Fenetre, FichierINI, Section_INI), called by name, under its own guard: a record
+    // the window refuses (a state code out of range, a negative size) is logged, and the load
+    // goes on to fill the captions and boxes. A window made without a keeper starts where the
+    // window manager puts it.
     host::UserControl* keeper = Controls(kPositionKeeper);
     if (keeper == nullptr) return;
     host::RunEventProcedure("SavePosition.INIT", [&] {
