@@ -10,6 +10,7 @@
 #include "common/Log.h"
 #include "common/Utf8.h"
 #include "platform/Ansi.h"
+#include "platform/Paths.h"
 #include "platform/Registry.h"
 
 namespace platform::registry {
@@ -203,8 +204,9 @@ std::unique_ptr<Store> Store::Open(const std::filesystem::path& path, bool creat
     if (!std::filesystem::exists(path, ec)) {
         if (ec) Fail(nullptr, SQLITE_CANTOPEN, "cannot look at " + path.string());
         if (!create) return nullptr;
-        std::filesystem::create_directories(path.parent_path(), ec);
-        if (ec) Fail(nullptr, SQLITE_CANTOPEN, "cannot create " + path.parent_path().string());
+        // Folders the program makes are the user's alone, as the settings file's are.
+        if (!CreatePrivateFolders(path.parent_path()))
+            Fail(nullptr, SQLITE_CANTOPEN, "cannot create " + path.parent_path().string());
         // Made here so that it is private to the user from the start; SQLite gives its
         // journal files the same mode.
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);

@@ -115,6 +115,9 @@ TEST_F(Registry, TheFirstWriteCreatesAStorePrivateToTheUser) {
     struct stat info {};
     ASSERT_EQ(::stat(store.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
+    // So is every folder made for it.
+    ASSERT_EQ(::stat(temp.settings().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
 }
 
 TEST_F(Registry, CreateReportsWhetherTheKeyIsNewAndMakesTheKeysOnTheWay) {

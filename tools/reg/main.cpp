@@ -13,6 +13,7 @@
 #include "Commands.h"
 #include "TreeWalk.h"
 #include "ValueText.h"
+#include "common/Log.h"
 
 namespace {
 
@@ -120,7 +121,7 @@ int main(int argc, char** argv) {
     };
     const auto found = commands.find(command);
     if (found == commands.end()) {
-        std::cerr << "ERROR: Invalid syntax: unknown command '" << args[0]
+        std::cerr << "ERROR: Invalid syntax: unknown command '" << EscapeControls(args[0])
                   << "'. Type \"afficheur-reg --help\" for usage.\n";
         return 2;
     }
@@ -134,7 +135,7 @@ int main(int argc, char** argv) {
         }
         return found->second(ParseOptions(command, rest));
     } catch (const std::exception& error) {
-        std::cerr << "ERROR: " << error.what() << "\n";
+        std::cerr << "ERROR: " << EscapeControls(error.what()) << "\n";
         return 1;
     }
 }
