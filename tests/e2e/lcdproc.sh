@@ -12,7 +12,8 @@
 #   restart       LCDd absent at start, then up, stopped and started again: the board comes
 #                 back each time, every message is taken meanwhile, one log line per change
 #   serialpos     the serialPOS driver in Epson mode: the text reaches the serial line
-#   fullscreen    --fullscreen covers the chosen monitor under Xvfb, without a cursor
+#   fullscreen    --fullscreen covers the chosen monitor under Xvfb, and follows it to a new
+#                 resolution
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=lib.sh
@@ -251,6 +252,19 @@ case_fullscreen() {
     e2e_wait_until "$E2E_PATIENCE" eval "e2e_wm_state $wid | grep -q _NET_WM_STATE_FULLSCREEN" ||
         e2e_fail "the window is not full-screen: $(e2e_wm_state "$wid")"
     e2e_log "the window covers the screen, $root"
+
+    # The monitor changes resolution: the window follows and covers it again.
+    if command -v xrandr >/dev/null 2>&1; then
+        xrandr --fb 1024x768 >/dev/null 2>&1 || true  # Xvfb shrinks its screen, the output off
+        root=$(xwininfo -root | sed -n 's/^ *-geometry *\([0-9]*x[0-9]*\).*/\1/p')
+        [ "$root" = 1024x768 ] || e2e_fail "xrandr did not change the screen: $root"
+        e2e_wait_until "$E2E_PATIENCE" eval \
+            "[ \"\$(xwininfo -id $wid | sed -n 's/^ *-geometry *\([0-9]*x[0-9]*\).*/\1/p')\" = 1024x768 ]" ||
+            e2e_fail "the window did not follow the new resolution: $(xwininfo -id "$wid" | grep geometry)"
+        e2e_log "the window follows the screen to 1024x768"
+    else
+        e2e_log "xrandr is not installed: the change of resolution is not tried"
+    fi
 
     # A monitor that is not there: the primary, and a log line listing the monitors.
     e2e_spawn other "$AFFICHEUR_DISPLAY" --listen 127.0.0.1:0 --fullscreen --screen HDMI-9
