@@ -170,8 +170,9 @@ int main(int argc, char** argv) {
         const auto line = commands.Next();
         if (!line || n > 20) Fail("the display's set-up never ended");
         if (*line == "hello\n") {
-            Answer(link.get(), "connect LCDproc 0.5.9 protocol 0.3 lcd wid 20 hgt 2 cellwid 5 "
-                               "cellhgt 8\n");
+            Answer(link.get(),
+                   "connect LCDproc 0.5.9 protocol 0.3 lcd wid 20 hgt 2 cellwid 5 "
+                   "cellhgt 8\n");
             continue;
         }
         Answer(link.get(), "success\n");

@@ -69,7 +69,10 @@ TEST(LcdText, QuotingGivesBackTheBytesThroughLcddsParser) {
         {"backslash-n stays two characters, not a line feed", "C:\\new", "C:\\new"},
         {"braces do not open another quoting", "{x} }{", "{x} }{"},
         {"a line feed would end the command: dropped", "one\ntwo\r", "onetwo"},
-        {"other control bytes and DEL dropped", "a\x01\x1F\x7F" "b", "ab"},
+        {"other control bytes and DEL dropped",
+         "a\x01\x1F\x7F"
+         "b",
+         "ab"},
         {"a trailing backslash cannot eat the closing quote", "end\\", "end\\"},
         {"empty text is an empty argument", "", ""},
         {"bytes above 127 pass as they are", "Caf\xE9", "Caf\xE9"},
@@ -83,7 +86,7 @@ TEST(LcdText, QuotingGivesBackTheBytesThroughLcddsParser) {
 
 TEST(LcdText, DropControlsRemovesC0DelAndC1Only) {
     EXPECT_EQ(DropControls("a\tb\x1B[2Jc\x7F"), "ab[2Jc");
-    EXPECT_EQ(DropControls("x\xC2\x85y\xC2\x9Fz"), "xyz");         // NEL, APC
+    EXPECT_EQ(DropControls("x\xC2\x85y\xC2\x9Fz"), "xyz");  // NEL, APC
     EXPECT_EQ(DropControls("\xC2\xA0\xC3\xA9\xE2\x82\xAC"), "\xC2\xA0\xC3\xA9\xE2\x82\xAC");
     EXPECT_EQ(DropControls("\xC2"), "\xC2");  // a cut sequence is left to the conversion
 }
@@ -147,8 +150,7 @@ TEST(LcdScreen, ReadsTheSizeFromTheConnectAnswer) {
         std::optional<LcdSize> size;
     };
     const Case cases[] = {
-        {"connect LCDproc 0.5.9 protocol 0.3 lcd wid 20 hgt 2 cellwid 5 cellhgt 8",
-         LcdSize{20, 2}},
+        {"connect LCDproc 0.5.9 protocol 0.3 lcd wid 20 hgt 2 cellwid 5 cellhgt 8", LcdSize{20, 2}},
         {"connect LCDproc 0.5.9 protocol 0.3 lcd wid 40 hgt 4 cellwid 5 cellhgt 8\r",
          LcdSize{40, 4}},
         {"connect LCDproc 0.5.9 protocol 0.3 lcd hgt 1 wid 16", LcdSize{16, 1}},
@@ -159,7 +161,8 @@ TEST(LcdScreen, ReadsTheSizeFromTheConnectAnswer) {
         {"huh? Invalid command \"hello\"", std::nullopt},
         {"", std::nullopt},
     };
-    for (const auto& c : cases) EXPECT_EQ(ParseConnect(c.line), c.size) << c.line;
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseConnect(c.line), c.size) << c.line;
 }
 
 TEST(LcdScreen, LaysTheBoardOutOnEachSize) {
@@ -214,7 +217,8 @@ TEST(LcdScreen, LaysTheBoardOutOnEachSize) {
          {{"text", "scroller", "6 1 20 1 m 2 \"dit \\\"oui\\\"\""}}},
         {"a size LCDd never gives lays out nothing", texts, {0, 2}, {}},
     };
-    for (const auto& c : cases) EXPECT_EQ(display::Layout(c.texts, c.size), c.widgets) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(display::Layout(c.texts, c.size), c.widgets) << c.name;
 }
 
 TEST(LcdScreen, SetsTheScreenUpInTheForegroundWithoutHeartbeat) {

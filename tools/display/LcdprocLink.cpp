@@ -133,7 +133,8 @@ void LcdprocLink::Answer(const std::string& line) {
                     .arg(size_->width)
                     .arg(size_->height)
                     .toStdString());
-        for (const auto& command : SetupCommands(Layout(texts_, *size_))) Send(command);
+        for (const auto& command : SetupCommands(Layout(texts_, *size_)))
+            Send(command);
         SendChanges();
         if (socket_) emit up();
         return;
@@ -187,8 +188,8 @@ void LcdprocLink::Drop(const QString& reason) {
     }
     if (!downReported_) {
         LogLine(QStringLiteral("LCDd at %1: %2 (%3); trying again every %4 s")
-                    .arg(Address(), wasUp ? QStringLiteral("link down")
-                                          : QStringLiteral("cannot connect"),
+                    .arg(Address(),
+                         wasUp ? QStringLiteral("link down") : QStringLiteral("cannot connect"),
                          reason)
                     .arg(kRetryMs / 1000)
                     .toStdString());

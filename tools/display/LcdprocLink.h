@@ -49,8 +49,8 @@ class LcdprocLink : public QObject {
 
   public:
     // Times the link keeps to; tests and the benchmark may shorten none of them.
-    static constexpr int kRetryMs = 2000;         // between two connection attempts
-    static constexpr int kAnswerTimeoutMs = 5000;  // for the connection and "hello"'s answer
+    static constexpr int kRetryMs = 2000;                 // between two connection attempts
+    static constexpr int kAnswerTimeoutMs = 5000;         // for the connection and "hello"'s answer
     static constexpr qint64 kMaxUnsentBytes = 64 * 1024;  // LCDd not reading past this
     static constexpr std::size_t kMaxUnanswered = 256;    // commands LCDd has not answered
 
@@ -95,7 +95,7 @@ class LcdprocLink : public QObject {
     Board board_;  // as last given, to convert only the texts that changed
     LcdTexts texts_;
     std::optional<LcdSize> size_;
-    std::vector<LcdWidget> shown_;      // what LCDd has been sent on this connection
+    std::vector<LcdWidget> shown_;        // what LCDd has been sent on this connection
     std::deque<std::string> unanswered_;  // commands sent, oldest first
     QByteArray input_;
 };

@@ -143,9 +143,8 @@ int main(int argc, char** argv) {
         QStringLiteral("The monitor for --fullscreen: N counts from 1 (the primary first), or "
                        "NAME (default: the primary)."),
         QStringLiteral("N|NAME"));
-    parser.addOptions(
-        {listen, log, headless, idle, connections, stall, lcdproc, lcdCharset, fullscreen,
-         screenChoice});
+    parser.addOptions({listen, log, headless, idle, connections, stall, lcdproc, lcdCharset,
+                       fullscreen, screenChoice});
     // --help, --version and unknown options end here
     parser.process(display::WithLcdprocDefault(QCoreApplication::arguments()));
 
@@ -205,7 +204,8 @@ int main(int argc, char** argv) {
         screen->setWindowTitle(QStringLiteral("afficheur-display %1").arg(receiver.Address()));
         if (parser.isSet(fullscreen)) {
             QString note;
-            display::ShowFullScreen(*screen, display::ChooseScreen(parser.value(screenChoice), &note));
+            display::ShowFullScreen(*screen,
+                                    display::ChooseScreen(parser.value(screenChoice), &note));
             if (!note.isEmpty()) LogLine(note.toStdString());
         } else {
             screen->show();
