@@ -68,7 +68,7 @@ lcd_up() {
     local name=$1 attempt port
     shift
     for attempt in 1 2 3 4 5; do
-        port=$((20000 + RANDOM % 40000))
+        port=$((20000 + RANDOM % 12000))  # below the ephemeral range
         e2e_port_free "$port" || continue
         lcd_config "$name" "$port" "$@"
         if lcd_start "$name" "$port"; then
@@ -178,7 +178,7 @@ case_restart() {
     # LCDd absent at start: the display runs, takes messages and says so once.
     local port
     for _ in 1 2 3 4 5; do
-        port=$((20000 + RANDOM % 40000))
+        port=$((20000 + RANDOM % 12000))  # below the ephemeral range
         e2e_port_free "$port" && break
     done
     start_display_for "$port"
