@@ -12,6 +12,7 @@
 #   restart       LCDd absent at start, then up, stopped and started again: the board comes
 #                 back each time, every message is taken meanwhile, one log line per change
 #   serialpos     the serialPOS driver in Epson mode: the text reaches the serial line
+#   options       a bad --lcdproc or --lcd-charset ends the program at once, saying why
 #   fullscreen    --fullscreen covers the chosen monitor under Xvfb, and follows it to a new
 #                 resolution
 set -u
@@ -272,14 +273,36 @@ case_fullscreen() {
         e2e_fail "no log line for a monitor that is not there"
 }
 
+case_options() {
+    e2e_require_display
+    local args expected status
+    while IFS='|' read -r args expected; do
+        status=0
+        # shellcheck disable=SC2086  # the arguments are words
+        timeout 20 "$AFFICHEUR_DISPLAY" --headless --listen 127.0.0.1:0 $args \
+            >"$E2E_TMP/options.out" 2>"$E2E_TMP/options.err" || status=$?
+        [ "$status" -eq 2 ] || e2e_fail "$args: exit status $status, not 2"
+        grep -q -- "$expected" "$E2E_TMP/options.err" ||
+            e2e_fail "$args: no line saying '$expected': $(cat "$E2E_TMP/options.err")"
+        e2e_log "$args: $(head -n 1 "$E2E_TMP/options.err")"
+    done <<'CASES'
+--lcdproc 127.0.0.1|--lcdproc wants HOST:PORT
+--lcdproc=127.0.0.1:0|--lcdproc wants HOST:PORT
+--lcdproc ::1:13666|--lcdproc wants HOST:PORT
+--lcd-charset UTF-8|not one byte per character
+--lcd-charset NO-SUCH-SET|unknown to iconv
+CASES
+}
+
 case "${1:-}" in
 client-20x2) e2e_init; case_client_20x2 ;;
 board-20x4) e2e_init; case_board_20x4 ;;
 restart) e2e_init; case_restart ;;
 serialpos) e2e_init; case_serialpos ;;
+options) e2e_init; case_options ;;
 fullscreen) e2e_init; case_fullscreen ;;
 *)
-    echo "usage: $0 client-20x2|board-20x4|restart|serialpos|fullscreen" >&2
+    echo "usage: $0 client-20x2|board-20x4|restart|serialpos|options|fullscreen" >&2
     exit 2
     ;;
 esac
