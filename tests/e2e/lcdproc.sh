@@ -243,8 +243,10 @@ case_fullscreen() {
     e2e_spawn full "$AFFICHEUR_DISPLAY" --listen 127.0.0.1:0 --log --fullscreen --screen 1
     local pid=$E2E_LAST_PID wid=""
     e2e_wait_until "$E2E_PATIENCE" eval \
-        "wid=\$(xdotool search --onlyvisible --pid $pid --name afficheur-display | head -n 1); [ -n \"\$wid\" ]" ||
-        e2e_fail "no full-screen window appeared"
+        "wid=\$(xdotool search --pid $pid --name afficheur-display | tail -n 1); [ -n \"\$wid\" ]" ||
+        e2e_fail "no full-screen window appeared: $(xwininfo -root -tree | grep -i afficheur)"
+    e2e_wait_until "$E2E_PATIENCE" e2e_viewable "$wid" ||
+        e2e_fail "the full-screen window never showed: $(xwininfo -id "$wid" | grep -E 'Map|geometry')"
     local root
     root=$(xwininfo -root | sed -n 's/^ *-geometry *\([0-9]*x[0-9]*\).*/\1/p')
     e2e_wait_until "$E2E_PATIENCE" eval \

@@ -48,7 +48,7 @@ class LcdprocLink : public QObject {
     Q_OBJECT
 
   public:
-    // Times the link keeps to; tests and the benchmark may shorten none of them.
+    // The link's fixed times and bounds.
     static constexpr int kRetryMs = 2000;                 // between two connection attempts
     static constexpr int kAnswerTimeoutMs = 5000;         // for the connection and "hello"'s answer
     static constexpr qint64 kMaxUnsentBytes = 64 * 1024;  // LCDd not reading past this
