@@ -239,6 +239,24 @@ TEST(LcdprocLink, SaysOnceThatLcddIsNotThereAndKeepsTrying) {
     EXPECT_EQ(log.Count("trying again every 2 s"), 1) << log.Text();
 }
 
+TEST(LcdprocLink, GivesUpOnASilentPeerAndTriesAgain) {
+    StderrCapture log;
+    QTcpServer silent;  // takes the connection, never answers "hello"
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    int accepted = 0;
+    QObject::connect(&silent, &QTcpServer::newConnection, [&] {
+        while (silent.nextPendingConnection())
+            ++accepted;
+    });
+    LcdprocLink link({QStringLiteral("127.0.0.1"), silent.serverPort()}, Ascii());
+    link.Start();
+    link.Show(MakeBoard("Bonjour"));
+    ASSERT_TRUE(WaitUntil([&] { return accepted == 2; },
+                          LcdprocLink::kAnswerTimeoutMs + LcdprocLink::kRetryMs + kPatienceMs))
+        << log.Text();
+    EXPECT_EQ(log.Count("cannot connect (no LCDd answer within 5 s)"), 1) << log.Text();
+}
+
 TEST(LcdprocLink, ReadsTheEndpointOfTheOption) {
     struct Case {
         const char* text;

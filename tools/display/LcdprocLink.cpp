@@ -49,7 +49,7 @@ LcdprocLink::LcdprocLink(LcdprocEndpoint endpoint, LcdCharset charset, QObject* 
     answerTimeout_.setSingleShot(true);
     answerTimeout_.setInterval(kAnswerTimeoutMs);
     connect(&answerTimeout_, &QTimer::timeout, this, [this] {
-        Drop(QStringLiteral("no answer to hello within %1 s").arg(kAnswerTimeoutMs / 1000));
+        Drop(QStringLiteral("no LCDd answer within %1 s").arg(kAnswerTimeoutMs / 1000));
     });
 }
 
