@@ -124,6 +124,10 @@ TEST(LcdText, ConversionCutsALongTextAtTheDisplaysShare) {
     // A transliteration that does not fit whole is left out rather than cut in the middle.
     const std::string euros = ascii.Convert(std::string(display::kMaxLcdTextBytes - 1, 'x') + "€");
     EXPECT_EQ(euros, std::string(display::kMaxLcdTextBytes - 1, 'x'));
+    // A bad byte just past a full share adds nothing (its '?' would not fit).
+    const std::string full(display::kMaxLcdTextBytes, 'x');
+    EXPECT_EQ(ascii.Convert(full + "\xFF"), full);
+    EXPECT_EQ(ascii.Convert(full + "\xC3"), full);
 }
 
 TEST(LcdText, RefusesCharsetsLcddCannotCount) {

@@ -33,7 +33,7 @@ std::string Run(iconv_t cd, std::string_view input, std::size_t room) {
     std::size_t toLeft = room;
     while (inLeft > 0 && toLeft > 0) {
         if (iconv(cd, &in, &inLeft, &to, &toLeft) != static_cast<std::size_t>(-1)) break;
-        if (errno == E2BIG) break;  // the display's share is full
+        if (errno == E2BIG || toLeft == 0) break;  // the display's share is full
         // EILSEQ (not UTF-8) or EINVAL (a sequence cut short): one '?' for the bad byte.
         *to++ = '?';
         --toLeft;
