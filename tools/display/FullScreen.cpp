@@ -2,14 +2,13 @@
 
 #include <QGuiApplication>
 #include <QStringList>
-#include <QWindow>
 
 namespace display {
 
 namespace {
 
 void Cover(QWidget& window, QScreen* screen) {
-    window.windowHandle()->setScreen(screen);
+    window.setScreen(screen);
     window.setGeometry(screen->geometry());
     window.showFullScreen();
 }
@@ -46,7 +45,6 @@ QScreen* ChooseScreen(const QString& choice, QString* note) {
 
 void ShowFullScreen(QWidget& window, QScreen* screen) {
     window.setCursor(Qt::BlankCursor);
-    (void)window.winId();  // a native window, to place on the screen before it shows
     Cover(window, screen);
     QObject::connect(screen, &QScreen::geometryChanged, &window,
                      [&window, screen] { Cover(window, screen); });
