@@ -2,9 +2,9 @@
 """Prints the benchmark table of bench/run from the results folder it fills.
 
 Reads settings.json, registry.json and winpos.json (Google Benchmark JSON with repetitions;
-the median of each benchmark is used) and client.txt (bench_client's table). Prints one
-Markdown table: figure, measured, target, floor and ratio where there is one, and a mark
-(pass, MISS, or "-" where no target was set). Exits 0 whatever the marks; a figure that is
+the median of each benchmark is used), client.txt (bench_client's table) and lcdproc.txt
+(bench_lcdproc's). Prints one Markdown table: figure, measured, target, floor and ratio where
+there is one, and a mark (pass, MISS, or "-" where no target was set). Exits 0 whatever the marks; a figure that is
 missing from the results is printed as "not measured".
 """
 
@@ -74,6 +74,7 @@ def main():
     registry = load_medians(os.path.join(folder, "registry.json"))
     winpos = load_medians(os.path.join(folder, "winpos.json"))
     client = load_client(os.path.join(folder, "client.txt"))
+    lcdproc = load_client(os.path.join(folder, "lcdproc.txt"))
 
     rows = []
 
@@ -147,6 +148,18 @@ def main():
                  mark(None if writes is None else writes == 0)))
     rows.append((f"Idle {period:.0f} s: CPU time" if period else "Idle: CPU time",
                  "not measured" if cpu is None else f"{cpu:.0f} ms", "none set", "", "", "-"))
+
+    lcd_median = lcdproc.get("text to widget_set, median")
+    lcd_p99 = lcdproc.get("text to widget_set, p99")
+    lcd_bytes = lcdproc.get("bytes to LCDd for one text change")
+    rows.append(("Client message to LCDd widget_set, median (p99)",
+                 "not measured" if lcd_median is None else
+                 f"{lcd_median:.2f} ms (p99 {lcd_p99:.2f} ms)",
+                 "≤ 2 ms", "", "",
+                 mark(None if lcd_median is None else lcd_median <= 2 and lcd_p99 <= 2)))
+    rows.append(("Bytes to LCDd for one text change",
+                 "not measured" if lcd_bytes is None else f"{lcd_bytes:.0f} (one widget_set)",
+                 "only what changed", "", "", "-"))
 
     header = ("Figure (median)", "Measured", "Target", "Floor", "× floor", "Mark")
     table = [header] + rows

@@ -50,6 +50,8 @@ expected=$(sort <<LIST
 ./usr/bin/afficheur-display
 ./usr/bin/afficheur-reg
 ./usr/share/applications/afficheur.desktop
+./usr/share/doc/afficheur/examples/LCDd-serialPOS-20x2.conf
+./usr/share/doc/afficheur/examples/LCDd-text.conf
 ./usr/share/icons/hicolor/scalable/apps/afficheur.svg
 ./usr/share/man/man1/afficheur-display.1.gz
 ./usr/share/man/man1/afficheur-reg.1.gz
@@ -74,6 +76,8 @@ done
 [ "$(dpkg-deb -f "$deb" Package)" = afficheur ] || fail "Package is $(dpkg-deb -f "$deb" Package)"
 [ "$(dpkg-deb -f "$deb" Version)" = "$AFFICHEUR_VERSION" ] ||
     fail "Version is $(dpkg-deb -f "$deb" Version), not $AFFICHEUR_VERSION"
+[ "$(dpkg-deb -f "$deb" Recommends)" = lcdproc ] ||
+    fail "Recommends is '$(dpkg-deb -f "$deb" Recommends)', not lcdproc"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "package: Depends: $depends"
 for need in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libsqlite3-0 libstdc\\+\\+6 \

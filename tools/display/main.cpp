@@ -1,6 +1,8 @@
 // afficheur-display: the customer display to test and demo the client against. Listens on
 // loopback, takes the whole content of each connection as one message, shows it (or, with
 // --headless, only logs it) and with --log writes one JSON line per message on stdout.
+// With --lcdproc it also drives a real pole display or character LCD through LCDd, and with
+// --fullscreen it fills a monitor turned to the customer.
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -16,6 +18,8 @@
 #include <memory>
 #include <optional>
 
+#include "FullScreen.h"
+#include "LcdprocLink.h"
 #include "Message.h"
 #include "Receiver.h"
 #include "Report.h"
@@ -143,8 +147,30 @@ int main(int argc, char** argv) {
         QStringLiteral("Behave as a display that hangs: take connections, hold them open "
                        "unread for --idle-timeout, then close them (up to --max-connections; "
                        "logged when taken and when closed)."));
-    parser.addOptions({listen, log, headless, idle, deadline, connections, stall});
-    parser.process(*app);  // --help, --version and unknown options end here
+    const QCommandLineOption lcdproc(
+        QStringLiteral("lcdproc"),
+        QStringLiteral("Also show the board on a character display through LCDd at HOST:PORT "
+                       "(default %1 when the option stands alone).")
+            .arg(QLatin1String(display::kDefaultLcdproc)),
+        QStringLiteral("HOST:PORT"));
+    const QCommandLineOption lcdCharset(
+        QStringLiteral("lcd-charset"),
+        QStringLiteral("The character display's one-byte character set, as iconv names it "
+                       "(default %1; others: ISO-8859-1, CP437, CP850, ...).")
+            .arg(QLatin1String(display::kDefaultLcdCharset)),
+        QStringLiteral("NAME"), QLatin1String(display::kDefaultLcdCharset));
+    const QCommandLineOption fullscreen(
+        QStringLiteral("fullscreen"),
+        QStringLiteral("Show the window full-screen, without cursor, on the --screen monitor."));
+    const QCommandLineOption screenChoice(
+        QStringLiteral("screen"),
+        QStringLiteral("The monitor for --fullscreen: N counts from 1 (the primary first), or "
+                       "NAME (default: the primary)."),
+        QStringLiteral("N|NAME"));
+    parser.addOptions({listen, log, headless, idle, deadline, connections, stall, lcdproc,
+                       lcdCharset, fullscreen, screenChoice});
+    // --help, --version and unknown options end here
+    parser.process(display::WithLcdprocDefault(QCoreApplication::arguments()));
 
     const auto endpoint = ParseEndpoint(parser.value(listen));
     if (!endpoint) {
@@ -166,6 +192,21 @@ int main(int argc, char** argv) {
     const int maxConnections = parser.value(connections).toInt(&ok);
     if (!ok || maxConnections < 1 || maxConnections > 10000) {
         LogLine("--max-connections wants a whole number from 1 to 10000");
+        return kExitUsage;
+    }
+
+    std::optional<display::LcdprocEndpoint> lcdEndpoint;
+    if (parser.isSet(lcdproc)) {
+        lcdEndpoint = display::ParseLcdprocEndpoint(parser.value(lcdproc));
+        if (!lcdEndpoint) {
+            LogLine("--lcdproc wants HOST:PORT, such as 127.0.0.1:13666 or [::1]:13666");
+            return kExitUsage;
+        }
+    }
+    std::string charsetError;
+    auto charset = display::LcdCharset::Open(parser.value(lcdCharset).toStdString(), &charsetError);
+    if (!charset) {
+        LogLine("--lcd-charset: " + charsetError);
         return kExitUsage;
     }
 
@@ -203,7 +244,19 @@ int main(int argc, char** argv) {
     if (window) {
         screen = std::make_unique<display::Screen>();
         screen->setWindowTitle(QStringLiteral("afficheur-display %1").arg(receiver.Address()));
-        screen->show();
+        if (parser.isSet(fullscreen)) {
+            QString note;
+            display::ShowFullScreen(*screen,
+                                    display::ChooseScreen(parser.value(screenChoice), &note));
+            if (!note.isEmpty()) LogLine(note.toStdString());
+        } else {
+            screen->show();
+        }
+    }
+    std::unique_ptr<display::LcdprocLink> lcd;
+    if (lcdEndpoint) {
+        lcd = std::make_unique<display::LcdprocLink>(*lcdEndpoint, std::move(*charset));
+        lcd->Start();
     }
 
     QObject::connect(
@@ -220,6 +273,7 @@ int main(int argc, char** argv) {
             if (!outcome.shown) return;
             board.Apply(outcome.message);
             if (screen) screen->Show(board);
+            if (lcd) lcd->Show(board);
         });
     return app->exec();
 }

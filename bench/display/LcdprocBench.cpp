@@ -1,0 +1,210 @@
+// afficheur-display's path to a character display: from the last byte of a client message to
+// the widget_set line that carries it leaving for LCDd, and the bytes sent for one text change.
+//
+// The bench plays both neighbours of a real afficheur-display process: the client (one
+// loopback connection per message, closed after its bytes, as the client sends them) and
+// LCDd (a loopback listener that answers "hello" with a 20x2 display and every command with
+// "success"). The time runs from the close of the message's connection to the arrival of the
+// widget_set line, so it includes one loopback hop each way, which is far below the figure.
+//
+// Usage: bench_lcdproc [N]   (N text changes, default 300). Prints lines "label  value unit".
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr milliseconds kPatience{10000};
+
+// A file descriptor closed when it goes.
+class Fd {
+  public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Fd& operator=(Fd&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+[[noreturn]] void Fail(const std::string& why) {
+    std::fprintf(stderr, "bench_lcdproc: %s\n", why.c_str());
+    std::exit(1);
+}
+
+bool WaitReadable(int fd, Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return false;
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, static_cast<int>(left)) > 0;
+}
+
+// Lines from a socket or pipe, read as they come.
+class Lines {
+  public:
+    explicit Lines(int fd) : fd_(fd) {}
+    std::optional<std::string> Next(milliseconds within = kPatience) {
+        const auto deadline = Clock::now() + within;
+        for (;;) {
+            const auto end = buffer_.find('\n');
+            if (end != std::string::npos) {
+                std::string line = buffer_.substr(0, end + 1);
+                buffer_.erase(0, end + 1);
+                return line;
+            }
+            if (!WaitReadable(fd_, deadline)) return std::nullopt;
+            char chunk[4096];
+            const ssize_t n = ::read(fd_, chunk, sizeof chunk);
+            if (n <= 0) return std::nullopt;
+            buffer_.append(chunk, static_cast<std::size_t>(n));
+        }
+    }
+
+  private:
+    int fd_;
+    std::string buffer_;
+};
+
+Fd Listen(uint16_t* port) {
+    Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        ::listen(fd.get(), 4) != 0 ||
+        ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        Fail("cannot listen on loopback");
+    }
+    *port = ntohs(address.sin_port);
+    return fd;
+}
+
+void Answer(int fd, const std::string& text) {
+    if (::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+        Fail("cannot answer the display");
+    }
+}
+
+// One message as the client sends it; returns when its connection is closed.
+Clock::time_point SendMessage(uint16_t port, const std::string& bytes) {
+    Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        Fail("cannot reach the display");
+    }
+    if (::write(fd.get(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+        Fail("cannot write the message");
+    }
+    ::shutdown(fd.get(), SHUT_WR);  // the last byte, then the end of the message
+    return Clock::now();
+}
+
+double Percentile(std::vector<double> values, double q) {
+    std::sort(values.begin(), values.end());
+    const auto at = static_cast<std::size_t>(q * static_cast<double>(values.size() - 1) + 0.5);
+    return values[std::min(at, values.size() - 1)];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int rounds = argc > 1 ? std::max(10, std::atoi(argv[1])) : 300;
+    ::signal(SIGPIPE, SIG_IGN);
+
+    uint16_t lcdPort = 0;
+    const Fd lcd = Listen(&lcdPort);
+
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) Fail("no pipe");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        const std::string lcdproc = "127.0.0.1:" + std::to_string(lcdPort);
+        ::execl(AFFICHEUR_DISPLAY, AFFICHEUR_DISPLAY, "--headless", "--log", "--listen",
+                "127.0.0.1:0", "--lcdproc", lcdproc.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    const Fd log(out[0]);
+    Lines logLines(log.get());
+    const auto first = logLines.Next();
+    const auto at = first ? first->find("127.0.0.1:") : std::string::npos;
+    if (at == std::string::npos) Fail("the display did not start");
+    const auto displayPort = static_cast<uint16_t>(std::atoi(first->c_str() + at + 10));
+
+    if (!WaitReadable(lcd.get(), Clock::now() + kPatience)) Fail("the display never came");
+    const Fd link(::accept4(lcd.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    Lines commands(link.get());
+    // The set-up: hello, then the screen and its widgets, until the first widget_set.
+    for (int n = 0;; ++n) {
+        const auto line = commands.Next();
+        if (!line || n > 20) Fail("the display's set-up never ended");
+        if (*line == "hello\n") {
+            Answer(link.get(),
+                   "connect LCDproc 0.5.9 protocol 0.3 lcd wid 20 hgt 2 cellwid 5 "
+                   "cellhgt 8\n");
+            continue;
+        }
+        Answer(link.get(), "success\n");
+        if (line->rfind("widget_set afficheur scroll", 0) == 0) break;
+    }
+
+    std::vector<double> times;
+    std::size_t bytes = 0;
+    for (int i = 0; i < rounds; ++i) {
+        const std::string text = "Article " + std::to_string(i);
+        const auto sent = SendMessage(displayPort, text);
+        std::size_t roundBytes = 0;
+        for (;;) {
+            const auto line = commands.Next();
+            if (!line) Fail("no widget_set for message " + std::to_string(i));
+            roundBytes += line->size();
+            Answer(link.get(), "success\n");
+            if (line->find(text) != std::string::npos) break;
+        }
+        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
+        bytes = roundBytes;
+        if (!logLines.Next()) Fail("the display did not log message " + std::to_string(i));
+    }
+    // Nothing more follows the last change.
+    if (commands.Next(milliseconds(300))) Fail("more than the changed widget was sent");
+
+    ::kill(child, SIGTERM);
+    ::waitpid(child, nullptr, 0);
+
+    std::printf("%-44s %10.3f ms\n", "text to widget_set, median", Percentile(times, 0.5));
+    std::printf("%-44s %10.3f ms\n", "text to widget_set, p99", Percentile(times, 0.99));
+    std::printf("%-44s %10zu\n", "bytes to LCDd for one text change", bytes);
+    std::printf("%-44s %10d\n", "text changes measured", rounds);
+    return 0;
+}

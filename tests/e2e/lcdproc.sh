@@ -1,0 +1,326 @@
+#!/usr/bin/env bash
+# End-to-end checks of afficheur-display --lcdproc against a real LCDd (Debian's lcdproc), run
+# as the current user in the foreground on a free loopback port of its own, with a
+# configuration file written in the case's scratch folder. The `text` driver prints every
+# frame on LCDd's stdout, which the checks read; the serialPOS driver writes to a
+# pseudo-terminal made by socat, whose other end keeps the bytes a pole display would get.
+#
+# Usage: lcdproc.sh CASE
+#   client-20x2   the real client's presses show on a 20x2 display: text centred, marquee moving
+#   board-20x4    messages as the client sends them, on 20x4: the register's name on line 4,
+#                 quotes and braces and accents through LCDd's parser and the ASCII charset
+#   restart       LCDd absent at start, then up, stopped and started again: the board comes
+#                 back each time, every message is taken meanwhile, one log line per change
+#   serialpos     the serialPOS driver in Epson mode: the text reaches the serial line
+#   options       a bad --lcdproc or --lcd-charset ends the program at once, saying why
+#   fullscreen    --fullscreen covers the chosen monitor under Xvfb, and follows it to a new
+#                 resolution
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=lib.sh
+source "$here/lib.sh"
+
+lcd_require() {
+    e2e_require_display
+    command -v LCDd >/dev/null 2>&1 || e2e_skip "LCDd is not installed (package lcdproc)"
+    command -v stdbuf >/dev/null 2>&1 || e2e_skip "stdbuf is not installed (coreutils)"
+    LCD_DRIVERS=$(dirname "$(dpkg -L lcdproc 2>/dev/null | grep -m1 '/lcdproc/text.so$')")
+    [ -f "$LCD_DRIVERS/text.so" ] || e2e_skip "LCDd's text driver is not found"
+}
+
+# lcd_config NAME PORT DRIVER DRIVER-LINE...: writes $E2E_TMP/NAME.conf for LCDd on
+# 127.0.0.1:PORT, run as the current user, reporting on stderr, no server screen.
+lcd_config() {
+    local name=$1 port=$2 driver=$3
+    shift 3
+    {
+        echo "[server]"
+        echo "DriverPath=$LCD_DRIVERS/"
+        echo "Driver=$driver"
+        echo "Bind=127.0.0.1"
+        echo "Port=$port"
+        echo "User=$(id -un)"
+        echo "Foreground=yes"
+        echo "ReportToSyslog=no"
+        echo "ReportLevel=2"
+        echo "ServerScreen=no"
+        echo "Hello=\"\""
+        echo "GoodBye=\"\""
+        echo "[$driver]"
+        printf '%s\n' "$@"
+    } >"$E2E_TMP/$name.conf"
+}
+
+# lcd_start NAME PORT: starts LCDd with NAME.conf, its stdout line-buffered into NAME.out;
+# returns 1 when it does not listen on PORT (port taken, driver failed). Sets ${NAME}_pid.
+lcd_start() {
+    local name=$1 port=$2
+    e2e_spawn "$name" stdbuf -oL LCDd -f -c "$E2E_TMP/$name.conf" -u "$(id -un)"
+    local pid=$E2E_LAST_PID
+    printf -v "${name}_pid" '%s' "$pid"
+    e2e_wait_until "$E2E_PATIENCE" lcd_listening_or_gone "$port" "$pid"
+    kill -0 "$pid" 2>/dev/null && ! e2e_port_free "$port"
+}
+lcd_listening_or_gone() { ! e2e_port_free "$1" || e2e_not_running "$2"; }
+
+# lcd_up NAME DRIVER DRIVER-LINE...: LCDd on a free port (tried up to five times, since
+# another test may take the port between the probe and the start). Sets ${NAME}_port.
+lcd_up() {
+    local name=$1 attempt port
+    shift
+    for attempt in 1 2 3 4 5; do
+        port=$((20000 + RANDOM % 12000))  # below the ephemeral range
+        e2e_port_free "$port" || continue
+        lcd_config "$name" "$port" "$@"
+        if lcd_start "$name" "$port"; then
+            printf -v "${name}_port" '%s' "$port"
+            e2e_log "LCDd $name ($1) on 127.0.0.1:$port"
+            return 0
+        fi
+        e2e_stop "$E2E_LAST_PID"
+    done
+    e2e_fail "LCDd $name did not start: $(tail -n 3 "$E2E_TMP/$name.err")"
+}
+
+# lcd_frames FILE: every frame the text driver printed, one per line, its rows joined by tabs.
+lcd_frames() {
+    awk '/^\+-*\+$/ { if (n) print f; f = ""; n = 0; next }
+         /^\|.*\|$/ { f = f (n ? "\t" : "") substr($0, 2, length($0) - 2); n++ }' "$1"
+}
+
+# lcd_wait_frame NAME ROW...: waits until LCDd NAME has shown a frame with exactly these rows.
+lcd_wait_frame() {
+    local name=$1
+    shift
+    local want
+    want=$(printf '%s\t' "$@")
+    want=${want%$'\t'}
+    e2e_wait_until "$E2E_PATIENCE" lcd_has_frame "$E2E_TMP/$name.out" "$want" ||
+        e2e_fail "LCDd $name never showed [$(printf '%s|' "$@")]; last frame [$(lcd_frames "$E2E_TMP/$name.out" | tail -n 1 | tr '\t' '|')]"
+    e2e_log "LCDd $name showed [$(printf '%s|' "$@")]"
+}
+lcd_has_frame() { lcd_frames "$1" | grep -Fxq -- "$2"; }
+
+# send PORT UTF8-TEXT [LEAD]: one message as the client sends it: one connection, the lead
+# bytes (0xFF and a digit for a command) then the text in Windows-1252, then the close.
+send() {
+    local port=$1 text=$2 lead=${3:-}
+    {
+        [ -n "$lead" ] && printf '\xff%s' "$lead"
+        printf '%s' "$text" | iconv -f UTF-8 -t WINDOWS-1252
+    } >"/dev/tcp/127.0.0.1/$port"
+}
+
+# The display headless, its JSON log in $shop_log, talking to LCDd at PORT.
+start_display_for() { e2e_start_display shop --lcdproc "127.0.0.1:$1" "${@:2}"; }
+
+# expect_all_shown N: the display's log holds N messages, every one whole and shown.
+expect_all_shown() {
+    e2e_wait_messages "$shop_log" "$1" || e2e_fail "$1 messages expected, $(e2e_message_count "$shop_log") arrived"
+    local bad
+    bad=$(grep '"end":' "$shop_log" | grep -v '"end":"closed"' | grep -c . || true)
+    [ "$bad" -eq 0 ] || e2e_fail "$bad message(s) not taken whole: $(grep -v '"end":"closed"' "$shop_log" | tail -n 1)"
+    bad=$(grep '"end":' "$shop_log" | grep -c '"shown":false' || true)
+    [ "$bad" -eq 0 ] || e2e_fail "$bad message(s) not shown"
+}
+
+# openbox announces itself (_NET_SUPPORTING_WM_CHECK, which e2e_start_x waits for) before the
+# end of its start-up, and a window mapped in between can be missed by it and never show. These
+# two are set at the end.
+wm_settled() { ! xprop -root _NET_WORKAREA _OB_THEME 2>&1 | grep -q 'not found'; }
+start_x_settled() {
+    e2e_start_x
+    e2e_wait_until "$E2E_PATIENCE" wm_settled || e2e_fail "openbox never finished starting"
+}
+
+log_lines() { grep -c "$1" "$E2E_TMP/shop.err" || true; }
+
+case_client_20x2() {
+    lcd_require
+    e2e_require_x
+    e2e_require_client
+    start_x_settled
+    lcd_up lcd text "Size=20x2"
+    start_display_for "$lcd_port"
+    e2e_write_ini \
+        "[ecran]" "ip=127.0.0.1" "port=$shop_port" \
+        "[boutons]" "0=Café crème" "0 couleur=12" \
+        "[deroulant]" "texte=Soldes d'été sur tout le magasin" \
+        "[NomCaisse]" "texte=Caisse 1"
+    e2e_start_client
+
+    e2e_click_command1 0
+    lcd_wait_frame lcd "     Cafe creme     " "                    "
+    e2e_click_command2
+    lcd_wait_frame lcd "     Cafe creme     " "Soldes d'ete sur tou"
+    e2e_click_command3  # a 2-line display has no room for the name: nothing changes
+    expect_all_shown 4
+
+    # The marquee moves: the second row takes at least four different windows on the text.
+    local scroll="Soldes d'ete sur tout le magasin" rows=0
+    e2e_wait_until "$E2E_PATIENCE" eval \
+        'rows=$(lcd_frames "$E2E_TMP/lcd.out" | cut -f2 | grep -F "ete" | sort -u | grep -c .); [ "$rows" -ge 4 ]' ||
+        e2e_fail "the marquee did not move: $(lcd_frames "$E2E_TMP/lcd.out" | cut -f2 | sort -u | tr '\n' '|')"
+    e2e_log "the marquee moved through $rows positions of \"$scroll\""
+}
+
+case_board_20x4() {
+    lcd_require
+    lcd_up lcd text "Size=20x4"
+    start_display_for "$lcd_port"
+    send "$shop_port" 'Prix "net" {5 €}'
+    send "$shop_port" "12" 2
+    send "$shop_port" "Cœur \\ entrée" 3
+    lcd_wait_frame lcd ' Prix "net" {5 EUR} ' "                    " "                    " \
+        "Coeur \\ entree      "
+    send "$shop_port" "Été" 1
+    lcd_wait_frame lcd ' Prix "net" {5 EUR} ' "Ete                 " "                    " \
+        "Coeur \\ entree      "
+    send "$shop_port" ""
+    lcd_wait_frame lcd "                    " "Ete                 " "                    " \
+        "Coeur \\ entree      "
+    expect_all_shown 5
+    [ "$(log_lines 'refused')" -eq 0 ] || e2e_fail "LCDd refused a command: $(grep refused "$E2E_TMP/shop.err")"
+}
+
+case_restart() {
+    lcd_require
+    # LCDd absent at start: the display runs, takes messages and says so once.
+    local port
+    for _ in 1 2 3 4 5; do
+        port=$((20000 + RANDOM % 12000))  # below the ephemeral range
+        e2e_port_free "$port" && break
+    done
+    start_display_for "$port"
+    send "$shop_port" "Bonjour"
+    send "$shop_port" "Caisse 3" 3
+    e2e_wait_until "$E2E_PATIENCE" grep -q 'cannot connect' "$E2E_TMP/shop.err" ||
+        e2e_fail "no log line says LCDd is not there"
+
+    lcd_config lcd "$port" text "Size=20x4"
+    lcd_start lcd "$port" || e2e_fail "LCDd did not start on $port"
+    lcd_wait_frame lcd "      Bonjour       " "                    " "                    " \
+        "Caisse 3            "
+    [ "$(log_lines 'cannot connect')" -eq 1 ] || e2e_fail "retries were logged: $(cat "$E2E_TMP/shop.err")"
+
+    # Stopped: every message is still taken at once; one line says the link is down.
+    e2e_stop "$lcd_pid"
+    local i
+    for i in 1 2 3 4 5; do send "$shop_port" "Article $i"; done
+    send "$shop_port" "Promo" 1
+    expect_all_shown 8
+    e2e_wait_until "$E2E_PATIENCE" grep -q 'link down' "$E2E_TMP/shop.err" ||
+        e2e_fail "no log line says the link went down"
+    sleep 5  # two retries at least, which must not be logged
+    [ "$(log_lines 'link down')" -eq 1 ] || e2e_fail "the link going down was logged more than once"
+    [ "$(log_lines 'cannot connect')" -eq 1 ] || e2e_fail "failed retries were logged: $(cat "$E2E_TMP/shop.err")"
+
+    # Started again: the current board is back within a few seconds, redrawn whole.
+    mv "$E2E_TMP/lcd.out" "$E2E_TMP/lcd-before.out"
+    lcd_start lcd "$port" || e2e_fail "LCDd did not start again on $port"
+    lcd_wait_frame lcd "     Article 5      " "Promo               " "                    " \
+        "Caisse 3            "
+    [ "$(log_lines 'link up')" -eq 2 ] || e2e_fail "link up logged $(log_lines 'link up') times, not 2"
+    e2e_log "$(cat "$E2E_TMP/shop.err" | tr '\n' '|')"
+}
+
+case_serialpos() {
+    lcd_require
+    command -v socat >/dev/null 2>&1 || e2e_skip "socat is not installed"
+    [ -f "$LCD_DRIVERS/serialPOS.so" ] || e2e_skip "LCDd's serialPOS driver is not found"
+    # The pole display's end of the line: what LCDd writes to the terminal lands in pos.bytes.
+    e2e_spawn socat socat -u "pty,raw,echo=0,link=$E2E_TMP/ttyPOS" "OPEN:$E2E_TMP/pos.bytes,creat,trunc"
+    e2e_wait_until "$E2E_PATIENCE" test -e "$E2E_TMP/ttyPOS" || e2e_fail "socat made no pseudo-terminal"
+    lcd_up lcd serialPOS "Device=$E2E_TMP/ttyPOS" "Type=Epson" "Size=20x2" "Speed=9600"
+    start_display_for "$lcd_port"
+    send "$shop_port" "Bon appétit"
+    send "$shop_port" "Merci" 1
+    e2e_wait_until "$E2E_PATIENCE" grep -aqF "    Bon appetit     " "$E2E_TMP/pos.bytes" ||
+        e2e_fail "the serial line never carried the text: $(od -c "$E2E_TMP/pos.bytes" | tail -n 5)"
+    e2e_wait_until "$E2E_PATIENCE" grep -aqF "Merci               " "$E2E_TMP/pos.bytes" ||
+        e2e_fail "the serial line never carried the scrolling text: $(od -c "$E2E_TMP/pos.bytes" | tail -n 5)"
+    # Each row follows the Epson cursor move to its line (0x1F 0x24, column, row).
+    grep -aqF $'\x1f$0101' "$E2E_TMP/pos.bytes" || e2e_fail "no cursor move to row 1"
+    grep -aqF $'\x1f$0102' "$E2E_TMP/pos.bytes" || e2e_fail "no cursor move to row 2"
+    e2e_log "serial bytes: $(od -An -c "$E2E_TMP/pos.bytes" | tr -s ' ' | head -c 300)"
+}
+
+case_fullscreen() {
+    e2e_require_x
+    e2e_require_display
+    start_x_settled
+    e2e_spawn full "$AFFICHEUR_DISPLAY" --listen 127.0.0.1:0 --log --fullscreen --screen 1
+    full_pid=$E2E_LAST_PID
+    local root wid
+    root=$(xwininfo -root | sed -n 's/^ *-geometry *\([0-9]*x[0-9]*\).*/\1/p')
+    e2e_wait_until "$E2E_PATIENCE" full_window_covers "$root" ||
+        e2e_fail "no window covers the screen ($root): $(xwininfo -root -tree | grep -F 'afficheur-display ')"
+    wid=$full_wid
+    e2e_wait_until "$E2E_PATIENCE" eval "e2e_wm_state $wid | grep -q _NET_WM_STATE_FULLSCREEN" ||
+        e2e_fail "the window is not full-screen: $(e2e_wm_state "$wid")"
+    e2e_log "the window covers the screen, $root"
+
+    # The monitor changes resolution: the window follows and covers it again.
+    if command -v xrandr >/dev/null 2>&1; then
+        xrandr --fb 1024x768 >/dev/null 2>&1 || true  # Xvfb shrinks its screen, the output off
+        root=$(xwininfo -root | sed -n 's/^ *-geometry *\([0-9]*x[0-9]*\).*/\1/p')
+        [ "$root" = 1024x768 ] || e2e_fail "xrandr did not change the screen: $root"
+        e2e_wait_until "$E2E_PATIENCE" full_window_covers 1024x768 ||
+            e2e_fail "the window did not follow the new resolution: $(xwininfo -root -tree | grep -F 'afficheur-display ')"
+        e2e_log "the window follows the screen to 1024x768"
+    else
+        e2e_log "xrandr is not installed: the change of resolution is not tried"
+    fi
+
+    # A monitor that is not there: the primary, and a log line listing the monitors.
+    e2e_spawn other "$AFFICHEUR_DISPLAY" --listen 127.0.0.1:0 --fullscreen --screen HDMI-9
+    e2e_wait_until "$E2E_PATIENCE" grep -q 'names no monitor' "$E2E_TMP/other.err" ||
+        e2e_fail "no log line for a monitor that is not there"
+}
+
+# full_window_covers WxH: a shown window of the display ($full_pid) sits at the top-left
+# corner with that size; its id goes to full_wid.
+full_window_covers() {
+    local w
+    for w in $(xdotool search --onlyvisible --pid "$full_pid" --name afficheur-display 2>/dev/null); do
+        if xwininfo -id "$w" 2>/dev/null | grep -q "^ *-geometry $1+0+0\$"; then
+            full_wid=$w
+            return 0
+        fi
+    done
+    return 1
+}
+
+case_options() {
+    e2e_require_display
+    local args expected status
+    while IFS='|' read -r args expected; do
+        status=0
+        # shellcheck disable=SC2086  # the arguments are words
+        timeout 20 "$AFFICHEUR_DISPLAY" --headless --listen 127.0.0.1:0 $args \
+            >"$E2E_TMP/options.out" 2>"$E2E_TMP/options.err" || status=$?
+        [ "$status" -eq 2 ] || e2e_fail "$args: exit status $status, not 2"
+        grep -q -- "$expected" "$E2E_TMP/options.err" ||
+            e2e_fail "$args: no line saying '$expected': $(cat "$E2E_TMP/options.err")"
+        e2e_log "$args: $(head -n 1 "$E2E_TMP/options.err")"
+    done <<'CASES'
+--lcdproc 127.0.0.1|--lcdproc wants HOST:PORT
+--lcdproc=127.0.0.1:0|--lcdproc wants HOST:PORT
+--lcdproc ::1:13666|--lcdproc wants HOST:PORT
+--lcd-charset UTF-8|not one byte per character
+--lcd-charset NO-SUCH-SET|unknown to iconv
+CASES
+}
+
+case "${1:-}" in
+client-20x2) e2e_init; case_client_20x2 ;;
+board-20x4) e2e_init; case_board_20x4 ;;
+restart) e2e_init; case_restart ;;
+serialpos) e2e_init; case_serialpos ;;
+options) e2e_init; case_options ;;
+fullscreen) e2e_init; case_fullscreen ;;
+*)
+    echo "usage: $0 client-20x2|board-20x4|restart|serialpos|options|fullscreen" >&2
+    exit 2
+    ;;
+esac

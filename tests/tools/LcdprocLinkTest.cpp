@@ -1,0 +1,308 @@
+// afficheur-display's LCDd client against a stand-in LCDd on loopback: what goes out on a new
+// connection and after, how refusals are logged, what happens when LCDd goes and comes back,
+// and the --lcdproc option's value.
+
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "LcdprocLink.h"
+#include "host/QtWait.h"
+
+using display::Board;
+using display::LcdCharset;
+using display::LcdprocEndpoint;
+using display::LcdprocLink;
+
+namespace {
+
+constexpr int kPatienceMs = 10000;  // the machine may be busy
+
+// What the program writes on stderr while it lives (LogLine's lines), kept in a file.
+class StderrCapture {
+  public:
+    StderrCapture() : file_(std::tmpfile()), saved_(::dup(STDERR_FILENO)) {
+        std::fflush(stderr);
+        ::dup2(::fileno(file_), STDERR_FILENO);
+    }
+    ~StderrCapture() {
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+        std::fclose(file_);
+    }
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+
+    std::string Text() const {
+        std::fflush(stderr);
+        std::string text;
+        char chunk[4096];
+        const long size = ::lseek(::fileno(file_), 0, SEEK_END);
+        for (long at = 0; at < size;) {
+            const ssize_t n = ::pread(::fileno(file_), chunk, sizeof chunk, at);
+            if (n <= 0) break;
+            text.append(chunk, static_cast<std::size_t>(n));
+            at += n;
+        }
+        return text;
+    }
+
+    int Count(const std::string& words) const {
+        const std::string text = Text();
+        int count = 0;
+        for (auto at = text.find(words); at != std::string::npos; at = text.find(words, at + 1))
+            ++count;
+        return count;
+    }
+
+  private:
+    FILE* file_;
+    int saved_;
+};
+
+// A stand-in for LCDd: answers "hello" for a display of the given size and every other
+// command with "success", or with a refusal when refuse says so. Keeps every line received.
+class FakeLcdd : public QObject {
+  public:
+    explicit FakeLcdd(std::string size = "wid 20 hgt 2") : size_(std::move(size)) {
+        server_.listen(QHostAddress::LocalHost, 0);
+        port_ = server_.serverPort();
+        connect(&server_, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                ++connections_;
+                client_ = socket;
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { Read(socket); });
+            }
+        });
+    }
+
+    quint16 port() const { return port_; }
+    const std::vector<std::string>& lines() const { return lines_; }
+    int connections() const { return connections_; }
+    std::function<std::optional<std::string>(const std::string&)> refuse;
+
+    // LCDd stops: the connection and the listener close.
+    void Stop() {
+        if (client_) client_->abort();
+        server_.close();
+    }
+    // LCDd starts again on the same port.
+    bool Restart() { return server_.listen(QHostAddress::LocalHost, port_); }
+
+    bool Has(const std::string& line) const {
+        return std::find(lines_.begin(), lines_.end(), line) != lines_.end();
+    }
+
+  private:
+    void Read(QTcpSocket* socket) {
+        while (socket->canReadLine()) {
+            std::string line = socket->readLine().toStdString();
+            line.pop_back();
+            lines_.push_back(line);
+            if (line == "hello") {
+                socket->write(
+                    ("connect LCDproc 0.5.9 protocol 0.3 lcd " + size_ + " cellwid 5 cellhgt 8\n")
+                        .c_str());
+                continue;
+            }
+            const auto refusal = refuse ? refuse(line) : std::nullopt;
+            socket->write(refusal ? (*refusal + "\n").c_str() : "success\n");
+        }
+    }
+
+    std::string size_;
+    QTcpServer server_;
+    QTcpSocket* client_ = nullptr;
+    quint16 port_ = 0;
+    int connections_ = 0;
+    std::vector<std::string> lines_;
+};
+
+LcdCharset Ascii() {
+    std::string error;
+    return std::move(*LcdCharset::Open("ASCII", &error));
+}
+
+Board MakeBoard(std::string text, std::string scroll = "", std::string name = "") {
+    Board board;
+    board.text = std::move(text);
+    board.scroll = std::move(scroll);
+    board.registerName = std::move(name);
+    return board;
+}
+
+}  // namespace
+
+TEST(LcdprocLink, DrawsTheWholeBoardOnConnectionThenOnlyWhatChanges) {
+    StderrCapture log;
+    FakeLcdd lcdd;
+    LcdprocLink link({QStringLiteral("127.0.0.1"), lcdd.port()}, Ascii());
+    link.Show(MakeBoard("Café", "Soldes", "Caisse 1"));  // before the link is up
+    link.Start();
+    ASSERT_TRUE(WaitUntil([&] { return lcdd.lines().size() >= 8; }, kPatienceMs));
+    const std::vector<std::string> setup = {
+        "hello",
+        "client_set -name afficheur",
+        "screen_add afficheur",
+        "screen_set afficheur -name Afficheur -priority foreground -heartbeat off",
+        "widget_add afficheur text scroller",
+        "widget_add afficheur scroll scroller",
+        "widget_set afficheur text 9 1 20 1 m 2 \"Cafe\"",
+        "widget_set afficheur scroll 1 2 20 2 m 2 \"Soldes\"",
+    };
+    EXPECT_EQ(lcdd.lines(), setup);
+    EXPECT_EQ(log.Count("link up, 20x2 display"), 1) << log.Text();
+
+    link.Show(MakeBoard("Merci", "Soldes", "Caisse 2"));  // the name has no line on 20x2
+    ASSERT_TRUE(WaitUntil([&] { return lcdd.lines().size() >= 9; }, kPatienceMs));
+    link.Show(MakeBoard("Merci", "Soldes", "Caisse 3"));
+    RunEventsFor(300);
+    ASSERT_EQ(lcdd.lines().size(), 9u);
+    EXPECT_EQ(lcdd.lines().back(), "widget_set afficheur text 8 1 20 1 m 2 \"Merci\"");
+}
+
+TEST(LcdprocLink, LogsARefusalWithTheCommandThatCausedIt) {
+    StderrCapture log;
+    FakeLcdd lcdd("wid 16 hgt 1");
+    lcdd.refuse = [](const std::string& line) -> std::optional<std::string> {
+        if (line.rfind("screen_set", 0) == 0) return "huh? Unknown option -heartbeat";
+        return std::nullopt;
+    };
+    LcdprocLink link({QStringLiteral("127.0.0.1"), lcdd.port()}, Ascii());
+    link.Start();
+    link.Show(MakeBoard("A \"quoted\" text"));
+    const std::string expected =
+        "refused \"screen_set afficheur -name Afficheur -priority foreground -heartbeat off\": "
+        "huh? Unknown option -heartbeat";
+    ASSERT_TRUE(WaitUntil([&] { return log.Count(expected) == 1; }, kPatienceMs)) << log.Text();
+    // The commands around it were answered "success" and are not blamed.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return lcdd.Has("widget_set afficheur text 1 1 16 1 m 2 \"A \\\"quoted\\\" text\"");
+        },
+        kPatienceMs));
+    RunEventsFor(200);
+    EXPECT_EQ(log.Count("refused"), 1) << log.Text();
+}
+
+TEST(LcdprocLink, ComesBackWithTheCurrentBoardWhenLcddRestarts) {
+    StderrCapture log;
+    FakeLcdd lcdd("wid 20 hgt 4");
+    LcdprocLink link({QStringLiteral("127.0.0.1"), lcdd.port()}, Ascii());
+    link.Start();
+    link.Show(MakeBoard("Bonjour", "", "Caisse 1"));
+    ASSERT_TRUE(WaitUntil([&] { return lcdd.Has("widget_set afficheur name 1 4 \"Caisse 1\""); },
+                          kPatienceMs));
+
+    lcdd.Stop();
+    ASSERT_TRUE(WaitUntil([&] { return log.Count("link down") == 1; }, kPatienceMs)) << log.Text();
+    link.Show(MakeBoard("Article 2", "Promo", "Caisse 1"));  // shown while LCDd is away
+    RunEventsFor(2500);                                      // at least one failed retry
+    EXPECT_EQ(log.Count("link down"), 1) << log.Text();
+    EXPECT_EQ(log.Count("cannot connect"), 0) << "a failed retry was logged: " << log.Text();
+
+    ASSERT_TRUE(lcdd.Restart());
+    ASSERT_TRUE(WaitUntil([&] { return lcdd.connections() == 2 && lcdd.lines().size() >= 20; },
+                          kPatienceMs));
+    // The second connection sets everything up again and draws the board as it is now.
+    const std::vector<std::string> second(lcdd.lines().end() - 10, lcdd.lines().end());
+    EXPECT_EQ(second.front(), "hello");
+    EXPECT_TRUE(lcdd.Has("widget_set afficheur text 6 1 20 1 m 2 \"Article 2\""));
+    EXPECT_EQ(second.back(), "widget_set afficheur name 1 4 \"Caisse 1\"");
+    EXPECT_EQ(log.Count("link up, 20x4 display"), 2) << log.Text();
+}
+
+TEST(LcdprocLink, SaysOnceThatLcddIsNotThereAndKeepsTrying) {
+    StderrCapture log;
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;  // a port that was free a moment ago: nothing listens there now
+        probe.listen(QHostAddress::LocalHost, 0);
+        closedPort = probe.serverPort();
+    }
+    LcdprocLink link({QStringLiteral("127.0.0.1"), closedPort}, Ascii());
+    link.Start();
+    link.Show(MakeBoard("Bonjour"));
+    RunEventsFor(4500);  // the first try and two retries
+    EXPECT_EQ(log.Count("cannot connect"), 1) << log.Text();
+    EXPECT_EQ(log.Count("trying again every 2 s"), 1) << log.Text();
+}
+
+TEST(LcdprocLink, GivesUpOnASilentPeerAndTriesAgain) {
+    StderrCapture log;
+    QTcpServer silent;  // takes the connection, never answers "hello"
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    int accepted = 0;
+    QObject::connect(&silent, &QTcpServer::newConnection, [&] {
+        while (silent.nextPendingConnection())
+            ++accepted;
+    });
+    LcdprocLink link({QStringLiteral("127.0.0.1"), silent.serverPort()}, Ascii());
+    link.Start();
+    link.Show(MakeBoard("Bonjour"));
+    ASSERT_TRUE(WaitUntil([&] { return accepted == 2; },
+                          LcdprocLink::kAnswerTimeoutMs + LcdprocLink::kRetryMs + kPatienceMs))
+        << log.Text();
+    EXPECT_EQ(log.Count("cannot connect (no LCDd answer within 5 s)"), 1) << log.Text();
+}
+
+TEST(LcdprocLink, ReadsTheEndpointOfTheOption) {
+    struct Case {
+        const char* text;
+        std::optional<std::pair<const char*, quint16>> endpoint;
+    };
+    const Case cases[] = {
+        {"127.0.0.1:13666", std::make_pair("127.0.0.1", 13666)},
+        {"localhost:13667", std::make_pair("localhost", 13667)},
+        {"[::1]:13666", std::make_pair("::1", 13666)},
+        {"lcd-box:1", std::make_pair("lcd-box", 1)},
+        {"::1:13666", std::nullopt},  // an IPv6 address needs brackets
+        {"127.0.0.1", std::nullopt},
+        {"127.0.0.1:0", std::nullopt},
+        {"127.0.0.1:65536", std::nullopt},
+        {"127.0.0.1:13666x", std::nullopt},
+        {":13666", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const auto endpoint = display::ParseLcdprocEndpoint(QString::fromLatin1(c.text));
+        ASSERT_EQ(endpoint.has_value(), c.endpoint.has_value()) << c.text;
+        if (!endpoint) continue;
+        EXPECT_EQ(endpoint->host.toStdString(), c.endpoint->first) << c.text;
+        EXPECT_EQ(endpoint->port, c.endpoint->second) << c.text;
+    }
+}
+
+TEST(LcdprocLink, ABareOptionTakesTheDefaultEndpoint) {
+    struct Case {
+        QStringList arguments;
+        QStringList expected;
+    };
+    const QString program = QStringLiteral("afficheur-display");
+    const QString bare = QStringLiteral("--lcdproc");
+    const QString given = QStringLiteral("--lcdproc=127.0.0.1:13666");
+    const Case cases[] = {
+        {{program, bare}, {program, given}},
+        {{program, bare, QStringLiteral("--headless")},
+         {program, given, QStringLiteral("--headless")}},
+        {{program, bare, QStringLiteral("lcd:1")}, {program, bare, QStringLiteral("lcd:1")}},
+        {{program, QStringLiteral("--lcdproc=lcd:1")},
+         {program, QStringLiteral("--lcdproc=lcd:1")}},
+        {{program, QStringLiteral("--log")}, {program, QStringLiteral("--log")}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(display::WithLcdprocDefault(c.arguments), c.expected)
+            << c.arguments.join(QLatin1Char(' ')).toStdString();
+    }
+}

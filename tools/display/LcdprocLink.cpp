@@ -1,0 +1,201 @@
+#include "LcdprocLink.h"
+
+#include <utility>
+
+#include "common/Log.h"
+
+namespace display {
+
+namespace {
+
+constexpr qsizetype kMaxAnswerBytes = 64 * 1024;  // a line from LCDd longer than this is garbage
+
+}  // namespace
+
+std::optional<LcdprocEndpoint> ParseLcdprocEndpoint(const QString& text) {
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0) return std::nullopt;
+    QString host = text.left(colon);
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
+        host = host.mid(1, host.size() - 2);
+    } else if (host.contains(QLatin1Char(':'))) {
+        return std::nullopt;  // an IPv6 address needs its brackets: [::1]:13666
+    }
+    bool ok = false;
+    const uint port = text.mid(colon + 1).toUInt(&ok);
+    if (!ok || port < 1 || port > 65535 || host.isEmpty() || host.contains(QLatin1Char(' '))) {
+        return std::nullopt;
+    }
+    return LcdprocEndpoint{host, static_cast<quint16>(port)};
+}
+
+QStringList WithLcdprocDefault(QStringList arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] != QLatin1String("--lcdproc")) continue;
+        const bool valueFollows =
+            i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1Char('-'));
+        if (!valueFollows) {
+            arguments[i] = QStringLiteral("--lcdproc=%1").arg(QLatin1String(kDefaultLcdproc));
+        }
+    }
+    return arguments;
+}
+
+LcdprocLink::LcdprocLink(LcdprocEndpoint endpoint, LcdCharset charset, QObject* parent)
+    : QObject(parent), endpoint_(std::move(endpoint)), charset_(std::move(charset)) {
+    retry_.setSingleShot(true);
+    retry_.setInterval(kRetryMs);
+    connect(&retry_, &QTimer::timeout, this, [this] { Connect(); });
+    answerTimeout_.setSingleShot(true);
+    answerTimeout_.setInterval(kAnswerTimeoutMs);
+    connect(&answerTimeout_, &QTimer::timeout, this, [this] {
+        Drop(QStringLiteral("no LCDd answer within %1 s").arg(kAnswerTimeoutMs / 1000));
+    });
+}
+
+LcdprocLink::~LcdprocLink() {
+    if (socket_) socket_->disconnect(this);  // no signal reaches a half-destroyed link
+}
+
+QString LcdprocLink::Address() const {
+    const QString host = endpoint_.host.contains(QLatin1Char(':'))
+                             ? QStringLiteral("[%1]").arg(endpoint_.host)
+                             : endpoint_.host;
+    return QStringLiteral("%1:%2").arg(host).arg(endpoint_.port);
+}
+
+void LcdprocLink::Start() {
+    Connect();
+}
+
+void LcdprocLink::Show(const Board& board) {
+    if (board.text != board_.text) texts_.text = charset_.Convert(board.text);
+    if (board.scroll != board_.scroll) texts_.scroll = charset_.Convert(board.scroll);
+    if (board.registerName != board_.registerName) {
+        texts_.registerName = charset_.Convert(board.registerName);
+    }
+    board_ = board;
+    if (state_ == State::Ready) SendChanges();
+}
+
+void LcdprocLink::Connect() {
+    state_ = State::Connecting;
+    input_.clear();
+    unanswered_.clear();
+    shown_.clear();
+    size_.reset();
+    socket_ = new QTcpSocket(this);  // owned by the link; deleted later on each drop
+    connect(socket_, &QTcpSocket::connected, this, [this] { Connected(); });
+    connect(socket_, &QTcpSocket::readyRead, this, [this] { Read(); });
+    connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
+        Drop(e == QAbstractSocket::RemoteHostClosedError ? QStringLiteral("LCDd closed the link")
+                                                         : socket_->errorString());
+    });
+    connect(socket_, &QTcpSocket::disconnected, this,
+            [this] { Drop(QStringLiteral("LCDd closed the link")); });
+    answerTimeout_.start();
+    socket_->connectToHost(endpoint_.host, endpoint_.port);
+}
+
+void LcdprocLink::Connected() {
+    state_ = State::Greeting;
+    // Each command leaves in a segment of its own: LCDd drops a line that arrives in pieces.
+    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    Send("hello", false);
+}
+
+void LcdprocLink::Read() {
+    if (!socket_) return;
+    input_ += socket_->readAll();
+    qsizetype end = 0;
+    while (socket_ && (end = input_.indexOf('\n')) >= 0) {
+        const std::string line = input_.left(end).toStdString();
+        input_.remove(0, end + 1);
+        Answer(line);
+    }
+    if (input_.size() > kMaxAnswerBytes) Drop(QStringLiteral("LCDd sent a line too long"));
+}
+
+void LcdprocLink::Answer(const std::string& line) {
+    if (state_ == State::Greeting) {
+        if (line.rfind("connect", 0) != 0) return;  // not yet the answer to hello
+        size_ = ParseConnect(line);
+        if (!size_) {
+            Drop(QStringLiteral("answer to hello not understood: %1")
+                     .arg(QString::fromStdString(line)));
+            return;
+        }
+        answerTimeout_.stop();
+        state_ = State::Ready;
+        downReported_ = false;
+        LogLine(QStringLiteral("LCDd at %1: link up, %2x%3 display")
+                    .arg(Address())
+                    .arg(size_->width)
+                    .arg(size_->height)
+                    .toStdString());
+        for (const auto& command : SetupCommands(Layout(texts_, *size_)))
+            Send(command);
+        SendChanges();
+        if (socket_) emit up();
+        return;
+    }
+    const bool success = line == "success";
+    const bool refused = line.rfind("huh?", 0) == 0;
+    if (!success && !refused) return;  // listen, ignore, key, menuevent: nothing to do
+    std::string command = unanswered_.empty() ? std::string("(none)") : unanswered_.front();
+    if (!unanswered_.empty()) unanswered_.pop_front();
+    if (refused) {
+        LogLine(QStringLiteral("LCDd at %1 refused \"%2\": %3")
+                    .arg(Address(), QString::fromLatin1(command), QString::fromLatin1(line))
+                    .toStdString());
+    }
+}
+
+void LcdprocLink::SendChanges() {
+    const auto widgets = Layout(texts_, *size_);
+    const auto commands = WidgetSets(shown_, widgets);
+    shown_ = widgets;
+    for (const auto& command : commands) {
+        if (!socket_) return;  // dropped on the way
+        Send(command);
+    }
+}
+
+void LcdprocLink::Send(const std::string& command, bool answered) {
+    if (!socket_) return;
+    QByteArray line(command.data(), static_cast<qsizetype>(command.size()));
+    line += '\n';
+    socket_->write(line);
+    socket_->flush();  // hand it to the system now, as a segment of its own
+    if (answered) unanswered_.push_back(command);
+    if (socket_->bytesToWrite() > kMaxUnsentBytes) {
+        Drop(QStringLiteral("LCDd is not reading (%1 bytes waiting)").arg(socket_->bytesToWrite()));
+    } else if (unanswered_.size() > kMaxUnanswered) {
+        Drop(QStringLiteral("LCDd left %1 commands unanswered").arg(unanswered_.size()));
+    }
+}
+
+void LcdprocLink::Drop(const QString& reason) {
+    if (state_ == State::Waiting) return;
+    const bool wasUp = state_ == State::Ready;
+    state_ = State::Waiting;
+    answerTimeout_.stop();
+    if (socket_) {
+        socket_->disconnect(this);
+        socket_->abort();
+        socket_->deleteLater();
+        socket_ = nullptr;
+    }
+    if (!downReported_) {
+        LogLine(QStringLiteral("LCDd at %1: %2 (%3); trying again every %4 s")
+                    .arg(Address(),
+                         wasUp ? QStringLiteral("link down") : QStringLiteral("cannot connect"),
+                         reason)
+                    .arg(kRetryMs / 1000)
+                    .toStdString());
+        downReported_ = true;
+    }
+    retry_.start();
+}
+
+}  // namespace display

@@ -1,0 +1,103 @@
+#pragma once
+// afficheur-display's link to LCDd, the daemon that drives pole displays and character LCDs:
+// it speaks LCDd's line protocol as a client and keeps the board on the device.
+//
+// Never blocks: connecting, host lookup, writing and reading are all asynchronous on the
+// thread that made the link, so the receiver goes on taking messages whatever LCDd does.
+// When LCDd is absent, stops, restarts or hangs, the link logs one line when it goes down
+// (or cannot be made at start) and one when it is back, tries again every 2 s, and on each new
+// connection lays the board out on the size LCDd announces and sends it whole. Afterwards
+// only the widgets that changed are sent. An error answer ("huh? ...") is logged with the
+// command that caused it. Lives on the thread that made it.
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "LcdScreen.h"
+#include "LcdText.h"
+#include "Message.h"
+
+namespace display {
+
+inline constexpr const char* kDefaultLcdproc = "127.0.0.1:13666";
+
+struct LcdprocEndpoint {
+    QString host;  // a name or an address, without brackets
+    quint16 port = 0;
+};
+
+// "127.0.0.1:13666", "[::1]:13666", "lcd-box:13666": a host and a port from 1 to 65535.
+std::optional<LcdprocEndpoint> ParseLcdprocEndpoint(const QString& text);
+
+// The command line with a bare --lcdproc (one not followed by a value) given its default
+// value, since --lcdproc takes an optional HOST:PORT and the parser knows only options that
+// always or never take one.
+QStringList WithLcdprocDefault(QStringList arguments);
+
+class LcdprocLink : public QObject {
+    Q_OBJECT
+
+  public:
+    // The link's fixed times and bounds.
+    static constexpr int kRetryMs = 2000;                 // between two connection attempts
+    static constexpr int kAnswerTimeoutMs = 5000;         // for the connection and "hello"'s answer
+    static constexpr qint64 kMaxUnsentBytes = 64 * 1024;  // LCDd not reading past this
+    static constexpr std::size_t kMaxUnanswered = 256;    // commands LCDd has not answered
+
+    LcdprocLink(LcdprocEndpoint endpoint, LcdCharset charset, QObject* parent = nullptr);
+    ~LcdprocLink() override;
+    LcdprocLink(const LcdprocLink&) = delete;
+    LcdprocLink& operator=(const LcdprocLink&) = delete;
+
+    // Makes the first connection attempt; later ones follow on their own.
+    void Start();
+
+    // Shows the board from now on: sent at once when the link is up (the widgets that
+    // changed), or whole on the next connection.
+    void Show(const Board& board);
+
+    // "host:port" as given.
+    QString Address() const;
+
+  signals:
+    // The link is up and the whole board went out on it (for tests and the benchmark).
+    void up();
+
+  private:
+    enum class State { Waiting, Connecting, Greeting, Ready };
+
+    void Connect();
+    void Connected();
+    void Read();
+    void Answer(const std::string& line);
+    void Drop(const QString& reason);
+    void SendChanges();
+    void Send(const std::string& command, bool answered = true);
+
+    LcdprocEndpoint endpoint_;
+    LcdCharset charset_;
+    QPointer<QTcpSocket> socket_;
+    QTimer retry_;
+    QTimer answerTimeout_;
+    State state_ = State::Waiting;
+    bool downReported_ = false;
+
+    Board board_;  // as last given, to convert only the texts that changed
+    LcdTexts texts_;
+    std::optional<LcdSize> size_;
+    std::vector<LcdWidget> shown_;        // what LCDd has been sent on this connection
+    std::deque<std::string> unanswered_;  // commands sent, oldest first
+    QByteArray input_;
+};
+
+}  // namespace display
