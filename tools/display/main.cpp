@@ -17,11 +17,13 @@
 #include "Receiver.h"
 #include "Report.h"
 #include "Screen.h"
+#include "WebServer.h"
 #include "common/Log.h"
 
 namespace {
 
 constexpr const char* kDefaultListen = "127.0.0.1:9100";
+constexpr const char* kDefaultHttp = "127.0.0.1:8080";
 constexpr int kDefaultIdleTimeoutMs = 5000;
 constexpr int kExitUsage = 2;
 
@@ -119,8 +121,15 @@ int main(int argc, char** argv) {
         QStringLiteral("Behave as a display that hangs: take connections, hold them open "
                        "unread for --idle-timeout, then close them (up to --max-connections; "
                        "logged when taken and when closed)."));
-    parser.addOptions({listen, log, headless, idle, connections, stall});
-    parser.process(*app);  // --help, --version and unknown options end here
+    const QCommandLineOption http(
+        QStringLiteral("http"),
+        QStringLiteral("Also serve the display as a live web page at http://ADDR:PORT/ (default "
+                       "%1, this machine only; 0.0.0.0:PORT serves the network).")
+            .arg(QLatin1String(kDefaultHttp)),
+        QStringLiteral("ADDR:PORT"));
+    parser.addOptions({listen, log, headless, idle, connections, stall, http});
+    // --help, --version and unknown options end here
+    parser.process(display::WithHttpDefault(app->arguments(), QLatin1String(kDefaultHttp)));
 
     const auto endpoint = ParseEndpoint(parser.value(listen));
     if (!endpoint) {
@@ -156,6 +165,25 @@ int main(int argc, char** argv) {
     if (logging)
         WriteOut(display::ListeningLine(QDateTime::currentDateTimeUtc(), receiver.Address()));
 
+    std::unique_ptr<display::WebServer> web;
+    if (parser.isSet(http)) {
+        const auto where = ParseEndpoint(parser.value(http));
+        if (!where) {
+            LogLine("--http wants ADDR:PORT, such as 127.0.0.1:8080 or 0.0.0.0:8080");
+            return kExitUsage;
+        }
+        web = std::make_unique<display::WebServer>();
+        if (!web->Listen(where->address, where->port, &error)) {
+            LogLine(QStringLiteral("cannot serve the page on %1: %2")
+                        .arg(parser.value(http), error)
+                        .toStdString());
+            return EXIT_FAILURE;
+        }
+        if (logging)
+            WriteOut(display::ServingLine(QDateTime::currentDateTimeUtc(), web->Address()));
+        display::AnnounceNetworkPage(*web);
+    }
+
     display::Board board;
     std::unique_ptr<display::Screen> screen;
     if (window) {
@@ -178,6 +206,7 @@ int main(int argc, char** argv) {
             if (!outcome.shown) return;
             board.Apply(outcome.message);
             if (screen) screen->Show(board);
+            if (web) web->Show(board);
         });
     return app->exec();
 }
