@@ -2,7 +2,8 @@
 """Prints the benchmark table of bench/run from the results folder it fills.
 
 Reads settings.json, registry.json and winpos.json (Google Benchmark JSON with repetitions;
-the median of each benchmark is used) and client.txt (bench_client's table). Prints one
+the median of each benchmark is used), client.txt (bench_client's table) and display.txt
+(bench_display's table). Prints one
 Markdown table: figure, measured, target, floor and ratio where there is one, and a mark
 (pass, MISS, or "-" where no target was set). Exits 0 whatever the marks; a figure that is
 missing from the results is printed as "not measured".
@@ -74,6 +75,7 @@ def main():
     registry = load_medians(os.path.join(folder, "registry.json"))
     winpos = load_medians(os.path.join(folder, "winpos.json"))
     client = load_client(os.path.join(folder, "client.txt"))
+    web = load_client(os.path.join(folder, "display.txt"))
 
     rows = []
 
@@ -147,6 +149,22 @@ def main():
                  mark(None if writes is None else writes == 0)))
     rows.append((f"Idle {period:.0f} s: CPU time" if period else "Idle: CPU time",
                  "not measured" if cpu is None else f"{cpu:.0f} ms", "none set", "", "", "-"))
+
+    web_median = web.get("web update, all 10 viewers, median")
+    web_p99 = web.get("web update, all 10 viewers, p99")
+    web_lost = web.get("web updates not seen by all within 10 s")
+    rows.append(("Web page: last byte of a message to the update at 10 viewers",
+                 "not measured" if web_median is None else
+                 f"{web_median:.2f} ms (p99 {web_p99:.2f} ms, {web_lost:.0f} lost)",
+                 "≤ 5 ms (median and p99)", "", "",
+                 mark(None if web_median is None else
+                      web_median <= 5 and web_p99 <= 5 and web_lost == 0)))
+    web_alone = web.get("web memory, no viewer")
+    web_32 = web.get("web memory, 32 viewers")
+    rows.append(("Web page: display's memory with 32 viewers",
+                 "not measured" if web_32 is None else
+                 f"{web_32:.1f} MB ({web_alone:.1f} MB with none)",
+                 "none set", "", "", "-"))
 
     header = ("Figure (median)", "Measured", "Target", "Floor", "× floor", "Mark")
     table = [header] + rows
