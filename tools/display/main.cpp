@@ -123,8 +123,9 @@ int main(int argc, char** argv) {
                        "logged when taken and when closed)."));
     const QCommandLineOption http(
         QStringLiteral("http"),
-        QStringLiteral("Also serve the display as a live web page at http://ADDR:PORT/ (default "
-                       "%1, this machine only; 0.0.0.0:PORT serves the network).")
+        QStringLiteral("Also serve the display as a live web page at http://ADDR:PORT/; "
+                       "ADDR:PORT may be left out: %1, this machine only (0.0.0.0:PORT "
+                       "serves the network).")
             .arg(QLatin1String(kDefaultHttp)),
         QStringLiteral("ADDR:PORT"));
     parser.addOptions({listen, log, headless, idle, connections, stall, http});
