@@ -165,6 +165,16 @@ TEST(WebProcess, RefusesRequestsPastTheBounds) {
     EXPECT_NE(Get(ports.http, "/state").find("\"text\":\"encore\""), std::string::npos);
 }
 
+TEST(WebProcess, ARequestNotWholeInTimeGets408AndItsSlotBack) {
+    Display display(WebArgs());
+    const Ports ports = ReadPorts(display);
+    Socket dribbling(ports.http);
+    ASSERT_TRUE(dribbling.Send("GET /state HTTP/1.1\r\nHost: 127.0.0.1\r\n"));
+    // The request timeout is 10 s; a client that never finishes is answered and closed.
+    EXPECT_EQ(StatusOf(dribbling.ReadAll(kPatience + milliseconds(10000))), "408");
+    EXPECT_TRUE(dribbling.closed());
+}
+
 TEST(WebProcess, PastTheConnectionBoundANewConnectionGets503Unread) {
     Display display(WebArgs());
     const Ports ports = ReadPorts(display);
