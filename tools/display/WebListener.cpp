@@ -2,12 +2,23 @@
 
 #include <memory>
 
+#include "Receiver.h"
+#include "common/Log.h"
+
 namespace display {
 
 namespace {
 
 // How long a refused client gets to read its answer before the connection is cut.
 constexpr int kCloseGraceMs = 2000;
+
+// One line on stderr for each connection turned away, naming the client.
+void LogRefusal(const QTcpSocket* socket, const QByteArray& status) {
+    LogLine(
+        QStringLiteral("--http: %1 answered %2")
+            .arg(Endpoint(socket->peerAddress(), socket->peerPort()), QString::fromLatin1(status))
+            .toStdString());
+}
 
 // Closes once the answer is written, or cuts the connection when the client does not read it.
 void CloseAfterWriting(QTcpSocket* socket) {
@@ -63,6 +74,7 @@ void RequestGuard::Refuse(const QByteArray& status) {
     timeout_.stop();
     // Nothing of the request is left for the parser, so no handler ever sees it.
     socket_->skip(socket_->bytesAvailable());
+    LogRefusal(socket_, status);
     socket_->write(WebListener::FixedAnswer(status));
     CloseAfterWriting(socket_);
 }
@@ -89,7 +101,9 @@ void WebListener::incomingConnection(qintptr descriptor) {
         // Never handed to the HTTP server: answered here and deleted once closed.
         QTcpSocket* refused = socket.release();
         connect(refused, &QTcpSocket::disconnected, refused, &QObject::deleteLater);
-        refused->write(FixedAnswer(QByteArrayLiteral("503 Service Unavailable")));
+        const QByteArray status = QByteArrayLiteral("503 Service Unavailable");
+        LogRefusal(refused, status + " (too many connections)");
+        refused->write(FixedAnswer(status));
         CloseAfterWriting(refused);
         return;
     }

@@ -166,6 +166,10 @@ void WebServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* so
 
 void WebServer::Follow(const QHttpServerRequest& request, QTcpSocket* socket) {
     if (viewers() >= limits_.maxViewers) {
+        LogLine(QStringLiteral("--http: %1 answered 503 (already %2 pages following)")
+                    .arg(Endpoint(socket->peerAddress(), socket->peerPort()))
+                    .arg(viewers())
+                    .toStdString());
         AnswerText(makeResponder(request, socket), Status::ServiceUnavailable,
                    "too many viewers at once", {{"Retry-After", "5"}});
         return;

@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "Receiver.h"
+#include "common/Log.h"
+
 namespace display {
 
 namespace {
@@ -37,6 +40,10 @@ bool WebViewer::Tick() {
         return true;
     }
     if (stuck_.isValid() && stuck_.elapsed() >= limits_.stuckViewerMs) {
+        LogLine(QStringLiteral("--http: the page at %1 took nothing for %2 s and was dropped")
+                    .arg(Endpoint(socket_->peerAddress(), socket_->peerPort()))
+                    .arg(stuck_.elapsed() / 1000)
+                    .toStdString());
         ended_ = true;
         emit closed(this);
         socket_->abort();
