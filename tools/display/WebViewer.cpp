@@ -42,7 +42,7 @@ bool WebViewer::Tick() {
     if (stuck_.isValid() && stuck_.elapsed() >= limits_.stuckViewerMs) {
         LogLine(QStringLiteral("--http: the page at %1 took nothing for %2 s and was dropped")
                     .arg(Endpoint(socket_->peerAddress(), socket_->peerPort()))
-                    .arg(stuck_.elapsed() / 1000)
+                    .arg(static_cast<double>(stuck_.elapsed()) / 1000.0, 0, 'f', 1)
                     .toStdString());
         ended_ = true;
         emit closed(this);
