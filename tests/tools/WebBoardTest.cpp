@@ -156,12 +156,4 @@ TEST(WebLimitsMeter, AVerdictPastABoundStays) {
     EXPECT_EQ(meter.Feed("\r\n\r\n"), RequestVerdict::HeadTooLarge);
 }
 
-TEST(WebLimitsMeter, TheDefaultsAreThoseTheReadmeStates) {
-    const WebLimits limits;
-    EXPECT_EQ(limits.maxViewers, 32);
-    EXPECT_EQ(limits.maxConnections, 64);
-    EXPECT_EQ(limits.maxRequestBytes, 8u * 1024);
-    EXPECT_EQ(limits.maxHeadLines, 100);
-}
-
 }  // namespace
