@@ -1,5 +1,7 @@
 #include "WebListener.h"
 
+#include <unistd.h>
+
 #include <memory>
 
 #include "Receiver.h"
@@ -96,7 +98,10 @@ QByteArray WebListener::FixedAnswer(const QByteArray& status) {
 
 void WebListener::incomingConnection(qintptr descriptor) {
     auto socket = std::make_unique<QTcpSocket>(this);
-    if (!socket->setSocketDescriptor(descriptor)) return;  // already gone
+    if (!socket->setSocketDescriptor(descriptor)) {
+        ::close(static_cast<int>(descriptor));  // the socket did not take it over
+        return;
+    }
     if (open_ >= limits_.maxConnections) {
         // Never handed to the HTTP server: answered here and deleted once closed.
         QTcpSocket* refused = socket.release();
