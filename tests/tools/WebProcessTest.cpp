@@ -58,12 +58,19 @@ TEST(WebProcess, AnswersEachPathAndNothingChangesTheBoard) {
          "405"},
         {"putting a page", "PUT / HTTP/1.1\r\nContent-Length: 3\r\n\r\npwn", "405"},
         {"deleting the stream", "DELETE /events HTTP/1.1\r\n\r\n", "405"},
+        {"a WebSocket instead of the stream",
+         "GET /events HTTP/1.1\r\nConnection: Upgrade\r\nUpgrade: websocket\r\n"
+         "Sec-WebSocket-Version: 13\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n",
+         "400"},
     };
     for (const auto& c : cases) {
         Socket socket(ports.http);
         ASSERT_TRUE(socket.Send(c.request)) << c.name;
-        EXPECT_EQ(StatusOf(socket.ReadAll()), c.status) << c.name;
+        const std::string answer = socket.ReadAll();
+        EXPECT_EQ(StatusOf(answer), c.status) << c.name;
         EXPECT_TRUE(socket.closed()) << c.name;
+        // One answer, nothing after it.
+        EXPECT_EQ(answer.find("HTTP/1.1 ", 1), std::string::npos) << c.name << ": " << answer;
     }
     EXPECT_EQ(BodyOf(Get(ports.http, "/state")), BodyOf(state));
 }

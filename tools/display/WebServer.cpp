@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLoggingCategory>
 #include <QNetworkInterface>
 #include <QtHttpServer/QHttpServerRequest>
 #include <QtHttpServer/QHttpServerResponder>
@@ -62,6 +63,13 @@ void AnswerText(QHttpServerResponder responder, Status status, const QByteArray&
     Answer(std::move(responder), status, "text/plain; charset=utf-8", text + '\n', extra);
 }
 
+// A request to switch to a WebSocket: Qt's server would hand it over after the handler only
+// when something takes WebSockets, which nothing here does.
+bool IsUpgrade(const QHttpServerRequest& request) {
+    return !request.value("upgrade").isEmpty() &&
+           request.value("connection").toLower().contains("upgrade");
+}
+
 bool IsAny(const QHostAddress& address) {
     return address == QHostAddress::Any || address == QHostAddress::AnyIPv4 ||
            address == QHostAddress::AnyIPv6;
@@ -71,6 +79,9 @@ bool IsAny(const QHostAddress& address) {
 
 WebServer::WebServer(const WebLimits& limits, QObject* parent)
     : QAbstractHttpServer(parent), limits_(limits), page_(LoadPage()) {
+    // Qt's server warns, unprefixed, of each upgrade request nothing takes; this server
+    // answers and logs those itself (QT_LOGGING_RULES still turns them back on).
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.httpserver.warning=false"));
     Show(Board{});
     heartbeat_.setInterval(limits_.heartbeatMs);
     connect(&heartbeat_, &QTimer::timeout, this, [this] {
@@ -134,6 +145,7 @@ void WebServer::Show(const Board& board) {
 
 bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
     WebListener::Answered(socket);
+    if (IsUpgrade(request)) return false;  // missingHandler refuses it
     const QString path = request.url().path();
     const bool known = path == QLatin1String("/") || path == QLatin1String("/state") ||
                        path == QLatin1String("/events");
@@ -161,6 +173,16 @@ bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* soc
 
 void WebServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
     WebListener::Answered(socket);
+    if (IsUpgrade(request)) {
+        LogLine(QStringLiteral("--http: %1 asked for a protocol switch (%2), answered 400")
+                    .arg(Endpoint(socket->peerAddress(), socket->peerPort()),
+                         QString::fromLatin1(request.value("upgrade").left(40)))
+                    .toStdString());
+        AnswerText(makeResponder(request, socket), Status::BadRequest,
+                   "no protocol switch here: the board's updates are server-sent events at "
+                   "/events");
+        return;
+    }
     AnswerText(makeResponder(request, socket), Status::NotFound, "not found");
 }
 
