@@ -2,9 +2,10 @@
 """Prints the benchmark table of bench/run from the results folder it fills.
 
 Reads settings.json, registry.json and winpos.json (Google Benchmark JSON with repetitions;
-the median of each benchmark is used), client.txt (bench_client's table) and lcdproc.txt
-(bench_lcdproc's). Prints one Markdown table: figure, measured, target, floor and ratio where
-there is one, and a mark (pass, MISS, or "-" where no target was set). Exits 0 whatever the marks; a figure that is
+the median of each benchmark is used), client.txt (bench_client's table), lcdproc.txt
+(bench_lcdproc's) and display.txt (bench_display's). Prints one Markdown table: figure,
+measured, target, floor and ratio where there is one, and a mark (pass, MISS, or "-" where no
+target was set). Exits 0 whatever the marks; a figure that is
 missing from the results is printed as "not measured".
 """
 
@@ -75,6 +76,7 @@ def main():
     winpos = load_medians(os.path.join(folder, "winpos.json"))
     client = load_client(os.path.join(folder, "client.txt"))
     lcdproc = load_client(os.path.join(folder, "lcdproc.txt"))
+    web = load_client(os.path.join(folder, "display.txt"))
 
     rows = []
 
@@ -160,6 +162,21 @@ def main():
     rows.append(("Bytes to LCDd for one text change",
                  "not measured" if lcd_bytes is None else f"{lcd_bytes:.0f} (one widget_set)",
                  "only what changed", "", "", "-"))
+    web_median = web.get("web update, all 10 viewers, median")
+    web_p99 = web.get("web update, all 10 viewers, p99")
+    web_lost = web.get("web updates not seen by all within 10 s")
+    rows.append(("Web page: last byte of a message to the update at 10 viewers",
+                 "not measured" if web_median is None else
+                 f"{web_median:.2f} ms (p99 {web_p99:.2f} ms, {web_lost:.0f} lost)",
+                 "≤ 5 ms (median and p99)", "", "",
+                 mark(None if web_median is None else
+                      web_median <= 5 and web_p99 <= 5 and web_lost == 0)))
+    web_alone = web.get("web memory, no viewer")
+    web_32 = web.get("web memory, 32 viewers")
+    rows.append(("Web page: display's memory with 32 viewers",
+                 "not measured" if web_32 is None else
+                 f"{web_32:.1f} MB ({web_alone:.1f} MB with none)",
+                 "none set", "", "", "-"))
 
     header = ("Figure (median)", "Measured", "Target", "Floor", "× floor", "Mark")
     table = [header] + rows

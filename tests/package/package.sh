@@ -80,7 +80,8 @@ done
     fail "Recommends is '$(dpkg-deb -f "$deb" Recommends)', not lcdproc"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "package: Depends: $depends"
-for need in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libsqlite3-0 libstdc\\+\\+6 \
+for need in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6httpserver6 \
+    libsqlite3-0 libstdc\\+\\+6 \
     libc6 qt6-qpa-plugins; do
     grep -qE "(^|, )${need}(t64)?( \(|,|\$)" <<<"$depends" || fail "Depends lacks ${need//\\/}: $depends"
 done

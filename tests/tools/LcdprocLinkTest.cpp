@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "LcdprocLink.h"
+#include "OptionDefault.h"
 #include "host/QtWait.h"
 
 using display::Board;
@@ -284,7 +285,7 @@ TEST(LcdprocLink, ReadsTheEndpointOfTheOption) {
     }
 }
 
-TEST(LcdprocLink, ABareOptionTakesTheDefaultEndpoint) {
+TEST(DisplayOptions, ABareOptionTakesItsDefaultValue) {
     struct Case {
         QStringList arguments;
         QStringList expected;
@@ -300,9 +301,13 @@ TEST(LcdprocLink, ABareOptionTakesTheDefaultEndpoint) {
         {{program, QStringLiteral("--lcdproc=lcd:1")},
          {program, QStringLiteral("--lcdproc=lcd:1")}},
         {{program, QStringLiteral("--log")}, {program, QStringLiteral("--log")}},
+        // The program's own name is never taken for the option.
+        {{bare, bare}, {bare, given}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(display::WithLcdprocDefault(c.arguments), c.expected)
+        EXPECT_EQ(display::WithOptionDefault(c.arguments, bare,
+                                             QString::fromLatin1(display::kDefaultLcdproc)),
+                  c.expected)
             << c.arguments.join(QLatin1Char(' ')).toStdString();
     }
 }

@@ -29,18 +29,6 @@ std::optional<LcdprocEndpoint> ParseLcdprocEndpoint(const QString& text) {
     return LcdprocEndpoint{host, static_cast<quint16>(port)};
 }
 
-QStringList WithLcdprocDefault(QStringList arguments) {
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        if (arguments[i] != QLatin1String("--lcdproc")) continue;
-        const bool valueFollows =
-            i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1Char('-'));
-        if (!valueFollows) {
-            arguments[i] = QStringLiteral("--lcdproc=%1").arg(QLatin1String(kDefaultLcdproc));
-        }
-    }
-    return arguments;
-}
-
 LcdprocLink::LcdprocLink(LcdprocEndpoint endpoint, LcdCharset charset, QObject* parent)
     : QObject(parent), endpoint_(std::move(endpoint)), charset_(std::move(charset)) {
     retry_.setSingleShot(true);

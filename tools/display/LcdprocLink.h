@@ -39,11 +39,6 @@ struct LcdprocEndpoint {
 // "127.0.0.1:13666", "[::1]:13666", "lcd-box:13666": a host and a port from 1 to 65535.
 std::optional<LcdprocEndpoint> ParseLcdprocEndpoint(const QString& text);
 
-// The command line with a bare --lcdproc (one not followed by a value) given its default
-// value, since --lcdproc takes an optional HOST:PORT and the parser knows only options that
-// always or never take one.
-QStringList WithLcdprocDefault(QStringList arguments);
-
 class LcdprocLink : public QObject {
     Q_OBJECT
 

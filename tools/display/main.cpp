@@ -21,14 +21,17 @@
 #include "FullScreen.h"
 #include "LcdprocLink.h"
 #include "Message.h"
+#include "OptionDefault.h"
 #include "Receiver.h"
 #include "Report.h"
 #include "Screen.h"
+#include "WebServer.h"
 #include "common/Log.h"
 
 namespace {
 
 constexpr const char* kDefaultListen = "127.0.0.1:9100";
+constexpr const char* kDefaultHttp = "127.0.0.1:8080";
 constexpr int kDefaultIdleTimeoutMs = 5000;
 constexpr int kDefaultMessageTimeoutMs = 10000;
 constexpr int kExitUsage = 2;
@@ -167,10 +170,22 @@ int main(int argc, char** argv) {
         QStringLiteral("The monitor for --fullscreen: N counts from 1 (the primary first), or "
                        "NAME (default: the primary)."),
         QStringLiteral("N|NAME"));
+    const QCommandLineOption http(
+        QStringLiteral("http"),
+        QStringLiteral("Also serve the display as a live web page at http://ADDR:PORT/; "
+                       "ADDR:PORT may be left out: %1, this machine only (0.0.0.0:PORT "
+                       "serves the network).")
+            .arg(QLatin1String(kDefaultHttp)),
+        QStringLiteral("ADDR:PORT"));
     parser.addOptions({listen, log, headless, idle, deadline, connections, stall, lcdproc,
-                       lcdCharset, fullscreen, screenChoice});
+                       lcdCharset, fullscreen, screenChoice, http});
     // --help, --version and unknown options end here
-    parser.process(display::WithLcdprocDefault(QCoreApplication::arguments()));
+    QStringList arguments = QCoreApplication::arguments();
+    arguments = display::WithOptionDefault(arguments, QStringLiteral("--lcdproc"),
+                                           QLatin1String(display::kDefaultLcdproc));
+    arguments = display::WithOptionDefault(arguments, QStringLiteral("--http"),
+                                           QLatin1String(kDefaultHttp));
+    parser.process(arguments);
 
     const auto endpoint = ParseEndpoint(parser.value(listen));
     if (!endpoint) {
@@ -239,6 +254,24 @@ int main(int argc, char** argv) {
     };
     writeLog(display::ListeningLine(QDateTime::currentDateTimeUtc(), receiver.Address()));
 
+    std::unique_ptr<display::WebServer> web;
+    if (parser.isSet(http)) {
+        const auto where = ParseEndpoint(parser.value(http));
+        if (!where) {
+            LogLine("--http wants ADDR:PORT, such as 127.0.0.1:8080 or 0.0.0.0:8080");
+            return kExitUsage;
+        }
+        web = std::make_unique<display::WebServer>();
+        if (!web->Listen(where->address, where->port, &error)) {
+            LogLine(QStringLiteral("cannot serve the page on %1: %2")
+                        .arg(parser.value(http), error)
+                        .toStdString());
+            return EXIT_FAILURE;
+        }
+        writeLog(display::ServingLine(QDateTime::currentDateTimeUtc(), web->Address()));
+        display::AnnounceNetworkPage(*web);
+    }
+
     display::Board board;
     std::unique_ptr<display::Screen> screen;
     if (window) {
@@ -274,6 +307,7 @@ int main(int argc, char** argv) {
             board.Apply(outcome.message);
             if (screen) screen->Show(board);
             if (lcd) lcd->Show(board);
+            if (web) web->Show(board);
         });
     return app->exec();
 }

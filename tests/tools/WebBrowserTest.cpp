@@ -1,0 +1,330 @@
+// afficheur-display --http opened in a real browser: Debian's chromium, headless, driven over
+// its DevTools protocol on a pipe (no port of its own). Messages go to the display as the
+// client sends them; the page is read through the browser's own document.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QByteArray>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "WebTestSupport.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+using namespace webtest;
+
+constexpr const char* kChromium = "/usr/bin/chromium";
+
+// A headless chromium with a new empty profile, spoken to over --remote-debugging-pipe:
+// commands go in on its fd 3, answers and events come out on its fd 4, one JSON text each,
+// ended by a NUL. Closes the browser when destroyed.
+class Browser {
+  public:
+    explicit Browser(const std::filesystem::path& profile) {
+        int in[2];
+        int out[2];
+        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::setpgid(0, 0);  // its helpers go with it
+            const int commands = ::fcntl(in[0], F_DUPFD_CLOEXEC, 10);
+            const int answers = ::fcntl(out[1], F_DUPFD_CLOEXEC, 10);
+            ::dup2(commands, 3);
+            ::dup2(answers, 4);
+            const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+            ::dup2(quiet, STDOUT_FILENO);
+            ::dup2(quiet, STDERR_FILENO);
+            std::vector<std::string> args = {kChromium,
+                                             "--headless",
+                                             "--no-sandbox",
+                                             "--disable-gpu",
+                                             "--disable-quic",
+                                             "--no-first-run",
+                                             "--disable-background-networking",
+                                             "--disable-component-update",
+                                             "--disable-sync",
+                                             "--user-data-dir=" + profile.string(),
+                                             "--window-size=1280,720",
+                                             "--hide-scrollbars",
+                                             "--remote-debugging-pipe",
+                                             "about:blank"};
+            std::vector<char*> argv;
+            for (auto& arg : args)
+                argv.push_back(arg.data());
+            argv.push_back(nullptr);
+            ::execv(kChromium, argv.data());
+            ::_exit(127);
+        }
+        ::close(in[0]);
+        ::close(out[1]);
+        to_ = in[1];
+        from_ = out[0];
+    }
+
+    ~Browser() {
+        if (pid_ > 0) {
+            Call("Browser.close", {}, {}, milliseconds(5000));
+            const auto deadline = Clock::now() + milliseconds(10000);
+            bool ended = false;
+            while (!ended && Clock::now() < deadline) {
+                ended = ::waitpid(pid_, nullptr, WNOHANG) == pid_;
+                if (!ended) ::usleep(20000);
+            }
+            if (!ended) {
+                ::kill(-pid_, SIGKILL);
+                ::waitpid(pid_, nullptr, 0);
+            }
+        }
+        if (to_ >= 0) ::close(to_);
+        if (from_ >= 0) ::close(from_);
+    }
+    Browser(const Browser&) = delete;
+    Browser& operator=(const Browser&) = delete;
+
+    // Sends one command and returns its answer's result; an empty object when no answer comes
+    // in time or the answer is an error (then error() says what).
+    QJsonObject Call(const QString& method, const QJsonObject& params = {},
+                     const QString& session = {}, milliseconds within = kPatience) {
+        QJsonObject command{{"id", ++lastId_}, {"method", method}, {"params", params}};
+        if (!session.isEmpty()) command.insert("sessionId", session);
+        QByteArray bytes = QJsonDocument(command).toJson(QJsonDocument::Compact);
+        bytes.append('\0');
+        if (::write(to_, bytes.constData(), static_cast<std::size_t>(bytes.size())) != bytes.size())
+            return {};
+        const auto deadline = Clock::now() + within;
+        for (;;) {
+            const auto end = buffer_.indexOf('\0');
+            if (end >= 0) {
+                const QJsonObject answer = QJsonDocument::fromJson(buffer_.left(end)).object();
+                buffer_.remove(0, end + 1);
+                if (answer.value("id").toInt() != lastId_) continue;  // an event, or late
+                error_ = answer.value("error").toObject().value("message").toString();
+                return answer.value("result").toObject();
+            }
+            const auto left =
+                std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) return {};
+            pollfd p{from_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+            char chunk[65536];
+            const auto n = ::read(from_, chunk, sizeof chunk);
+            if (n <= 0) return {};
+            buffer_.append(chunk, n);
+        }
+    }
+
+    // Opens url in a new tab and keeps talking to it.
+    bool Open(const QString& url) {
+        const QString target =
+            Call("Target.createTarget", {{"url", url}}).value("targetId").toString();
+        session_ = Call("Target.attachToTarget", {{"targetId", target}, {"flatten", true}})
+                       .value("sessionId")
+                       .toString();
+        return !session_.isEmpty();
+    }
+
+    // The value of a script that returns JSON text, run in the tab, parsed.
+    QJsonObject Read(const QString& script) {
+        const QJsonObject result =
+            Call("Runtime.evaluate", {{"expression", script}, {"returnByValue", true}}, session_);
+        return QJsonDocument::fromJson(
+                   result.value("result").toObject().value("value").toString().toUtf8())
+            .object();
+    }
+
+    // Runs a script in the tab, for its effect.
+    void Run(const QString& script) {
+        Call("Runtime.evaluate", {{"expression", script}}, session_);
+    }
+
+    // Reads the page until check holds for what it reads, or the time runs out; returns the
+    // last reading.
+    QJsonObject ReadUntil(const QString& script,
+                          const std::function<bool(const QJsonObject&)>& check,
+                          milliseconds within = kPatience) {
+        const auto deadline = Clock::now() + within;
+        QJsonObject seen = Read(script);
+        while (!check(seen) && Clock::now() < deadline) {
+            ::usleep(100000);
+            seen = Read(script);
+        }
+        return seen;
+    }
+
+    // A PNG of the tab as it is.
+    QByteArray Screenshot() {
+        return QByteArray::fromBase64(Call("Page.captureScreenshot", {{"format", "png"}}, session_)
+                                          .value("data")
+                                          .toString()
+                                          .toLatin1());
+    }
+
+    bool started() const { return pid_ > 0 && to_ >= 0; }
+    const QString& error() const { return error_; }
+
+  private:
+    pid_t pid_ = -1;
+    int to_ = -1;
+    int from_ = -1;
+    int lastId_ = 0;
+    QByteArray buffer_;
+    QString session_;
+    QString error_;
+};
+
+// What the page shows, read from its document: each text, the colour each is drawn in, and
+// whether it is connected.
+const QString kPageState = QStringLiteral(R"JS(
+(() => {
+  const $ = (id) => document.getElementById(id);
+  const colour = (id) => getComputedStyle($(id)).color;
+  return JSON.stringify({
+    text: $("text").textContent,
+    scroll: $("scroll").textContent,
+    register: $("register").textContent,
+    textColour: colour("text"),
+    scrollColour: colour("scroll"),
+    registerColour: colour("register"),
+    outlined: getComputedStyle($("text")).textShadow !== "none",
+    connected: $("link").hidden,
+    marker: window.testMarker || 0,
+    fits: $("text").scrollWidth <= $("stage").clientWidth,
+    fontPx: parseFloat(getComputedStyle($("text")).fontSize),
+    marqueeX: $("scroll").getBoundingClientRect().left,
+    outside: performance.getEntriesByType("resource")
+               .filter((e) => !e.name.startsWith(location.origin)).length,
+  });
+})()
+)JS");
+
+class WebBrowser : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (::access(kChromium, X_OK) != 0) GTEST_SKIP() << kChromium << " is not installed";
+    }
+
+    // Opens the page of the display on httpPort and waits until it follows the board;
+    // marks the document, so that a reload would show.
+    void OpenPage(Browser& browser, uint16_t httpPort) {
+        ASSERT_TRUE(browser.started());
+        ASSERT_TRUE(browser.Open(QStringLiteral("http://127.0.0.1:%1/").arg(httpPort)))
+            << browser.error().toStdString();
+        const auto state = browser.ReadUntil(
+            kPageState, [](const QJsonObject& s) { return s.value("connected").toBool(); });
+        ASSERT_TRUE(state.value("connected").toBool());
+        browser.Run(QStringLiteral("window.testMarker = 42"));
+    }
+
+    TempFolder folder_;
+};
+
+TEST_F(WebBrowser, ThePageFollowsTheBoardAsTheClientSendsItWithoutAReload) {
+    Display display(WebArgs());
+    const Ports ports = ReadPorts(display);
+    Browser browser(folder_.path() / "profile");
+    OpenPage(browser, ports.http);
+
+    // Windows-1252 bytes, one connection each, as the client sends them.
+    ASSERT_TRUE(SendMessage(ports.display, "Caf\xE9 12,50 \x80"));
+    ASSERT_TRUE(SendMessage(ports.display,
+                            "\xFF"
+                            "1Soldes d'\xE9t\xE9 sur tout le rayon"));
+    ASSERT_TRUE(SendMessage(ports.display,
+                            "\xFF"
+                            "3Caisse 1"));
+    ASSERT_TRUE(SendMessage(ports.display,
+                            "\xFF"
+                            "212"));
+    const auto shown = browser.ReadUntil(kPageState, [](const QJsonObject& s) {
+        return s.value("textColour").toString() == "rgb(255, 0, 0)" &&
+               s.value("register").toString() == "Caisse 1";
+    });
+    EXPECT_EQ(shown.value("text").toString(), QString::fromUtf8("Café 12,50 €"));
+    EXPECT_EQ(shown.value("scroll").toString(),
+              QString::fromUtf8("Soldes d'été sur tout le rayon"));
+    EXPECT_EQ(shown.value("register").toString(), "Caisse 1");
+    for (const char* key : {"textColour", "scrollColour", "registerColour"})
+        EXPECT_EQ(shown.value(key).toString(), "rgb(255, 0, 0)") << key;
+    EXPECT_EQ(shown.value("marker").toInt(), 42) << "the page was reloaded";
+    // As large as fits: a short text on a 1280x720 page is far larger than body text.
+    EXPECT_TRUE(shown.value("fits").toBool());
+    EXPECT_GT(shown.value("fontPx").toDouble(), 60.0);
+    EXPECT_EQ(shown.value("outside").toInt(-1), 0);
+
+    // The marquee moves.
+    const double before = shown.value("marqueeX").toDouble();
+    const auto later = browser.ReadUntil(kPageState, [before](const QJsonObject& s) {
+        return s.value("marqueeX").toDouble() < before - 20;
+    });
+    EXPECT_LT(later.value("marqueeX").toDouble(), before - 20);
+
+    if (const char* path = std::getenv("AFFICHEUR_WEB_SCREENSHOT")) {
+        // For the README: once the marquee is well into the page.
+        browser.ReadUntil(
+            kPageState, [](const QJsonObject& s) { return s.value("marqueeX").toDouble() < 200; });
+        QFile file(QString::fromLocal8Bit(path));
+        if (file.open(QIODevice::WriteOnly)) file.write(browser.Screenshot());
+    }
+
+    // Black on black gets its light outline; a colour past the palette changes nothing.
+    ASSERT_TRUE(SendMessage(ports.display,
+                            "\xFF"
+                            "20"));
+    ASSERT_TRUE(SendMessage(ports.display,
+                            "\xFF"
+                            "216"));
+    ASSERT_TRUE(SendMessage(ports.display, "fin"));
+    const auto dark = browser.ReadUntil(
+        kPageState, [](const QJsonObject& s) { return s.value("text").toString() == "fin"; });
+    EXPECT_EQ(dark.value("textColour").toString(), "rgb(0, 0, 0)");
+    EXPECT_TRUE(dark.value("outlined").toBool());
+    EXPECT_EQ(dark.value("marker").toInt(), 42) << "the page was reloaded";
+}
+
+TEST_F(WebBrowser, ThePageComesBackByItselfWhenTheProgramRestarts) {
+    auto display = std::make_unique<Display>(WebArgs());
+    const Ports ports = ReadPorts(*display);
+    Browser browser(folder_.path() / "profile");
+    OpenPage(browser, ports.http);
+    ASSERT_TRUE(SendMessage(ports.display, "avant"));
+    browser.ReadUntil(kPageState,
+                      [](const QJsonObject& s) { return s.value("text").toString() == "avant"; });
+
+    display.reset();  // the program stops: the page keeps the last board and marks the loss
+    const auto lost = browser.ReadUntil(
+        kPageState, [](const QJsonObject& s) { return !s.value("connected").toBool(true); });
+    EXPECT_FALSE(lost.value("connected").toBool(true));
+    EXPECT_EQ(lost.value("text").toString(), "avant");
+
+    // Started again on the same web port, with a board of its own.
+    display = std::make_unique<Display>(WebArgs(ports.http));
+    const Ports again = ReadPorts(*display);
+    ASSERT_EQ(again.http, ports.http);
+    ASSERT_TRUE(SendMessage(again.display, "apr\xE8s"));
+    ASSERT_TRUE(SendMessage(again.display,
+                            "\xFF"
+                            "3Caisse 2"));
+    const auto back = browser.ReadUntil(kPageState, [](const QJsonObject& s) {
+        return s.value("connected").toBool() && s.value("register").toString() == "Caisse 2";
+    });
+    EXPECT_TRUE(back.value("connected").toBool());
+    EXPECT_EQ(back.value("text").toString(), QString::fromUtf8("après"));
+    EXPECT_EQ(back.value("register").toString(), "Caisse 2");
+    EXPECT_EQ(back.value("marker").toInt(), 42) << "the page was reloaded";
+}
+
+}  // namespace

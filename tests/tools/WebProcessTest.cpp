@@ -1,0 +1,247 @@
+// afficheur-display --http run as its own process and spoken to over raw loopback
+// connections: what each path answers, that nothing changes the board, and the bounds.
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "WebTestSupport.h"
+
+namespace {
+
+using namespace webtest;
+
+// A stream that has its head and its first board.
+std::unique_ptr<Socket> Follow(uint16_t port) {
+    auto viewer = std::make_unique<Socket>(port);
+    viewer->Send("GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: text/event-stream\r\n\r\n");
+    viewer->ReadUntil("}\n\n");
+    return viewer;
+}
+
+TEST(WebProcess, AnswersEachPathAndNothingChangesTheBoard) {
+    Display display(WebArgs());
+    const Ports ports = ReadPorts(display);
+    ASSERT_NE(ports.http, 0);
+    ASSERT_TRUE(SendMessage(ports.display, "Caf\xE9"));
+    display.NextMessage();
+
+    const std::string page = Get(ports.http, "/");
+    EXPECT_EQ(StatusOf(page), "200");
+    EXPECT_NE(page.find("Content-Type: text/html; charset=utf-8"), std::string::npos);
+    // The browser itself holds the page to asking nothing of the outside.
+    EXPECT_NE(page.find("Content-Security-Policy: default-src 'none';"), std::string::npos);
+    EXPECT_NE(BodyOf(page).find("new EventSource(\"events\")"), std::string::npos);
+
+    const std::string state = Get(ports.http, "/state?x=1");
+    EXPECT_EQ(StatusOf(state), "200");
+    EXPECT_EQ(BodyOf(state),
+              "{\"text\":\"Caf\xC3\xA9\",\"scroll\":\"\",\"register\":\"\",\"colour\":15,"
+              "\"rgb\":\"#ffffff\"}");
+
+    struct Case {
+        const char* name;
+        std::string request;
+        const char* status;
+    };
+    const Case cases[] = {
+        {"unknown path", "GET /admin HTTP/1.1\r\n\r\n", "404"},
+        {"a known path's prefix", "GET /stat HTTP/1.1\r\n\r\n", "404"},
+        {"a path under a known one", "GET /state/x HTTP/1.1\r\n\r\n", "404"},
+        {"posting a board",
+         "POST /state HTTP/1.1\r\nContent-Type: application/json\r\nContent-Length: 14\r\n\r\n"
+         "{\"text\":\"pwn\"}",
+         "405"},
+        {"putting a page", "PUT / HTTP/1.1\r\nContent-Length: 3\r\n\r\npwn", "405"},
+        {"deleting the stream", "DELETE /events HTTP/1.1\r\n\r\n", "405"},
+        {"a WebSocket instead of the stream",
+         "GET /events HTTP/1.1\r\nConnection: Upgrade\r\nUpgrade: websocket\r\n"
+         "Sec-WebSocket-Version: 13\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n",
+         "400"},
+    };
+    for (const auto& c : cases) {
+        Socket socket(ports.http);
+        ASSERT_TRUE(socket.Send(c.request)) << c.name;
+        const std::string answer = socket.ReadAll();
+        EXPECT_EQ(StatusOf(answer), c.status) << c.name;
+        EXPECT_TRUE(socket.closed()) << c.name;
+        // One answer, nothing after it.
+        EXPECT_EQ(answer.find("HTTP/1.1 ", 1), std::string::npos) << c.name << ": " << answer;
+    }
+    EXPECT_EQ(BodyOf(Get(ports.http, "/state")), BodyOf(state));
+}
+
+TEST(WebProcess, EveryViewerGetsTheWholeBoardAtOnceAndAtEachChange) {
+    Display display(WebArgs());
+    const Ports ports = ReadPorts(display);
+    auto first = Follow(ports.http);
+    EXPECT_EQ(StatusOf(first->received()), "200");
+    EXPECT_NE(first->received().find("Content-Type: text/event-stream"), std::string::npos);
+    EXPECT_EQ(LastBoard(first->received()).value("text").toString(), "");
+
+    ASSERT_TRUE(SendMessage(ports.display,
+                            "\xFF"
+                            "3Caisse 2"));
+    ASSERT_TRUE(SendMessage(ports.display,
+                            "\xFF"
+                            "24"));
+    first->ReadUntil("#800000");
+    const QJsonObject board = LastBoard(first->received());
+    EXPECT_EQ(board.value("register").toString(), "Caisse 2");
+    EXPECT_EQ(board.value("colour").toInt(), 4);
+    EXPECT_EQ(board.value("rgb").toString(), "#800000");
+
+    // A page that comes later gets the whole board in its first event.
+    auto second = Follow(ports.http);
+    EXPECT_EQ(LastBoard(second->received()).value("register").toString(), "Caisse 2");
+    EXPECT_EQ(LastBoard(second->received()).value("colour").toInt(), 4);
+}
+
+TEST(WebProcess, The33rdViewerGets503AndASlotFreedIsTakenAgain) {
+    Display display(WebArgs());
+    const Ports ports = ReadPorts(display);
+    std::vector<std::unique_ptr<Socket>> viewers;
+    for (int i = 0; i < 32; ++i) {
+        viewers.push_back(Follow(ports.http));
+        ASSERT_EQ(StatusOf(viewers.back()->received()), "200") << "viewer " << i + 1;
+    }
+    Socket extra(ports.http);
+    extra.Send("GET /events HTTP/1.1\r\n\r\n");
+    const std::string refused = extra.ReadAll();
+    EXPECT_EQ(StatusOf(refused), "503");
+    EXPECT_NE(refused.find("Retry-After: 5"), std::string::npos);
+    // The page and the state are still served meanwhile.
+    EXPECT_EQ(StatusOf(Get(ports.http, "/state")), "200");
+
+    viewers.front().reset();  // one page leaves
+    std::string status;
+    for (int attempt = 0; attempt < 100 && status != "200"; ++attempt) {
+        auto again = Follow(ports.http);
+        status = StatusOf(again->received());
+        if (status != "200") ::usleep(50000);
+    }
+    EXPECT_EQ(status, "200");
+}
+
+TEST(WebProcess, RefusesRequestsPastTheBounds) {
+    Display display(WebArgs());
+    const Ports ports = ReadPorts(display);
+
+    struct Case {
+        const char* name;
+        std::string request;
+        const char* status;
+    };
+    std::string manyFields = "GET /state HTTP/1.1\r\n";
+    for (int i = 0; i < 120; ++i)
+        manyFields += "X-" + std::to_string(i) + ": 1\r\n";
+    const Case cases[] = {
+        {"a path of 9 KiB", "GET /" + std::string(9 * 1024, 'a') + " HTTP/1.1\r\n\r\n", "431"},
+        {"a header field of 9 KiB",
+         "GET /state HTTP/1.1\r\nCookie: " + std::string(9 * 1024, 'c') + "\r\n\r\n", "431"},
+        {"a head that never ends", "GET /state HTTP/1.1\r\nX: " + std::string(64 * 1024, 'x'),
+         "431"},
+        {"120 header fields", manyFields + "\r\n", "431"},
+        {"a body of 1 MiB",
+         "POST /state HTTP/1.1\r\nContent-Length: 1048576\r\n\r\n" + std::string(1 << 20, 'b'),
+         "413"},
+        {"a chunked body past the bound",
+         "POST /state HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n2400\r\n" +
+             std::string(0x2400, 'b') + "\r\n0\r\n\r\n",
+         "413"},
+    };
+    for (const auto& c : cases) {
+        Socket socket(ports.http);
+        socket.Send(c.request);  // the server may close before taking it all
+        EXPECT_EQ(StatusOf(socket.ReadAll()), c.status) << c.name;
+        EXPECT_TRUE(socket.closed()) << c.name;
+    }
+    // Just within the bounds is served.
+    const std::string fields =
+        "GET /state HTTP/1.1\r\nX-Pad: " + std::string(7 * 1024, 'p') + "\r\n\r\n";
+    Socket within(ports.http);
+    ASSERT_TRUE(within.Send(fields));
+    EXPECT_EQ(StatusOf(within.ReadAll()), "200");
+    // And the display still shows what it is sent.
+    ASSERT_TRUE(SendMessage(ports.display, "encore"));
+    display.NextMessage();
+    EXPECT_NE(Get(ports.http, "/state").find("\"text\":\"encore\""), std::string::npos);
+}
+
+TEST(WebProcess, ARequestNotWholeInTimeGets408AndItsSlotBack) {
+    Display display(WebArgs());
+    const Ports ports = ReadPorts(display);
+    Socket dribbling(ports.http);
+    ASSERT_TRUE(dribbling.Send("GET /state HTTP/1.1\r\nHost: 127.0.0.1\r\n"));
+    // The request timeout is 10 s; a client that never finishes is answered and closed.
+    EXPECT_EQ(StatusOf(dribbling.ReadAll(kPatience + milliseconds(10000))), "408");
+    EXPECT_TRUE(dribbling.closed());
+}
+
+TEST(WebProcess, PastTheConnectionBoundANewConnectionGets503Unread) {
+    Display display(WebArgs());
+    const Ports ports = ReadPorts(display);
+    // 64 connections that say nothing hold every slot until the request timeout.
+    std::vector<std::unique_ptr<Socket>> idle;
+    for (int i = 0; i < 64; ++i)
+        idle.push_back(std::make_unique<Socket>(ports.http));
+    Socket extra(ports.http);
+    extra.Send("GET /state HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(StatusOf(extra.ReadAll()), "503");
+    idle.clear();
+    std::string status;
+    for (int attempt = 0; attempt < 100 && status != "200"; ++attempt) {
+        status = StatusOf(Get(ports.http, "/state"));
+        if (status != "200") ::usleep(50000);
+    }
+    EXPECT_EQ(status, "200");
+}
+
+TEST(WebProcess, ASlowReaderHoldsUpNeitherTheReceiverNorTheOtherViewers) {
+    Display display(WebArgs());
+    const Ports ports = ReadPorts(display);
+    auto slow = std::make_unique<Socket>(ports.http, 4096);
+    slow->Send("GET /events HTTP/1.1\r\n\r\n");  // and then never reads
+    auto fast = Follow(ports.http);
+
+    // Far more than the slow link holds: 150 boards of about 60 KiB each. The receiver takes
+    // every message while the slow viewer holds its update.
+    constexpr int kMessages = 150;
+    for (int i = 0; i < kMessages; ++i) {
+        const std::string text = std::to_string(i) + ":" + std::string(60000, 'a' + i % 26);
+        ASSERT_TRUE(SendMessage(ports.display, text)) << i;
+        ASSERT_TRUE(display.NextMessage().value("shown").toBool()) << i;
+    }
+    // ...and the reading viewer follows to the last board.
+    const std::string last = "\"text\":\"" + std::to_string(kMessages - 1) + ":";
+    fast->ReadUntil(last);
+    ASSERT_NE(fast->received().find(last), std::string::npos);
+
+    // The slow one, when it reads at last, gets the latest board without every step between:
+    // its updates were folded, not queued without end.
+    slow->ReadUntil(last);
+    EXPECT_NE(slow->received().find(last), std::string::npos)
+        << slow->received().size() << " bytes, closed " << slow->closed() << ", last board "
+        << LastBoard(slow->received()).value("text").toString().left(8).toStdString();
+    std::size_t events = 0;
+    for (auto at = slow->received().find("data: {"); at != std::string::npos;
+         at = slow->received().find("data: {", at + 1)) {
+        ++events;
+    }
+    EXPECT_LT(events, static_cast<std::size_t>(kMessages));
+}
+
+TEST(WebProcess, EndsWithAReasonWhenItCannotServe) {
+    Display first(WebArgs());
+    const Ports ports = ReadPorts(first);
+    Display taken(WebArgs(ports.http));
+    EXPECT_EQ(taken.ExitCode(), 1);
+    Display bad({"--headless", "--listen", "127.0.0.1:0", "--http", "nowhere:80"});
+    EXPECT_EQ(bad.ExitCode(), 2);
+}
+
+}  // namespace

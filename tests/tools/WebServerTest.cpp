@@ -1,0 +1,117 @@
+// The display's web server in this process, with short bounds, so that what takes tens of
+// seconds in the program (keep-alive events, dropping a page that reads nothing) shows at
+// once. Clients are a Qt socket that reads everything and a raw one that reads nothing.
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QHostAddress>
+#include <QTcpSocket>
+
+#include <string>
+
+#include "../host/QtWait.h"
+#include "Message.h"
+#include "WebServer.h"
+
+namespace {
+
+using display::Board;
+using display::WebLimits;
+using display::WebServer;
+
+constexpr int kPatienceMs = 20000;
+
+WebLimits ShortLimits() {
+    WebLimits limits;
+    limits.heartbeatMs = 100;
+    limits.stuckViewerMs = 500;
+    return limits;
+}
+
+// A page that reads all it is sent.
+struct Reader {
+    QTcpSocket socket;
+    QByteArray received;
+    explicit Reader(quint16 port) {
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { received += socket.readAll(); });
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        socket.write("GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    }
+};
+
+// A page that asks for the stream and never reads it, with a small receive buffer.
+class Sleeper {
+  public:
+    explicit Sleeper(quint16 port) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        const int small = 4096;
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+            const std::string request = "GET /events HTTP/1.1\r\n\r\n";
+            ::send(fd_, request.data(), request.size(), MSG_NOSIGNAL);
+        }
+    }
+    ~Sleeper() { ::close(fd_); }
+    Sleeper(const Sleeper&) = delete;
+    Sleeper& operator=(const Sleeper&) = delete;
+
+  private:
+    int fd_;
+};
+
+quint16 Start(WebServer& server) {
+    QString error;
+    EXPECT_TRUE(server.Listen(QHostAddress(QHostAddress::LocalHost), 0, &error))
+        << error.toStdString();
+    return static_cast<quint16>(server.Address().section(':', -1).toUInt());
+}
+
+TEST(WebServer, AReadingPageGetsKeepAliveEventsBetweenUpdates) {
+    WebServer server(ShortLimits());
+    Reader page(Start(server));
+    ASSERT_TRUE(WaitUntil([&] { return page.received.count("event: ping\n") >= 3; }, kPatienceMs));
+    EXPECT_TRUE(page.received.startsWith("HTTP/1.1 200 OK\r\n"));
+    EXPECT_EQ(server.viewers(), 1);
+}
+
+TEST(WebServer, APageThatReadsNothingIsDroppedAndTheOthersGoOn) {
+    WebServer server(ShortLimits());
+    const quint16 port = Start(server);
+    Reader reader(port);
+    Sleeper sleeper(port);
+    ASSERT_TRUE(WaitUntil([&] { return server.viewers() == 2; }, kPatienceMs));
+
+    // Far more than the sleeper's link holds, in boards of 256 KiB.
+    Board board;
+    for (int i = 0; i < 40 && server.viewers() == 2; ++i) {
+        board.text = std::to_string(i) + std::string(256 * 1024, 'x');
+        server.Show(board);
+        RunEventsFor(20);
+    }
+    ASSERT_TRUE(WaitUntil([&] { return server.viewers() == 1; }, kPatienceMs));
+    board.text = "encore";
+    server.Show(board);
+    ASSERT_TRUE(
+        WaitUntil([&] { return reader.received.contains("\"text\":\"encore\""); }, kPatienceMs));
+    EXPECT_EQ(reader.socket.state(), QAbstractSocket::ConnectedState);
+}
+
+TEST(WebServer, AStreamTakesNoFurtherRequestFromItsPage) {
+    WebServer server(ShortLimits());
+    Reader page(Start(server));
+    ASSERT_TRUE(WaitUntil([&] { return page.received.contains("}\n\n"); }, kPatienceMs));
+    // A request sent down an open stream must not put an answer into the middle of it.
+    page.socket.write("GET /state HTTP/1.1\r\n\r\n");
+    RunEventsFor(300);
+    EXPECT_FALSE(page.received.contains("HTTP/1.1 200 OK\r\nContent-Type: application/json"));
+    EXPECT_EQ(server.viewers(), 1);
+}
+
+}  // namespace

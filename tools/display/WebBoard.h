@@ -1,0 +1,32 @@
+#pragma once
+// The board as the web page receives it: its JSON text and the server-sent event that carries
+// it. Plain C++ (no Qt), so the format can be tested on its own.
+//
+// The JSON is one line, UTF-8, with the keys in this order:
+//   {"text":"Café","scroll":"Soldes","register":"Caisse 1","colour":15,"rgb":"#ffffff"}
+// Every update carries the whole board, so a page that missed one is right at the next.
+
+#include <string>
+#include <string_view>
+
+#include "Message.h"
+
+namespace display {
+
+// A JSON string literal, quotes included: the quote, the backslash and every control
+// character are escaped (\n, \t, ... or \u00XX), and so are U+2028 and U+2029, so the text
+// is also a valid script literal. A byte sequence that is not UTF-8 becomes U+FFFD; other
+// characters stand as they are.
+std::string JsonString(std::string_view utf8);
+
+// "#rrggbb" in lower-case hexadecimal.
+std::string RgbText(Rgb rgb);
+
+// The board as one line of JSON (see above). A colour outside 0-15, which Board::Apply never
+// sets, is written as 15, the starting colour.
+std::string BoardJson(const Board& board);
+
+// The board as one server-sent event: "data: <json>\n\n".
+std::string BoardEvent(const Board& board);
+
+}  // namespace display

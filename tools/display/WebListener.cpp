@@ -1,0 +1,121 @@
+#include "WebListener.h"
+
+#include <unistd.h>
+
+#include <memory>
+
+#include "Receiver.h"
+#include "common/Log.h"
+
+namespace display {
+
+namespace {
+
+// How long a refused client gets to read its answer before the connection is cut.
+constexpr int kCloseGraceMs = 2000;
+
+// One line on stderr for each connection turned away, naming the client.
+void LogRefusal(const QTcpSocket* socket, const QByteArray& status) {
+    LogLine(
+        QStringLiteral("--http: %1 answered %2")
+            .arg(Endpoint(socket->peerAddress(), socket->peerPort()), QString::fromLatin1(status))
+            .toStdString());
+}
+
+// Closes once the answer is written, or cuts the connection when the client does not read it.
+void CloseAfterWriting(QTcpSocket* socket) {
+    QTimer::singleShot(kCloseGraceMs, socket, [socket] { socket->abort(); });
+    socket->disconnectFromHost();
+}
+
+}  // namespace
+
+RequestGuard::RequestGuard(QTcpSocket* socket, const WebLimits& limits)
+    : QObject(socket), socket_(socket), meter_(limits) {
+    // Qt's buffer never holds more than the largest request and one byte: past that it stops
+    // taking bytes from the system, and the meter has already refused the request.
+    socket_->setReadBufferSize(static_cast<qint64>(limits.maxRequestBytes) + 1);
+    timeout_.setSingleShot(true);
+    connect(&timeout_, &QTimer::timeout, this,
+            [this] { Refuse(QByteArrayLiteral("408 Request Timeout")); });
+    timeout_.start(limits.requestTimeoutMs);
+    // Connected before the HTTP server connects its own reader, so the meter sees each new
+    // byte before the parser does.
+    connect(socket_, &QTcpSocket::readyRead, this, [this] { Read(); });
+}
+
+void RequestGuard::SetAnswered() {
+    answered_ = true;
+    timeout_.stop();
+}
+
+void RequestGuard::Read() {
+    if (answered_ || refused_) {
+        socket_->skip(socket_->bytesAvailable());
+        return;
+    }
+    // The HTTP server reads inside a transaction and takes every byte it is given until the
+    // request is whole, so what is available now is what arrived since the last call.
+    const QByteArray fresh = socket_->peek(socket_->bytesAvailable());
+    switch (
+        meter_.Feed(std::string_view(fresh.constData(), static_cast<std::size_t>(fresh.size())))) {
+        case RequestVerdict::Within:
+            return;
+        case RequestVerdict::HeadTooLarge:
+            Refuse(QByteArrayLiteral("431 Request Header Fields Too Large"));
+            return;
+        case RequestVerdict::TooLarge:
+            Refuse(QByteArrayLiteral("413 Content Too Large"));
+            return;
+    }
+}
+
+void RequestGuard::Refuse(const QByteArray& status) {
+    if (answered_ || refused_) return;
+    refused_ = true;
+    timeout_.stop();
+    // Nothing of the request is left for the parser, so no handler ever sees it.
+    socket_->skip(socket_->bytesAvailable());
+    LogRefusal(socket_, status);
+    socket_->write(WebListener::FixedAnswer(status));
+    CloseAfterWriting(socket_);
+}
+
+WebListener::WebListener(const WebLimits& limits, QObject* parent)
+    : QTcpServer(parent), limits_(limits) {}
+
+void WebListener::Answered(QTcpSocket* socket) {
+    if (auto* guard = socket->findChild<RequestGuard*>(QString(), Qt::FindDirectChildrenOnly))
+        guard->SetAnswered();
+}
+
+QByteArray WebListener::FixedAnswer(const QByteArray& status) {
+    const QByteArray body = status + '\n';
+    return "HTTP/1.1 " + status +
+           "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
+           QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
+
+void WebListener::incomingConnection(qintptr descriptor) {
+    auto socket = std::make_unique<QTcpSocket>(this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+        ::close(static_cast<int>(descriptor));  // the socket did not take it over
+        return;
+    }
+    if (open_ >= limits_.maxConnections) {
+        // Never handed to the HTTP server: answered here and deleted once closed.
+        QTcpSocket* refused = socket.release();
+        connect(refused, &QTcpSocket::disconnected, refused, &QObject::deleteLater);
+        const QByteArray status = QByteArrayLiteral("503 Service Unavailable");
+        LogRefusal(refused, status + " (too many connections)");
+        refused->write(FixedAnswer(status));
+        CloseAfterWriting(refused);
+        return;
+    }
+    ++open_;
+    connect(socket.get(), &QObject::destroyed, this, [this] { --open_; });
+    new RequestGuard(socket.get(), limits_);  // owned by the socket
+    addPendingConnection(socket.release());
+}
+
+}  // namespace display

@@ -1,0 +1,68 @@
+#pragma once
+// The TCP side of the display's web page server: takes connections for Qt's HTTP server and
+// holds each one to the WebLimits before the HTTP server reads it.
+//
+// Past the connection bound a new connection gets a fixed 503 answer and is closed, unread.
+// Every other one gets a RequestGuard that meters its request as it arrives: a request past
+// the byte or line bounds gets 431 or 413, one not whole within the request timeout gets 408,
+// and the connection is closed; nothing of it reaches the HTTP server's handlers. Once the
+// server has answered a request (WebListener::Answered), whatever more the client sends is
+// read and dropped: each connection carries one request. Lives on the thread that made it.
+
+#include <QByteArray>
+#include <QObject>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include "WebLimits.h"
+
+namespace display {
+
+// Meters the request of one connection; a child of its socket.
+class RequestGuard : public QObject {
+    Q_OBJECT
+
+  public:
+    RequestGuard(QTcpSocket* socket, const WebLimits& limits);
+
+    // The HTTP server has answered: stop the request timer and drop any later bytes.
+    void SetAnswered();
+
+  private:
+    void Read();
+    void Refuse(const QByteArray& status);
+
+    QTcpSocket* socket_;
+    RequestMeter meter_;
+    QTimer timeout_;
+    bool answered_ = false;
+    bool refused_ = false;
+};
+
+class WebListener : public QTcpServer {
+    Q_OBJECT
+
+  public:
+    explicit WebListener(const WebLimits& limits, QObject* parent = nullptr);
+
+    // Marks socket's request as answered (see RequestGuard::SetAnswered). Does nothing for a
+    // socket this listener did not make.
+    static void Answered(QTcpSocket* socket);
+
+    // Connections open now, viewers included.
+    int open() const { return open_; }
+
+    // A complete answer with this status line ("431 Request Header Fields Too Large"), a short
+    // plain-text body and "Connection: close".
+    static QByteArray FixedAnswer(const QByteArray& status);
+
+  protected:
+    void incomingConnection(qintptr descriptor) override;
+
+  private:
+    WebLimits limits_;
+    int open_ = 0;
+};
+
+}  // namespace display

@@ -1,0 +1,246 @@
+#include "WebServer.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLoggingCategory>
+#include <QNetworkInterface>
+#include <QtHttpServer/QHttpServerRequest>
+#include <QtHttpServer/QHttpServerResponder>
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+
+#include "Receiver.h"
+#include "WebBoard.h"
+#include "WebListener.h"
+#include "WebViewer.h"
+#include "common/Log.h"
+
+namespace display {
+
+namespace {
+
+using Status = QHttpServerResponder::StatusCode;
+using Headers = std::initializer_list<std::pair<QByteArray, QByteArray>>;
+
+// The page may run its own inline script and style and talk back to where it came from;
+// nothing else, so it can never ask anything of the outside.
+const QByteArray kPagePolicy = QByteArrayLiteral(
+    "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; "
+    "connect-src 'self'; img-src data:; base-uri 'none'; form-action 'none'; "
+    "frame-ancestors 'none'");
+
+// How long a page waits before it reconnects on its own after a dropped stream.
+const QByteArray kRetry = QByteArrayLiteral("retry: 2000\n\n");
+
+QByteArray LoadPage() {
+    QFile file(QStringLiteral(":/web/display.html"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        LogLine("--http: the page is missing from the program; / answers 500");
+        return {};
+    }
+    return file.readAll();
+}
+
+// One whole answer, after which the connection closes.
+void Answer(QHttpServerResponder responder, Status status, const QByteArray& type,
+            const QByteArray& body, Headers extra = {}) {
+    responder.writeStatusLine(status);
+    responder.writeHeader("Content-Type", type);
+    responder.writeHeader("Content-Length", QByteArray::number(body.size()));
+    responder.writeHeader("Cache-Control", "no-store");
+    responder.writeHeader("X-Content-Type-Options", "nosniff");
+    responder.writeHeader("Connection", "close");
+    responder.writeHeaders(extra);
+    responder.writeBody(body);
+    responder.socket()->disconnectFromHost();
+}
+
+void AnswerText(QHttpServerResponder responder, Status status, const QByteArray& text,
+                Headers extra = {}) {
+    Answer(std::move(responder), status, "text/plain; charset=utf-8", text + '\n', extra);
+}
+
+// A request to switch to a WebSocket: Qt's server would hand it over after the handler only
+// when something takes WebSockets, which nothing here does.
+bool IsUpgrade(const QHttpServerRequest& request) {
+    return !request.value("upgrade").isEmpty() &&
+           request.value("connection").toLower().contains("upgrade");
+}
+
+bool IsAny(const QHostAddress& address) {
+    return address == QHostAddress::Any || address == QHostAddress::AnyIPv4 ||
+           address == QHostAddress::AnyIPv6;
+}
+
+}  // namespace
+
+WebServer::WebServer(const WebLimits& limits, QObject* parent)
+    : QAbstractHttpServer(parent), limits_(limits), page_(LoadPage()) {
+    // Qt's server warns, unprefixed, of each upgrade request nothing takes; this server
+    // answers and logs those itself (QT_LOGGING_RULES still turns them back on).
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.httpserver.warning=false"));
+    Show(Board{});
+    heartbeat_.setInterval(limits_.heartbeatMs);
+    connect(&heartbeat_, &QTimer::timeout, this, [this] {
+        const auto viewers = viewers_;  // a tick may end a viewer
+        for (WebViewer* viewer : viewers)
+            viewer->Tick();
+    });
+    heartbeat_.start();
+}
+
+WebServer::~WebServer() {
+    // The sockets, and their viewers with them, go with the listener; nothing to tell them.
+    for (WebViewer* viewer : viewers_)
+        viewer->disconnect(this);
+}
+
+bool WebServer::Listen(const QHostAddress& address, quint16 port, QString* error) {
+    auto listener = std::make_unique<WebListener>(limits_);
+    if (!listener->listen(address, port)) {
+        if (error) *error = listener->errorString();
+        return false;
+    }
+    listener_ = listener.get();
+    bind(listener.release());  // the HTTP server takes it as a child
+    return true;
+}
+
+QString WebServer::Address() const {
+    if (!listener_) return {};
+    return Endpoint(listener_->serverAddress(), listener_->serverPort());
+}
+
+bool WebServer::ServesNetwork() const {
+    return listener_ && !listener_->serverAddress().isLoopback();
+}
+
+QStringList WebServer::NetworkUrls() const {
+    QStringList urls;
+    if (!listener_) return urls;
+    const QHostAddress bound = listener_->serverAddress();
+    const quint16 port = listener_->serverPort();
+    if (bound.isLoopback()) return urls;
+    if (!IsAny(bound)) return {QStringLiteral("http://%1/").arg(Endpoint(bound, port))};
+    for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
+        if (address.isLoopback() || address.isLinkLocal()) continue;
+        if (bound == QHostAddress::AnyIPv4 && address.protocol() != QAbstractSocket::IPv4Protocol) {
+            continue;
+        }
+        urls << QStringLiteral("http://%1/").arg(Endpoint(address, port));
+    }
+    return urls;
+}
+
+void WebServer::Show(const Board& board) {
+    json_ = QByteArray::fromStdString(BoardJson(board));
+    event_ = QByteArray::fromStdString(BoardEvent(board));
+    const auto viewers = viewers_;  // a write may end a viewer
+    for (WebViewer* viewer : viewers)
+        viewer->Offer(event_);
+}
+
+bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
+    WebListener::Answered(socket);
+    if (IsUpgrade(request)) return false;  // missingHandler refuses it
+    const QString path = request.url().path();
+    const bool known = path == QLatin1String("/") || path == QLatin1String("/state") ||
+                       path == QLatin1String("/events");
+    if (!known) return false;  // missingHandler answers 404
+    if (request.method() != QHttpServerRequest::Method::Get) {
+        // Nothing here takes anything: the board only changes by the display's own link.
+        AnswerText(makeResponder(request, socket), Status::MethodNotAllowed,
+                   "only GET is served here", {{"Allow", "GET"}});
+    } else if (path == QLatin1String("/")) {
+        if (page_.isEmpty()) {
+            AnswerText(makeResponder(request, socket), Status::InternalServerError,
+                       "the page is missing from the program");
+        } else {
+            Answer(makeResponder(request, socket), Status::Ok, "text/html; charset=utf-8", page_,
+                   {{"Content-Security-Policy", kPagePolicy}, {"Referrer-Policy", "no-referrer"}});
+        }
+    } else if (path == QLatin1String("/state")) {
+        Answer(makeResponder(request, socket), Status::Ok, "application/json; charset=utf-8",
+               json_);
+    } else {
+        Follow(request, socket);
+    }
+    return true;
+}
+
+void WebServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
+    WebListener::Answered(socket);
+    if (IsUpgrade(request)) {
+        LogLine(QStringLiteral("--http: %1 asked for a protocol switch (%2), answered 400")
+                    .arg(Endpoint(socket->peerAddress(), socket->peerPort()),
+                         QString::fromLatin1(request.value("upgrade").left(40)))
+                    .toStdString());
+        AnswerText(makeResponder(request, socket), Status::BadRequest,
+                   "no protocol switch here: the board's updates are server-sent events at "
+                   "/events");
+        return;
+    }
+    AnswerText(makeResponder(request, socket), Status::NotFound, "not found");
+}
+
+void WebServer::Follow(const QHttpServerRequest& request, QTcpSocket* socket) {
+    if (viewers() >= limits_.maxViewers) {
+        LogLine(QStringLiteral("--http: %1 answered 503 (already %2 pages following)")
+                    .arg(Endpoint(socket->peerAddress(), socket->peerPort()))
+                    .arg(viewers())
+                    .toStdString());
+        AnswerText(makeResponder(request, socket), Status::ServiceUnavailable,
+                   "too many viewers at once", {{"Retry-After", "5"}});
+        return;
+    }
+    QHttpServerResponder responder = makeResponder(request, socket);
+    responder.writeStatusLine(Status::Ok);
+    responder.writeHeaders({{"Content-Type", "text/event-stream; charset=utf-8"},
+                            {"Cache-Control", "no-store"},
+                            {"X-Content-Type-Options", "nosniff"},
+                            {"X-Accel-Buffering", "no"}});
+    responder.writeBody(kRetry);
+    socket->flush();
+    // The stream is the viewer's from now on: the HTTP server reads no further request
+    // from it (the guard drops whatever the page might still send).
+    QObject::disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+    auto* viewer = new WebViewer(socket, limits_);  // owned by the socket
+    connect(viewer, &WebViewer::closed, this, [this](WebViewer* ended) { Forget(ended); });
+    connect(viewer, &QObject::destroyed, this, [this](QObject* gone) { Forget(gone); });
+    viewers_.push_back(viewer);
+    viewer->Offer(event_);
+}
+
+void WebServer::Forget(QObject* viewer) {
+    std::erase_if(viewers_, [viewer](WebViewer* v) { return static_cast<QObject*>(v) == viewer; });
+}
+
+QByteArray ServingLine(const QDateTime& time, const QString& address) {
+    const QJsonObject line{
+        {"time", time.toUTC().toString(Qt::ISODateWithMs)},
+        {"kind", QStringLiteral("http")},
+        {"address", address},
+        {"url", QStringLiteral("http://%1/").arg(address)},
+    };
+    return QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
+}
+
+void AnnounceNetworkPage(const WebServer& server) {
+    if (!server.ServesNetwork()) return;
+    const QStringList urls = server.NetworkUrls();
+    if (urls.isEmpty()) {
+        LogLine(QStringLiteral("the display page is served to the network on %1, but this "
+                               "machine has no network address yet")
+                    .arg(server.Address())
+                    .toStdString());
+        return;
+    }
+    LogLine(QStringLiteral("the display page is served to the network: open %1 on the tablet")
+                .arg(urls.join(QStringLiteral(" or ")))
+                .toStdString());
+}
+
+}  // namespace display

@@ -1,0 +1,95 @@
+#pragma once
+// The display as a live web page, for a tablet or a TV with a browser facing the customer.
+// Built on Qt's HTTP server; it only shows: no request changes the board.
+//
+//   GET /        the page (HTML, style and script in one document built into the program;
+//                it asks for nothing but /events from where it came)
+//   GET /state   the board as JSON (see WebBoard.h)
+//   GET /events  a server-sent event stream: the whole board at once and at each change,
+//                and a keep-alive event every heartbeat
+// Other paths get 404, other methods on these paths 405. Each connection carries one request
+// (answers say "Connection: close"), except a stream, which stays open.
+//
+// Bounded by WebLimits: at most maxViewers streams at once (the next gets 503), at most
+// maxConnections connections (the next gets 503 unread), requests past the byte and line
+// bounds get 431 or 413, requests not whole in time 408 (see WebListener.h). A slow viewer
+// never holds up the others or the receiver (see WebViewer.h). Lives on the thread that made
+// it, as does everything it makes.
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHostAddress>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QtHttpServer/QAbstractHttpServer>
+
+#include <vector>
+
+#include "Message.h"
+#include "WebLimits.h"
+
+class QHttpServerRequest;
+class QTcpSocket;
+
+namespace display {
+
+class WebListener;
+class WebViewer;
+
+class WebServer : public QAbstractHttpServer {
+    Q_OBJECT
+
+  public:
+    // Serves an empty board until the first Show.
+    explicit WebServer(const WebLimits& limits = {}, QObject* parent = nullptr);
+    ~WebServer() override;
+    WebServer(const WebServer&) = delete;
+    WebServer& operator=(const WebServer&) = delete;
+
+    // Starts listening (port 0 lets the system choose, see Address()). On failure returns
+    // false and puts the reason in *error. Call once.
+    bool Listen(const QHostAddress& address, quint16 port, QString* error);
+
+    // Where it listens, "127.0.0.1:8080" or "[::1]:8080"; empty before Listen.
+    QString Address() const;
+
+    // The page's addresses for other devices: "http://192.168.1.20:8080/" for the address
+    // listened on, or for each network address of this machine when listening on all of
+    // them. Empty when listening on loopback only.
+    QStringList NetworkUrls() const;
+
+    // True when other machines can reach the page (not bound to loopback).
+    bool ServesNetwork() const;
+
+    // Serves board from now on and sends it to every viewer.
+    void Show(const Board& board);
+
+    // Streams open now.
+    int viewers() const { return static_cast<int>(viewers_.size()); }
+
+  protected:
+    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
+    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
+
+  private:
+    void Follow(const QHttpServerRequest& request, QTcpSocket* socket);
+    void Forget(QObject* viewer);
+
+    WebLimits limits_;
+    WebListener* listener_ = nullptr;  // a child, made by Listen
+    QByteArray page_;
+    QByteArray json_;
+    QByteArray event_;
+    std::vector<WebViewer*> viewers_;  // each a child of its socket, forgotten when it ends
+    QTimer heartbeat_;
+};
+
+// The log line that says where the page is served, newline included:
+//   {"address":"127.0.0.1:8080","kind":"http","time":"...","url":"http://127.0.0.1:8080/"}
+QByteArray ServingLine(const QDateTime& time, const QString& address);
+
+// When the page is served beyond this machine, says on stderr, in one line, where to open it.
+void AnnounceNetworkPage(const WebServer& server);
+
+}  // namespace display
