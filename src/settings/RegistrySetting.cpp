@@ -6,6 +6,8 @@
 #include <string_view>
 #include <utility>
 
+#include "common/IgnoringErrors.h"
+
 namespace INI32 {
 namespace {
 
@@ -66,22 +68,12 @@ KeyAddress Address(const std::string& keyPath) {
 void WithRegistryKey(const std::string& keyPath, uint32_t rights,
                      const std::function<void(RegistryKey&)>& operation) {
     KeyAddress address;
-    try {
-        address = Address(keyPath);
-    } catch (...) {
-    }
-    try {
+    IgnoringErrors([&] { address = Address(keyPath); });
+    IgnoringErrors([&] {
         RegistryKey key;
-        try {
-            key.OpenKey(address.root, address.subkey, rights);
-        } catch (...) {
-        }
-        try {
-            operation(key);
-        } catch (...) {
-        }
-    } catch (...) {
-    }
+        IgnoringErrors([&] { key.OpenKey(address.root, address.subkey, rights); });
+        IgnoringErrors([&] { operation(key); });
+    });
 }
 
 }  // namespace
