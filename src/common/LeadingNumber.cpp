@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 
@@ -49,7 +50,8 @@ double RadixNumber(std::string_view digits, int radix) {
 // For a number too large or too small for a double: true when it lies beyond 1 in size,
 // judged by the place of its first significant digit and its exponent.
 bool BeyondOne(std::string_view number) {
-    long place = 0;  // the power of ten of the first significant digit, plus one
+    // 64 bits on every build: a 32-bit long (Windows) would overflow on an 11-digit exponent.
+    std::int64_t place = 0;  // the power of ten of the first significant digit, plus one
     size_t i = number[0] == '-' ? 1 : 0;
     while (i < number.size() && number[i] == '0')
         ++i;
@@ -57,23 +59,23 @@ bool BeyondOne(std::string_view number) {
     while (i < number.size() && IsDigit(number[i]))
         ++i, ++digits;
     if (digits > 0) {
-        place = static_cast<long>(digits);
+        place = static_cast<std::int64_t>(digits);
     } else if (i < number.size() && number[i] == '.') {
         ++i;
-        long zeros = 0;
+        std::int64_t zeros = 0;
         while (i < number.size() && number[i] == '0')
             ++i, ++zeros;
         place = -zeros;
     }
     while (i < number.size() && number[i] != 'e')
         ++i;
-    long exponent = 0;
+    std::int64_t exponent = 0;
     if (i < number.size()) {
-        // The exponent's digits may run far beyond a long: saturate.
+        // The exponent's digits may run far beyond any integer: saturate.
         const bool negative = i + 1 < number.size() && number[i + 1] == '-';
         for (size_t j = i + 1; j < number.size(); ++j) {
             if (!IsDigit(number[j])) continue;
-            exponent = std::min<long>(exponent * 10 + (number[j] - '0'), 1'000'000'000);
+            exponent = std::min<std::int64_t>(exponent * 10 + (number[j] - '0'), 1'000'000'000);
         }
         if (negative) exponent = -exponent;
     }

@@ -1,6 +1,7 @@
 #include "host/Connector.h"
 
 #include <fcntl.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -8,7 +9,9 @@
 #include <QHostInfo>
 #include <QSocketNotifier>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "host/EventProcedure.h"
@@ -20,9 +23,22 @@ QString ErrnoText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// The socket address of addr:port; false for an address that is neither IPv4 nor IPv6.
-bool SocketAddress(const QHostAddress& addr, quint16 port, sockaddr_storage* out,
-                   socklen_t* length) {
+// The interface index of an IPv6 scope, given by number ("%2") or by name ("%eth0"); 0 for
+// no scope; nullopt for a name that no interface has.
+std::optional<uint32_t> ScopeIndex(const QString& scope) {
+    if (scope.isEmpty()) return 0;
+    bool numeric = false;
+    const uint index = scope.toUInt(&numeric);
+    if (numeric) return index;
+    const uint named = ::if_nametoindex(scope.toLocal8Bit().constData());
+    if (named == 0) return std::nullopt;
+    return named;
+}
+
+// The socket address of addr:port; on failure, why it has none (neither IPv4 nor IPv6, or an
+// IPv6 scope naming no interface) and an empty text on success.
+QString SocketAddress(const QHostAddress& addr, quint16 port, sockaddr_storage* out,
+                      socklen_t* length) {
     std::memset(out, 0, sizeof *out);
     if (addr.protocol() == QAbstractSocket::IPv4Protocol) {
         auto* in4 = reinterpret_cast<sockaddr_in*>(out);
@@ -30,7 +46,7 @@ bool SocketAddress(const QHostAddress& addr, quint16 port, sockaddr_storage* out
         in4->sin_port = htons(port);
         in4->sin_addr.s_addr = htonl(addr.toIPv4Address());
         *length = sizeof *in4;
-        return true;
+        return {};
     }
     if (addr.protocol() == QAbstractSocket::IPv6Protocol) {
         auto* in6 = reinterpret_cast<sockaddr_in6*>(out);
@@ -38,11 +54,13 @@ bool SocketAddress(const QHostAddress& addr, quint16 port, sockaddr_storage* out
         in6->sin6_port = htons(port);
         const Q_IPV6ADDR bytes = addr.toIPv6Address();
         std::memcpy(&in6->sin6_addr, bytes.c, sizeof bytes.c);
-        in6->sin6_scope_id = addr.scopeId().toUInt();
+        const auto scope = ScopeIndex(addr.scopeId());
+        if (!scope) return QStringLiteral("no network interface named %1").arg(addr.scopeId());
+        in6->sin6_scope_id = *scope;
         *length = sizeof *in6;
-        return true;
+        return {};
     }
-    return false;
+    return QStringLiteral("no usable address");
 }
 
 }  // namespace
@@ -91,7 +109,11 @@ void Connector::TryNextAddress() {
     while (next_ < addresses_.size()) {
         sockaddr_storage address{};
         socklen_t length = 0;
-        if (!SocketAddress(addresses_[next_++], port_, &address, &length)) continue;
+        if (const QString problem = SocketAddress(addresses_[next_++], port_, &address, &length);
+            !problem.isEmpty()) {
+            lastFailure_ = problem;
+            continue;
+        }
         descriptor_ = ::socket(address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (descriptor_ < 0) {
             lastFailure_ = ErrnoText(errno);

@@ -14,6 +14,8 @@
 #include <thread>
 #include <utility>
 
+#include "common/Log.h"
+
 namespace platform {
 namespace fs = std::filesystem;
 namespace {
@@ -81,8 +83,19 @@ void RemoveStaleTemporaries(const fs::path& target) {
     }
 }
 
-// Creates a new temporary file beside the target, with the target's permissions when it
-// exists and the usual permissions for a new file (0666 less the umask) otherwise.
+// Gives the new file the old one's owner, group and permissions. The owner and group are best
+// effort: only root may give a file away, and a user may only pick a group of their own, so
+// a file kept by its owner stays theirs even after root wrote it. The mode comes after the
+// owner because a change of owner clears the set-user-ID and set-group-ID bits.
+void KeepOwnerAndMode(int fd, const struct stat& existing) {
+    const bool kept = ::fchown(fd, existing.st_uid, existing.st_gid) == 0 ||
+                      ::fchown(fd, static_cast<uid_t>(-1), existing.st_gid) == 0;
+    (void)kept;  // otherwise the new file is the writer's, as any file they create
+    ::fchmod(fd, existing.st_mode & 07777);
+}
+
+// Creates a new temporary file beside the target, with the target's owner and permissions
+// when it exists and the usual permissions for a new file (0666 less the umask) otherwise.
 Fd CreateTemporary(const fs::path& target, const struct stat* existing, fs::path* name) {
     static std::atomic<unsigned> counter{0};
     std::random_device entropy;
@@ -92,7 +105,7 @@ Fd CreateTemporary(const fs::path& target, const struct stat* existing, fs::path
                                     std::to_string(counter++) + "-" + std::to_string(entropy()));
         Fd fd(::open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (fd.valid()) {
-            if (existing != nullptr) ::fchmod(fd.get(), existing->st_mode & 07777);
+            if (existing != nullptr) KeepOwnerAndMode(fd.get(), *existing);
             return fd;
         }
         if (errno != EEXIST) return Fd{};
@@ -122,7 +135,8 @@ bool LockWithin(int fd, std::chrono::milliseconds patience) {
 }  // namespace
 
 std::optional<std::string> ReadWholeFile(const fs::path& path) {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer that may never come.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd.valid()) return std::nullopt;
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
@@ -194,7 +208,14 @@ bool EditFileAtomically(const fs::path& path, const FileEdit& edit, std::string*
         ::unlink(temporary.c_str());
         return false;
     }
-    ::fsync(folderFd.get());  // makes the rename itself durable
+    // Makes the rename itself durable. The new content is in place either way, so a failure
+    // here does not fail the edit, but a power cut could still bring the old file back.
+    if (::fsync(folderFd.get()) != 0) {
+        LogLine(ErrnoText(("replaced " + target.string() +
+                           " but could not flush its folder to disk, so the change may not "
+                           "survive a power cut")
+                              .c_str()));
+    }
     return true;
 }
 

@@ -1,10 +1,13 @@
 #include "platform/Paths.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <system_error>
 
 namespace platform {
 namespace {
@@ -27,6 +30,16 @@ std::filesystem::path SettingsFolder() {
 
 bool IsBareName(std::string_view fileUtf8) {
     return fileUtf8.find_first_of("\\/") == std::string_view::npos;
+}
+
+bool CreatePrivateFolders(const std::filesystem::path& folder) {
+    std::filesystem::path partial;
+    for (const auto& part : folder) {
+        partial /= part;
+        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    std::error_code ec;
+    return std::filesystem::is_directory(folder, ec);
 }
 
 std::filesystem::path ResolveSettingsFile(std::string_view fileUtf8) {

@@ -18,6 +18,11 @@ std::filesystem::path SettingsFolder();
 // True when the file argument names no folder (no '\' and no '/').
 bool IsBareName(std::string_view fileUtf8);
 
+// Creates a folder for settings with every missing folder above it, each with mode 0700 (as
+// the XDG base directory rules ask: settings may be private); folders that exist keep their
+// mode. True when the folder exists afterwards.
+bool CreatePrivateFolders(const std::filesystem::path& folder);
+
 // The path a settings file argument (UTF-8) refers to.
 std::filesystem::path ResolveSettingsFile(std::string_view fileUtf8);
 

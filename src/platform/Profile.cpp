@@ -6,38 +6,19 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 #include "common/Log.h"
 #include "platform/Ansi.h"
 #include "platform/AtomicFile.h"
 #include "platform/IniFormat.h"
 #include "platform/Paths.h"
+#include "platform/ProfileGuard.h"
 
 namespace platform {
 namespace {
 
 std::string_view OrEmpty(const char* text) {
     return text == nullptr ? "" : text;
-}
-
-bool HasLineBreak(std::string_view text) {
-    return text.find_first_of("\r\n") != std::string_view::npos;
-}
-
-// Why a write would break the file's structure, or nullptr when it is safe.
-const char* StructureProblem(std::string_view section, const char* key, const char* text) {
-    if (HasLineBreak(section)) return "the section name holds a line break";
-    if (key != nullptr) {
-        const std::string_view name = ini::Trim(key);
-        if (HasLineBreak(name)) return "the key name holds a line break";
-        if (name.find('=') != std::string_view::npos) return "the key name holds '='";
-        if (!name.empty() && (name.front() == '[' || name.front() == ';')) {
-            return "the key name begins with '[' or ';'";
-        }
-    }
-    if (text != nullptr && HasLineBreak(text)) return "the value holds a line break";
-    return nullptr;
 }
 
 std::string_view WithoutLeadingBlanks(std::string_view text) {
@@ -80,15 +61,12 @@ BOOL WritePrivateProfileStringA(const char* lpAppName, const char* lpKeyName, co
     const std::string fileName = FromAnsi(lpFileName);
     const std::filesystem::path path = ResolveSettingsFile(fileName);
 
-    if (const char* problem = StructureProblem(lpAppName, lpKeyName, lpString)) {
+    if (const char* problem = IniWriteProblem(lpAppName, lpKeyName, lpString)) {
         LogLine("refused to write [" + FromAnsi(lpAppName) + "] in " + path.string() + ": " +
                 problem);
         return 0;
     }
-    if (IsBareName(fileName)) {
-        std::error_code ec;
-        std::filesystem::create_directories(path.parent_path(), ec);
-    }
+    if (IsBareName(fileName)) CreatePrivateFolders(path.parent_path());
 
     const std::string_view section = lpAppName;
     const FileEdit edit = [&](std::string_view current) -> std::optional<std::string> {

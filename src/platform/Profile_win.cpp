@@ -3,6 +3,12 @@
 
 #include "platform/Profile.h"
 
+#include <string>
+
+#include "common/Log.h"
+#include "platform/Ansi.h"
+#include "platform/ProfileGuard.h"
+
 namespace platform {
 
 DWORD GetPrivateProfileStringA(const char* lpAppName, const char* lpKeyName, const char* lpDefault,
@@ -13,6 +19,13 @@ DWORD GetPrivateProfileStringA(const char* lpAppName, const char* lpKeyName, con
 
 BOOL WritePrivateProfileStringA(const char* lpAppName, const char* lpKeyName, const char* lpString,
                                 const char* lpFileName) {
+    // The system's service would write such a text as it stands and so change the file's
+    // structure; the Linux build refuses it, and so does this one.
+    if (const char* problem = IniWriteProblem(lpAppName, lpKeyName, lpString)) {
+        LogLine("refused to write [" + FromAnsi(lpAppName == nullptr ? "" : lpAppName) + "] in " +
+                FromAnsi(lpFileName == nullptr ? "" : lpFileName) + ": " + problem);
+        return 0;
+    }
     return ::WritePrivateProfileStringA(lpAppName, lpKeyName, lpString, lpFileName);
 }
 

@@ -55,6 +55,10 @@ TEST(LeadingNumber, HugeNumbersSaturateInsteadOfFailing) {
     EXPECT_EQ(LeadingNumber("0." + std::string(400, '0') + "1"), 0) << "tiny, not huge";
     EXPECT_EQ(LeadingNumber("-0." + std::string(400, '0') + "1"), 0);
     EXPECT_EQ(LeadingNumber("1e99999999999999999999"), max);
+    // Exponents of 10 digits and more pass a 32-bit integer on their way to saturating.
+    EXPECT_EQ(LeadingNumber("1e3000000000"), max) << "not taken for a tiny number";
+    EXPECT_EQ(LeadingNumber("-1e3000000000"), -max);
+    EXPECT_EQ(LeadingNumber("1e-3000000000"), 0) << "not taken for a huge number";
     EXPECT_EQ(LeadingNumber("&H" + std::string(300, 'F')), max) << "not infinity";
 }
 

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -125,6 +126,24 @@ TEST(Link, ASilentDisplayIsGivenUpAfterTheTimeoutAndTheNextMessageStillGoes) {
     EXPECT_NE(log.find(":" + std::to_string(silent.port()) + " dropped: no delivery within 300 ms"),
               std::string::npos)
         << log;
+}
+
+TEST(Link, AnIPv6ScopeNamedByItsInterfaceIsKept) {
+    Receiver display{QHostAddress(QHostAddress::LocalHostIPv6)};
+    if (!display.listening()) GTEST_SKIP() << "no IPv6 loopback here";
+    host::Link link;
+    testing::internal::CaptureStderr();
+    const std::string loopback = std::to_string(::if_nametoindex("lo"));
+    Send(link, "::1%lo", display.port(), "by name");
+    Send(link, "::1%" + loopback, display.port(), "by number");
+    // An interface name that does not exist is not taken for no scope at all.
+    Send(link, "::1%nosuchif0", display.port(), "nowhere");
+    Send(link, "::1", display.port(), "after");
+    const bool arrived = WaitUntil([&] { return display.Complete() == 3 && link.Pending() == 0; });
+    const std::string log = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(arrived) << log;
+    EXPECT_EQ(display.messages(), (std::vector<std::string>{"by name", "by number", "after"}));
+    EXPECT_NE(log.find("no network interface named nosuchif0"), std::string::npos) << log;
 }
 
 TEST(Link, PastTheQueueBoundTheOldestWaitingMessagesAreDroppedAndLogged) {

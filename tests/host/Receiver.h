@@ -1,6 +1,6 @@
 #pragma once
-// A display stand-in for tests: listens on a free loopback port and keeps, for each accepted
-// connection in the order they were accepted, every byte it received until the client
+// A display stand-in for tests: listens on a free loopback port (IPv4 unless told) and keeps, for
+// each accepted connection in the order they were accepted, every byte it received until the client
 // closed it.
 
 #include <QByteArray>
@@ -12,8 +12,8 @@
 
 class Receiver {
   public:
-    Receiver() {
-        server_.listen(QHostAddress::LocalHost, 0);
+    explicit Receiver(const QHostAddress& loopback = QHostAddress(QHostAddress::LocalHost)) {
+        server_.listen(loopback, 0);
         QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this] {
             while (QTcpSocket* socket = server_.nextPendingConnection()) {
                 const std::size_t index = messages_.size();

@@ -5,16 +5,22 @@
 #include <array>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
-#include <thread>
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <functional>
+#include <future>
 #endif
 
+#include "support/FaultSkip.h"
 #include "support/TempFolder.h"
 
 namespace fs = std::filesystem;
@@ -46,6 +52,42 @@ struct stat StatOf(const fs::path& path) {
     struct stat info {};
     ::lstat(path.c_str(), &info);
     return info;
+}
+
+constexpr uid_t kNobody = 65534;
+constexpr int kCannotDrop = 77;
+
+// Runs body in a child process as the user nobody, when the tests run as root (who ignores
+// permissions): the folder is given to nobody first. Returns what body returned (an empty
+// text for success), or nullopt when the machine would not let the child drop root.
+std::optional<std::string> AsUnprivileged(const fs::path& folder,
+                                          const std::function<std::string()>& body) {
+    if (::geteuid() != 0) return body();
+    if (::chown(folder.c_str(), kNobody, kNobody) != 0) return std::nullopt;
+    FILE* out = std::tmpfile();
+    if (out == nullptr) return std::nullopt;
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
+            ::_exit(kCannotDrop);
+        }
+        const std::string result = body();
+        std::fwrite(result.data(), 1, result.size(), out);
+        std::fflush(out);
+        ::_exit(0);
+    }
+    int status = -1;
+    const bool exited = pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status);
+    std::string result;
+    std::rewind(out);
+    char buffer[4096];
+    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, out)) > 0;)
+        result.append(buffer, got);
+    std::fclose(out);
+    if (exited && WEXITSTATUS(status) == kCannotDrop) return std::nullopt;
+    if (!exited || WEXITSTATUS(status) != 0) return "the unprivileged child failed";
+    return result;
 }
 #endif
 
@@ -121,6 +163,9 @@ TEST_F(Profile, CountsAndBufferSizeBehaveAsOnThePlatform) {
 TEST_F(Profile, BareNamesLiveInTheSettingsFolder) {
     EXPECT_TRUE(Put("s", "k", "v", "bare.ini"));  // creates the settings folder
     EXPECT_EQ(ReadFile(temp.settings() / "bare.ini"), "[s]\nk=v\n");
+    // Settings may be private: every folder made for them is the user's alone.
+    EXPECT_EQ(StatOf(temp.settings()).st_mode & 0777, 0700u);
+    EXPECT_EQ(StatOf(temp.settings().parent_path()).st_mode & 0777, 0700u);
     EXPECT_EQ(Get("S", "K", "", "bare.ini").text, "v");
 }
 #endif
@@ -148,16 +193,26 @@ TEST_F(Profile, WriteStoresTheTextAsGivenButItsLeadingBlanks) {
 TEST_F(Profile, WritingTheValueAlreadyThereLeavesTheFileUntouched) {
     EXPECT_TRUE(Put("s", "k", "v", file));
     const std::string content = ReadFile(file);
-    const auto before = fs::last_write_time(file);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+#ifdef _WIN32
+    // The platform writes in place: a time set far back shows whether it wrote.
+    const auto before = fs::last_write_time(file) - std::chrono::hours(24);
+    fs::last_write_time(file, before);
+#else
+    // Every write replaces the file, so any write shows as a new inode.
+    const ino_t before = StatOf(file).st_ino;
+#endif
     EXPECT_TRUE(Put("S", "K", "v", file));
+#ifdef _WIN32
     EXPECT_EQ(fs::last_write_time(file), before);
+#else
+    EXPECT_EQ(StatOf(file).st_ino, before);
+#endif
     EXPECT_EQ(ReadFile(file), content);
     EXPECT_TRUE(Put("s", "k", "w", file));  // a real change does write
     EXPECT_NE(ReadFile(file), content);
 }
 
-#ifndef _WIN32  // refusing such writes mends a fault of the platform's own service
+// Refusing such writes mends a fault of the platform's own service, on both builds alike.
 TEST_F(Profile, WritesThatWouldChangeTheFileStructureAreRefused) {
     const std::string original = "[system]\nadmin=NON\n[deroulant]\ntexte=x\n";
     struct Refused {
@@ -182,8 +237,6 @@ TEST_F(Profile, WritesThatWouldChangeTheFileStructureAreRefused) {
     }
 }
 
-#endif
-
 TEST_F(Profile, FailedWritesCreateNothingAndChangeNothing) {
     const fs::path missing = temp.path() / "no-such-folder" / "f.ini";
     EXPECT_FALSE(Put("s", "k", "v", missing.string()));
@@ -198,12 +251,45 @@ TEST_F(Profile, FailedWritesCreateNothingAndChangeNothing) {
 
 #ifndef _WIN32  // atomic replacement, permissions and robustness to junk are our own choices
 TEST_F(Profile, ReadOnlyFolderRefusesTheWriteAndKeepsTheFile) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
-    WriteFile(file, "[s]\nk=v\n");
-    fs::permissions(temp.path(), fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_FALSE(Put("s", "k", "w", file));
-    fs::permissions(temp.path(), fs::perms::owner_all);
+    // Root ignores folder permissions, so under root the case runs as nobody.
+    const auto outcome = AsUnprivileged(temp.path(), [&]() -> std::string {
+        WriteFile(file, "[s]\nk=v\n");
+        fs::permissions(temp.path(), fs::perms::owner_read | fs::perms::owner_exec);
+        const bool written = Put("s", "k", "w", file);
+        fs::permissions(temp.path(), fs::perms::owner_all);
+        if (written) return "the write into a read-only folder succeeded";
+        if (ReadFile(file) != "[s]\nk=v\n") return "the file changed";
+        return "";
+    });
+    if (!outcome) SKIP_FAULT("running as root, and cannot drop to the user nobody");
+    EXPECT_EQ(*outcome, "");
     EXPECT_EQ(ReadFile(file), "[s]\nk=v\n");
+}
+
+TEST_F(Profile, ReplacementKeepsTheOwnerAndGroup) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root may give a file to another user";
+    WriteFile(file, "[s]\nk=v\n");
+    ASSERT_EQ(::chown(file.c_str(), kNobody, kNobody), 0);
+    EXPECT_TRUE(Put("s", "k", "w", file));  // root writes the file of nobody
+    EXPECT_EQ(ReadFile(file), "[s]\nk=w\n");
+    EXPECT_EQ(StatOf(file).st_uid, kNobody);
+    EXPECT_EQ(StatOf(file).st_gid, kNobody);
+}
+
+TEST_F(Profile, AFifoInPlaceOfTheFileIsNeitherWaitedOnNorReplaced) {
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    // Opening a FIFO to read waits for a writer: each call runs aside, and a writer comes
+    // along if it did wait, so that the test ends either way.
+    const auto withoutWaiting = [&](auto call) {
+        auto result = std::async(std::launch::async, call);
+        const bool waited = result.wait_for(std::chrono::seconds(10)) != std::future_status::ready;
+        if (waited) ::close(::open(file.c_str(), O_WRONLY | O_CLOEXEC));
+        EXPECT_FALSE(waited) << "waited for a writer of the FIFO";
+        return result.get();
+    };
+    EXPECT_EQ(withoutWaiting([&] { return Get("s", "k", "d", file).text; }), "d");
+    EXPECT_FALSE(withoutWaiting([&] { return Put("s", "k", "v", file); }));
+    EXPECT_TRUE(S_ISFIFO(StatOf(file).st_mode));
 }
 
 TEST_F(Profile, AReadOnlyFileIsNotReplacedEvenByRoot) {

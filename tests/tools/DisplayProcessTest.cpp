@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,15 +28,18 @@ using std::chrono::milliseconds;
 
 constexpr milliseconds kPatience{10000};  // generous: the machine may be busy
 
-// One running afficheur-display with its stdout on a pipe. Ends it when destroyed.
+// One running afficheur-display with its stdout on a pipe and its stderr in a file in memory
+// (never full, so it never holds the display up). Ends it when destroyed.
 class Display {
   public:
     explicit Display(std::vector<std::string> args, bool withDisplayServer = true) {
         int out[2];
         if (::pipe2(out, O_CLOEXEC) != 0) return;
+        errors_ = ::memfd_create("afficheur-display-stderr", MFD_CLOEXEC);
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(out[1], STDOUT_FILENO);
+            if (errors_ >= 0) ::dup2(errors_, STDERR_FILENO);
             if (!withDisplayServer) {
                 ::unsetenv("DISPLAY");
                 ::unsetenv("WAYLAND_DISPLAY");
@@ -63,6 +67,7 @@ class Display {
             }
         }
         if (out_ >= 0) ::close(out_);
+        if (errors_ >= 0) ::close(errors_);
     }
     Display(const Display&) = delete;
     Display& operator=(const Display&) = delete;
@@ -103,6 +108,34 @@ class Display {
         return static_cast<uint16_t>(address.section(':', -1).toUInt());
     }
 
+    // Everything it wrote on stderr so far.
+    std::string Errors() const {
+        std::string text;
+        char chunk[4096];
+        for (off_t at = 0;;) {
+            const auto n = errors_ < 0 ? 0 : ::pread(errors_, chunk, sizeof chunk, at);
+            if (n <= 0) return text;
+            text.append(chunk, static_cast<std::size_t>(n));
+            at += n;
+        }
+    }
+
+    // Waits until its stderr holds the text; false when it does not within the time.
+    bool ErrorsShow(const std::string& text, milliseconds within = kPatience) const {
+        const auto deadline = Clock::now() + within;
+        while (Errors().find(text) == std::string::npos) {
+            if (Clock::now() >= deadline) return false;
+            ::usleep(20000);
+        }
+        return true;
+    }
+
+    // Stops reading its stdout, as a reader such as `head -n1` does once it has its line.
+    void CloseOutput() {
+        if (out_ >= 0) ::close(out_);
+        out_ = -1;
+    }
+
     // Its exit code once it ends within the time; -1 otherwise, or when killed by a signal.
     int ExitCode(milliseconds within = kPatience) {
         if (!exited_ && !WaitExit(within)) return -1;
@@ -129,6 +162,7 @@ class Display {
 
     pid_t pid_ = -1;
     int out_ = -1;
+    int errors_ = -1;
     int status_ = 0;
     bool exited_ = false;
     std::string buffer_;
@@ -311,8 +345,13 @@ TEST(DisplayProcess, ClosesASilentConnectionAfterTheIdleTimeoutWithoutShowingIt)
         EXPECT_EQ(record.value("end").toString(), "silent");
         EXPECT_FALSE(record.value("shown").toBool(true));
     }
+}
 
-    // A message whose sender pauses, but less than the timeout, is whole.
+TEST(DisplayProcess, AMessageWhoseSenderPausesLessThanTheIdleTimeoutIsWhole) {
+    // Pauses of 100 ms against 3 s: a busy machine (sanitizers, parallel tests) cannot
+    // stretch one into a timeout.
+    Display display(Headless(3000));
+    const uint16_t port = Display::Listening(display);
     Connection slow(port);
     ASSERT_TRUE(slow.Send("len"));
     ::usleep(100000);
@@ -323,6 +362,105 @@ TEST(DisplayProcess, ClosesASilentConnectionAfterTheIdleTimeoutWithoutShowingIt)
     const auto record = display.NextRecord();
     EXPECT_EQ(record.value("text").toString(), "lente");
     EXPECT_EQ(record.value("end").toString(), "closed");
+}
+
+TEST(DisplayProcess, CutsAMessageNotWholeWithinItsDeadlineHoweverOftenBytesCome) {
+    auto args = Headless(5000);
+    args.insert(args.end(), {"--message-timeout", "1000"});
+    Display display(args);
+    const uint16_t port = Display::Listening(display);
+
+    // One byte every 100 ms keeps the idle timer from ever running out; the deadline ends it.
+    Connection trickle(port);
+    bool closed = false;
+    for (int i = 0; i < 100 && !closed; ++i)
+        closed = !trickle.Send("a") || trickle.ClosedByPeer(milliseconds(100));
+    EXPECT_TRUE(closed) << "the display kept a trickling sender for 10 s";
+    const auto record = display.NextRecord();
+    EXPECT_EQ(record.value("end").toString(), "cut");
+    EXPECT_FALSE(record.value("shown").toBool(true));
+    EXPECT_TRUE(record.value("bytes").toString().startsWith("61"));
+    EXPECT_TRUE(record.value("note").toString().contains("within 1000 ms"))
+        << record.value("note").toString().toStdString();
+
+    // The slot is free again and a message that comes at once is whole.
+    ASSERT_TRUE(SendMessage(port, "suite"));
+    EXPECT_EQ(display.NextRecord().value("end").toString(), "closed");
+}
+
+TEST(DisplayProcess, ALogReaderThatGoesAwayStopsTheLogNotTheDisplay) {
+    Display display(Headless());
+    const uint16_t port = Display::Listening(display);
+    display.CloseOutput();  // as `afficheur-display --log | head -n1`
+
+    ASSERT_TRUE(SendMessage(port, "premier"));
+    EXPECT_TRUE(display.ErrorsShow("logging stops")) << display.Errors();
+    // Still running: a message it cannot show says so on stderr, once.
+    ASSERT_TRUE(SendMessage(port,
+                            "\xFF"
+                            "216"));
+    EXPECT_TRUE(display.ErrorsShow("names no palette index")) << display.Errors();
+    EXPECT_EQ(display.ExitCode(milliseconds(200)), -1) << "the display ended";
+    const std::string errors = display.Errors();
+    EXPECT_EQ(errors.find("logging stops"), errors.rfind("logging stops")) << errors;
+}
+
+TEST(DisplayProcess, NoLogLineCarriesAControlCharacter) {
+    Display display(Headless());
+    const uint16_t port = Display::Listening(display);
+
+    // A colour text (naming no palette index, so that it is noted on stderr too) that would
+    // clear the terminal and forge a second line, with DEL and a C1 control (0x81 is U+0081
+    // in Windows-1252).
+    const std::string forged =
+        "\xFF"
+        "216\x1B[2J\nafficheur-display: forged\x7F\x81";
+    ASSERT_TRUE(SendMessage(port, forged));
+    const auto line = display.NextLine();
+    ASSERT_TRUE(line);
+    for (std::size_t i = 0; i < line->size(); ++i) {
+        const auto byte = static_cast<unsigned char>((*line)[i]);
+        const auto next = i + 1 < line->size() ? static_cast<unsigned char>((*line)[i + 1]) : 0;
+        EXPECT_FALSE(byte < 0x20 || byte == 0x7F || (byte == 0xC2 && next >= 0x80 && next <= 0x9F))
+            << "control byte at " << i << " of " << *line;
+    }
+    const auto record = QJsonDocument::fromJson(QByteArray::fromStdString(*line)).object();
+    EXPECT_EQ(record.value("text").toString(),
+              QString::fromUtf8("16\x1B[2J\nafficheur-display: forged\x7F\xC2\x81"));
+
+    ASSERT_TRUE(display.ErrorsShow("names no palette index")) << display.Errors();
+    const std::string errors = display.Errors();
+    EXPECT_NE(errors.find("\\x1B[2J\\nafficheur-display: forged\\x7F\\u0081"), std::string::npos)
+        << errors;
+    EXPECT_EQ(errors.find("\nafficheur-display: forged"), std::string::npos) << errors;
+}
+
+TEST(DisplayProcess, WarnsOnceWhenListeningBeyondLoopback) {
+    struct Case {
+        const char* listen;
+        bool warns;
+    };
+    const Case cases[] = {
+        {"127.0.0.1:0", false},
+        {"127.0.0.2:0", false},
+        {"localhost:0", false},
+        {"[::1]:0", false},
+        // A documentation address no machine holds: the warning comes before the listen
+        // fails, so the test never opens a port beyond loopback.
+        {"192.0.2.1:0", true},
+    };
+    for (const auto& c : cases) {
+        Display display({"--headless", "--log", "--listen", c.listen});
+        if (c.warns) {
+            EXPECT_EQ(display.ExitCode(), 1) << c.listen;
+        } else {
+            EXPECT_TRUE(display.NextLine()) << c.listen << ": " << display.Errors();
+        }
+        const std::string errors = display.Errors();
+        const auto warning = errors.find("is not a loopback address");
+        EXPECT_EQ(warning != std::string::npos, c.warns) << c.listen << ": " << errors;
+        EXPECT_EQ(warning, errors.rfind("is not a loopback address")) << errors;
+    }
 }
 
 TEST(DisplayProcess, RefusesConnectionsPastItsLimitAndRecovers) {
@@ -412,6 +550,8 @@ TEST(DisplayProcess, OptionsAndStartFailuresEndWithAReason) {
         {"listen on no address", {"--headless", "--listen", "nowhere:9100"}, 2},
         {"idle timeout not a number", {"--headless", "--idle-timeout", "soon"}, 2},
         {"idle timeout zero", {"--headless", "--idle-timeout", "0"}, 2},
+        {"message timeout not a number", {"--headless", "--message-timeout", "soon"}, 2},
+        {"message timeout past an hour", {"--headless", "--message-timeout", "3600001"}, 2},
         {"no connection allowed", {"--headless", "--max-connections", "0"}, 2},
         {"unknown option", {"--headless", "--fast"}, 1},
         {"a window without a display server", {"--listen", "127.0.0.1:0"}, 1},

@@ -24,6 +24,13 @@ class Connection : public QObject {
         idle_.setSingleShot(true);
         idle_.setInterval(limits_.idleTimeoutMs);
         connect(&idle_, &QTimer::timeout, this, [this] { Finish(Ending::Silent); });
+        deadline_.setSingleShot(true);
+        deadline_.setInterval(limits_.messageTimeoutMs);
+        connect(&deadline_, &QTimer::timeout, this, [this] {
+            reception_.reason = QStringLiteral("no whole message within %1 ms of its connection")
+                                    .arg(limits_.messageTimeoutMs);
+            Finish(Ending::Cut);
+        });
         connect(socket_, &QTcpSocket::readyRead, this, [this] { Read(); });
         connect(socket_, &QTcpSocket::disconnected, this, [this] { Finish(Ending::Closed); });
         connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
@@ -32,6 +39,7 @@ class Connection : public QObject {
             Finish(Ending::Reset);
         });
         idle_.start();
+        deadline_.start();
         Read();  // bytes may have arrived before the signals were connected
     }
 
@@ -54,6 +62,7 @@ class Connection : public QObject {
         if (done_) return;  // the last read passed the limit
         done_ = true;
         idle_.stop();
+        deadline_.stop();
         reception_.ending = ending;
         socket_->disconnect(this);
         socket_->abort();
@@ -66,6 +75,7 @@ class Connection : public QObject {
     std::function<void(const Reception&)> report_;
     Reception reception_;
     QTimer idle_;
+    QTimer deadline_;
     bool done_ = false;
 };
 
@@ -97,7 +107,8 @@ QString Endpoint(const QHostAddress& address, quint16 port) {
     const QString host = plain.protocol() == QAbstractSocket::IPv6Protocol
                              ? QStringLiteral("[%1]").arg(plain.toString())
                              : plain.toString();
-    return QStringLiteral("%1:%2").arg(host).arg(port);
+    // One pass over both: a numeric scope ("%2" in "fe80::1%2") must not take the port.
+    return QStringLiteral("%1:%2").arg(host, QString::number(port));
 }
 
 Receiver::Receiver(Limits limits, QObject* parent) : QObject(parent), limits_(limits) {

@@ -5,10 +5,12 @@
 //
 // Bounded against bad senders: a message longer than the byte limit is cut there and its
 // connection closed at once; a connection that stays silent for the idle timeout is closed
-// and what it sent is reported as unfinished; past the connection limit a new connection is
-// closed at once. Lives on the thread that made it; every report arrives there, one per
-// connection, in the order the connections ended (in stall mode, one when they are taken and
-// one, silent, when the idle timeout closes them).
+// and what it sent is reported as unfinished; a message not whole within the message
+// deadline from its connection's acceptance is closed and reported as cut, however often its
+// sender trickles a byte; past the connection limit a new connection is closed at once. Lives on
+// the thread that made it; every report arrives there, one per connection, in the order the
+// connections ended (in stall mode, one when they are taken and one, silent, when the idle timeout
+// closes them).
 
 #include <QHostAddress>
 #include <QObject>
@@ -26,7 +28,8 @@ namespace display {
 enum class Ending {
     Closed,   // the sender closed it: the bytes are the whole message
     Reset,    // the connection broke (reset by the sender): the bytes are what arrived
-    Cut,      // the message passed the byte limit: the bytes are its first part
+    Cut,      // the message passed the byte limit (reason empty) or its deadline (reason says
+              // so): the bytes are its first part
     Silent,   // nothing arrived for the idle timeout: the bytes are an unfinished message
     Refused,  // too many connections at once: closed before anything was read
     Stalled,  // taken and held open, never read (stall mode): reported when taken
@@ -39,12 +42,15 @@ struct Reception {
     QString peer;  // "address:port" of the sender
     QByteArray bytes;
     Ending ending = Ending::Closed;
-    QString reason;  // what broke the connection, for Reset
+    QString reason;  // what broke the connection, for Reset; the deadline passed, for Cut
 };
 
 struct Limits {
     std::size_t maxBytes = kMaxMessageBytes;
     int idleTimeoutMs = 5000;
+    // From acceptance to the sender's close; never restarted, so a slow sender cannot hold a
+    // connection slot for longer. Not for stall mode, whose connections the idle timeout ends.
+    int messageTimeoutMs = 10000;
     int maxConnections = 64;
     // Stall mode, to try a client against a display that hangs: connections are taken and
     // held open (at most maxConnections), never read, and closed after the idle timeout.

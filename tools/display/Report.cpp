@@ -14,8 +14,29 @@ QString Time(const QDateTime& time) {
     return time.toUTC().toString(Qt::ISODateWithMs);
 }
 
+// JSON escapes the C0 controls itself but lets DEL and the C1 controls (U+0080 to U+009F)
+// through, and a terminal acts on those too. Outside strings the line is plain ASCII, so each
+// such byte sequence is inside a string and may be replaced by its escape.
+QByteArray EscapeRemainingControls(const QByteArray& json) {
+    QByteArray out;
+    out.reserve(json.size());
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(json[i]);
+        const auto next = i + 1 < json.size() ? static_cast<unsigned char>(json[i + 1]) : 0;
+        if (byte == 0x7F) {
+            out += "\\u007f";
+        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            out += "\\u00" + QByteArray::number(next, 16);
+            ++i;
+        } else {
+            out += json[i];
+        }
+    }
+    return out;
+}
+
 QByteArray Line(const QJsonObject& object) {
-    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+    return EscapeRemainingControls(QJsonDocument(object).toJson(QJsonDocument::Compact)) + '\n';
 }
 
 QString HexByte(uint8_t byte) {
@@ -38,8 +59,15 @@ Outcome Judge(const Reception& reception, int idleTimeoutMs) {
                          .arg(reception.reason);
             break;
         case Ending::Cut:
-            notes
-                << QStringLiteral("message longer than %1 bytes, cut there").arg(kMaxMessageBytes);
+            if (reception.reason.isEmpty()) {
+                notes << QStringLiteral("message longer than %1 bytes, cut there")
+                             .arg(kMaxMessageBytes);
+                break;
+            }
+            // Past its deadline a message is as unfinished as a silent one.
+            outcome.shown = false;
+            notes << QStringLiteral("%1: connection closed, unfinished message not shown")
+                         .arg(reception.reason);
             break;
         case Ending::Silent:
             outcome.shown = false;

@@ -46,11 +46,15 @@ Screen::Screen(QWidget* parent) : QWidget(parent) {
 
 void Screen::Show(const Board& board) {
     const bool scrollChanged = board.scroll != board_.scroll;
+    if (board.text != board_.text) textPathFor_ = QSize();
     board_ = board;
     text_ = QString::fromStdString(board.text);
     scroll_ = QString::fromStdString(board.scroll);
     registerName_ = QString::fromStdString(board.registerName);
-    if (scrollChanged) scrollClock_.start();
+    if (scrollChanged) {
+        scrollClock_.start();
+        marqueeFor_ = -1;
+    }
     if (scroll_.isEmpty()) {
         marquee_.stop();
     } else if (!marquee_.isActive()) {
@@ -79,33 +83,46 @@ void Screen::paintEvent(QPaintEvent*) {
     }
 
     if (!text_.isEmpty()) {
-        const QRectF area(16, cornerHeight, w - 32, h - cornerHeight - marqueeHeight);
-        const QFont font = FittingFont(this->font(), text_, area.width(), area.height() * 0.7);
-        const QFontMetricsF metrics(font);
-        const double textWidth = metrics.horizontalAdvance(text_);
-        const QPointF origin(area.center().x() - textWidth / 2,
-                             area.center().y() + (metrics.ascent() - metrics.descent()) / 2);
-        QPainterPath path;
-        path.addText(origin, font, text_);
+        if (textPathFor_ != size()) {
+            const QRectF area(16, cornerHeight, w - 32, h - cornerHeight - marqueeHeight);
+            const QFont font = FittingFont(this->font(), text_, area.width(), area.height() * 0.7);
+            const QFontMetricsF metrics(font);
+            const double textWidth = metrics.horizontalAdvance(text_);
+            const QPointF origin(area.center().x() - textWidth / 2,
+                                 area.center().y() + (metrics.ascent() - metrics.descent()) / 2);
+            textPath_ = QPainterPath();
+            textPath_.addText(origin, font, text_);
+            textOutline_ = std::max(1.0, font.pixelSize() / 30.0);
+            textPathFor_ = size();
+            ++layouts_;
+        }
         const QColor colour = ToQColor(PaletteColour(board_.colour));
-        painter.strokePath(path, QPen(OutlineFor(colour), std::max(1.0, font.pixelSize() / 30.0)));
-        painter.fillPath(path, colour);
+        painter.strokePath(textPath_, QPen(OutlineFor(colour), textOutline_));
+        painter.fillPath(textPath_, colour);
     }
 
     if (!scroll_.isEmpty()) {
-        QFont font = this->font();
-        font.setPixelSize(std::max(8, static_cast<int>(marqueeHeight * 0.7)));
-        const QFontMetricsF metrics(font);
-        const double textWidth = metrics.horizontalAdvance(scroll_);
-        const double travel = w + textWidth;
+        const int pixelSize = std::max(8, static_cast<int>(marqueeHeight * 0.7));
+        if (marqueeFor_ != pixelSize) {
+            marqueeFont_ = this->font();
+            marqueeFont_.setPixelSize(pixelSize);
+            marqueeText_.setTextFormat(Qt::PlainText);
+            marqueeText_.setText(scroll_);
+            marqueeText_.prepare(QTransform(), marqueeFont_);
+            marqueeFor_ = pixelSize;
+            ++layouts_;
+        }
+        const QSizeF textSize = marqueeText_.size();
+        const double travel = w + textSize.width();
         const double moved =
             std::fmod(scrollClock_.elapsed() * kMarqueePixelsPerSecond / 1000.0, travel);
         const QRectF band(0, h - marqueeHeight, w, marqueeHeight);
         painter.fillRect(band, QColor(24, 24, 24));
-        painter.setFont(font);
+        painter.setFont(marqueeFont_);
         painter.setPen(QColor(255, 255, 0));
-        painter.drawText(QRectF(w - moved, band.top(), textWidth + 1, band.height()),
-                         Qt::AlignLeft | Qt::AlignVCenter, scroll_);
+        painter.setClipRect(band);
+        painter.drawStaticText(
+            QPointF(w - moved, band.top() + (band.height() - textSize.height()) / 2), marqueeText_);
     }
 }
 

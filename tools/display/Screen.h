@@ -2,8 +2,15 @@
 // The display's window: the plain text large in the current colour, the scrolling text as a
 // marquee along the bottom, the register's name in the top-left corner, on black. It only
 // draws a Board; the marquee's timer runs only while there is a scrolling text.
+//
+// A text may be 64 KiB long, and the marquee repaints 30 times a second: each text is laid out
+// once when it or the window's size changes, never per frame.
 
 #include <QElapsedTimer>
+#include <QFont>
+#include <QPainterPath>
+#include <QSize>
+#include <QStaticText>
 #include <QTimer>
 #include <QWidget>
 
@@ -20,6 +27,9 @@ class Screen : public QWidget {
     // Shows the board from now on.
     void Show(const Board& board);
 
+    // How many times a text (the plain text or the scrolling one) was laid out so far.
+    int Layouts() const { return layouts_; }
+
   protected:
     void paintEvent(QPaintEvent* event) override;
 
@@ -30,6 +40,16 @@ class Screen : public QWidget {
     QString registerName_;
     QTimer marquee_;
     QElapsedTimer scrollClock_;
+
+    // The plain text's outline, for the size it was made for (empty size: to be made).
+    QPainterPath textPath_;
+    double textOutline_ = 1;
+    QSize textPathFor_;
+    // The scrolling text laid out in its font, for the band height it was made for.
+    QStaticText marqueeText_;
+    QFont marqueeFont_;
+    int marqueeFor_ = -1;
+    int layouts_ = 0;
 };
 
 }  // namespace display

@@ -8,8 +8,11 @@
 #include <QDateTime>
 #include <QHostAddress>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -23,6 +26,7 @@ namespace {
 
 constexpr const char* kDefaultListen = "127.0.0.1:9100";
 constexpr int kDefaultIdleTimeoutMs = 5000;
+constexpr int kDefaultMessageTimeoutMs = 10000;
 constexpr int kExitUsage = 2;
 
 struct Endpoint {
@@ -63,14 +67,27 @@ bool WantsWindow(int argc, char** argv) {
     return true;
 }
 
-void WriteOut(const QByteArray& line) {
-    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
-    std::fflush(stdout);  // readers follow the log live
+// Writes one log line; false when stdout no longer takes it (a reader that went away).
+bool WriteOut(const QByteArray& line) {
+    const auto size = static_cast<std::size_t>(line.size());
+    const bool written = std::fwrite(line.constData(), 1, size, stdout) == size;
+    return std::fflush(stdout) == 0 && written;  // readers follow the log live
+}
+
+// A whole number of milliseconds from 1 to an hour, or nothing.
+std::optional<int> Milliseconds(const QString& text) {
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < 1 || value > 3600000) return std::nullopt;
+    return value;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A log reader that goes away (`| head -n1`) must not end the display: the failed write
+    // is noticed instead, and logging stops.
+    std::signal(SIGPIPE, SIG_IGN);
     const bool window = WantsWindow(argc, argv);
     if (window && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
@@ -108,6 +125,13 @@ int main(int argc, char** argv) {
                        "sent is logged, not shown.")
             .arg(kDefaultIdleTimeoutMs),
         QStringLiteral("MS"), QString::number(kDefaultIdleTimeoutMs));
+    const QCommandLineOption deadline(
+        QStringLiteral("message-timeout"),
+        QStringLiteral("Close a connection whose message is not whole MS milliseconds after it "
+                       "was accepted (default %1), however slowly its bytes keep coming; what "
+                       "it sent is logged as cut, not shown.")
+            .arg(kDefaultMessageTimeoutMs),
+        QStringLiteral("MS"), QString::number(kDefaultMessageTimeoutMs));
     const QCommandLineOption connections(
         QStringLiteral("max-connections"),
         QStringLiteral("Read at most N connections at once; more are closed unread (default "
@@ -119,7 +143,7 @@ int main(int argc, char** argv) {
         QStringLiteral("Behave as a display that hangs: take connections, hold them open "
                        "unread for --idle-timeout, then close them (up to --max-connections; "
                        "logged when taken and when closed)."));
-    parser.addOptions({listen, log, headless, idle, connections, stall});
+    parser.addOptions({listen, log, headless, idle, deadline, connections, stall});
     parser.process(*app);  // --help, --version and unknown options end here
 
     const auto endpoint = ParseEndpoint(parser.value(listen));
@@ -127,13 +151,18 @@ int main(int argc, char** argv) {
         LogLine("--listen wants ADDR:PORT, such as 127.0.0.1:9100 or [::1]:9100");
         return kExitUsage;
     }
-    bool ok = false;
-    const int idleTimeoutMs = parser.value(idle).toInt(&ok);
-    if (!ok || idleTimeoutMs < 1 || idleTimeoutMs > 3600000) {
+    const auto idleTimeoutMs = Milliseconds(parser.value(idle));
+    if (!idleTimeoutMs) {
         LogLine("--idle-timeout wants a whole number of milliseconds from 1 to 3600000");
         return kExitUsage;
     }
+    const auto messageTimeoutMs = Milliseconds(parser.value(deadline));
+    if (!messageTimeoutMs) {
+        LogLine("--message-timeout wants a whole number of milliseconds from 1 to 3600000");
+        return kExitUsage;
+    }
 
+    bool ok = false;
     const int maxConnections = parser.value(connections).toInt(&ok);
     if (!ok || maxConnections < 1 || maxConnections > 10000) {
         LogLine("--max-connections wants a whole number from 1 to 10000");
@@ -141,9 +170,16 @@ int main(int argc, char** argv) {
     }
 
     display::Limits limits;
-    limits.idleTimeoutMs = idleTimeoutMs;
+    limits.idleTimeoutMs = *idleTimeoutMs;
+    limits.messageTimeoutMs = *messageTimeoutMs;
     limits.maxConnections = maxConnections;
     limits.stall = parser.isSet(stall);
+    if (!endpoint->address.isLoopback()) {
+        LogLine(QStringLiteral("warning: %1 is not a loopback address: any machine that reaches "
+                               "it can send messages to this display")
+                    .arg(parser.value(listen))
+                    .toStdString());
+    }
     display::Receiver receiver(limits);
     QString error;
     if (!receiver.Listen(endpoint->address, endpoint->port, &error)) {
@@ -152,9 +188,15 @@ int main(int argc, char** argv) {
                     .toStdString());
         return EXIT_FAILURE;
     }
-    const bool logging = parser.isSet(log);
-    if (logging)
-        WriteOut(display::ListeningLine(QDateTime::currentDateTimeUtc(), receiver.Address()));
+    bool logging = parser.isSet(log);
+    // Once stdout fails, the log stops for good (one line on stderr says so); the display goes on.
+    const auto writeLog = [&logging](const QByteArray& line) {
+        if (!logging || WriteOut(line)) return;
+        logging = false;
+        LogLine(std::string("the log on stdout cannot be written (") + std::strerror(errno) +
+                "): logging stops, the display goes on");
+    };
+    writeLog(display::ListeningLine(QDateTime::currentDateTimeUtc(), receiver.Address()));
 
     display::Board board;
     std::unique_ptr<display::Screen> screen;
@@ -167,9 +209,9 @@ int main(int argc, char** argv) {
     QObject::connect(
         &receiver, &display::Receiver::received, &receiver,
         [&](const display::Reception& reception) {
-            const auto outcome = display::Judge(reception, idleTimeoutMs);
+            const auto outcome = display::Judge(reception, *idleTimeoutMs);
             if (logging) {
-                WriteOut(display::JsonLine(QDateTime::currentDateTimeUtc(), reception, outcome));
+                writeLog(display::JsonLine(QDateTime::currentDateTimeUtc(), reception, outcome));
             }
             if (!outcome.note.isEmpty()) {
                 LogLine(

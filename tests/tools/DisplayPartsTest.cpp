@@ -1,0 +1,62 @@
+// Parts of afficheur-display run in this process, on the offscreen platform: the peer labels
+// of its log and the work its window does per frame.
+
+#include <gtest/gtest.h>
+
+#include <QHostAddress>
+#include <QImage>
+
+#include <string>
+
+#include "Message.h"
+#include "Receiver.h"
+#include "Screen.h"
+
+TEST(DisplayEndpoint, LabelsKeepTheScopeAndThePortApart) {
+    struct Case {
+        const char* name;
+        QHostAddress address;
+        quint16 port;
+        const char* label;
+    };
+    const Case cases[] = {
+        {"IPv4", QHostAddress("127.0.0.1"), 40312, "127.0.0.1:40312"},
+        {"IPv4 seen through IPv6", QHostAddress("::ffff:127.0.0.1"), 40312, "127.0.0.1:40312"},
+        {"IPv6", QHostAddress("::1"), 9100, "[::1]:9100"},
+        {"numeric scope", QHostAddress("fe80::1%2"), 40312, "[fe80::1%2]:40312"},
+        {"named scope", QHostAddress("fe80::1%lo"), 40312, "[fe80::1%lo]:40312"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(display::Endpoint(c.address, c.port).toStdString(), c.label) << c.name;
+}
+
+TEST(DisplayScreen, LaysOutEachTextOncePerChangeNotPerFrame) {
+    display::Screen screen;
+    screen.resize(800, 300);
+    QImage frame(screen.size(), QImage::Format_ARGB32);
+    const auto paintFrames = [&](int count) {
+        for (int i = 0; i < count; ++i)
+            screen.render(&frame);
+    };
+
+    display::Board board;
+    board.text = "Bienvenue";
+    board.scroll = std::string(64 * 1024 - 2, 'a');  // the longest a message can carry
+    screen.Show(board);
+    paintFrames(10);
+    EXPECT_EQ(screen.Layouts(), 2) << "the text and the scrolling text, once each";
+
+    board.colour = 4;  // a new colour needs no new layout
+    screen.Show(board);
+    paintFrames(10);
+    EXPECT_EQ(screen.Layouts(), 2);
+
+    board.scroll = "Soldes";
+    screen.Show(board);
+    paintFrames(10);
+    EXPECT_EQ(screen.Layouts(), 3) << "only the scrolling text changed";
+
+    screen.resize(1000, 400);
+    paintFrames(10);
+    EXPECT_EQ(screen.Layouts(), 5) << "a new size lays out both again";
+}
