@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "common/Utf8.h"
+
 namespace platform {
 namespace {
 
@@ -23,47 +25,6 @@ char ByteOf(char32_t cp) {
         if (kHighControls[i] == cp) return static_cast<char>(0x80 + i);
     }
     return '?';
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
-// Decodes one UTF-8 sequence at text[i]. Returns its length, or 0 when it is malformed
-// (bad lead byte, missing continuation, overlong form, surrogate, beyond U+10FFFF).
-size_t DecodeUtf8(std::string_view text, size_t i, char32_t& cp) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    size_t length = 0;
-    char32_t min = 0;
-    if (lead < 0x80) {
-        cp = lead;
-        return 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2, cp = lead & 0x1F, min = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, cp = lead & 0x0F, min = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, cp = lead & 0x07, min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size()) return 0;
-    for (size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if ((next & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (next & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return length;
 }
 
 constexpr std::array<unsigned char, 256> MakeFoldTable() {
@@ -103,7 +64,7 @@ std::string ToAnsi(std::string_view utf8) {
     out.reserve(utf8.size());
     for (size_t i = 0; i < utf8.size();) {
         char32_t cp = 0;
-        const size_t length = DecodeUtf8(utf8, i, cp);
+        const size_t length = utf8::Decode(utf8, i, &cp);
         if (length == 0) {
             out.push_back('?');
             ++i;
@@ -119,7 +80,7 @@ std::string FromAnsi(std::string_view ansi) {
     std::string out;
     out.reserve(ansi.size());
     for (char c : ansi)
-        AppendUtf8(out, CodePointOf(static_cast<unsigned char>(c)));
+        utf8::Append(out, CodePointOf(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -140,6 +101,57 @@ std::string UpperCase(std::string_view ansi) {
     for (char& c : out)
         c = static_cast<char>(kUpper[static_cast<unsigned char>(c)]);
     return out;
+}
+
+std::u16string AnsiToUtf16(std::string_view ansi) {
+    std::u16string out;
+    out.reserve(ansi.size());
+    for (const char c : ansi)
+        out.push_back(static_cast<char16_t>(CodePointOf(static_cast<unsigned char>(c))));
+    return out;
+}
+
+std::string Utf16ToAnsi(std::u16string_view text, bool* lossless) {
+    std::string out;
+    out.reserve(text.size());
+    bool kept = true;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000) {
+            ++i;  // a character beyond U+FFFF: one '?' for the pair
+            out.push_back('?');
+            kept = false;
+            continue;
+        }
+        const char byte = ByteOf(unit);
+        if (byte == '?' && unit != u'?') kept = false;
+        out.push_back(byte);
+    }
+    if (lossless != nullptr) *lossless = kept;
+    return out;
+}
+
+char16_t UpperCaseUnit(char16_t unit) {
+    // The code page's own letters keep the code page's rule, so names stored before Unicode
+    // was kept match and order as they did.
+    const char byte = ByteOf(unit);
+    if (byte != '?' || unit == u'?') {
+        return static_cast<char16_t>(CodePointOf(kUpper[static_cast<unsigned char>(byte)]));
+    }
+    if (unit >= 0x0100 && unit <= 0x017F) {  // Latin Extended-A: pairs of capital and small
+        const bool oddCapitals = (unit >= 0x0139 && unit <= 0x0148) || unit >= 0x0179;
+        if (unit == 0x0131 || unit == 0x0138 || unit == 0x0149 || unit == 0x017F) return unit;
+        if (oddCapitals) return (unit % 2 == 0) ? unit - 1 : unit;
+        return (unit % 2 == 1) ? unit - 1 : unit;
+    }
+    if ((unit >= 0x03B1 && unit <= 0x03C1) || (unit >= 0x03C3 && unit <= 0x03C9)) {
+        return unit - 0x20;  // Greek small letters
+    }
+    if (unit == 0x03C2) return 0x03A3;                         // final sigma
+    if (unit >= 0x0430 && unit <= 0x044F) return unit - 0x20;  // Cyrillic а-я
+    if (unit >= 0x0450 && unit <= 0x045F) return unit - 0x50;  // Cyrillic ѐ-џ
+    return unit;
 }
 
 }  // namespace platform

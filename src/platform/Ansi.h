@@ -29,4 +29,15 @@ bool EqualNoCase(std::string_view a, std::string_view b);
 // The upper-case form of a Windows-1252 text (used to order names as the platform does).
 std::string UpperCase(std::string_view ansi);
 
+// UTF-16 and the code page, as the platform's code-page ("A") functions convert: every byte
+// becomes its character; a character the code page lacks becomes '?' (one for a pair of
+// surrogates), and *lossless (when given) tells whether any did.
+std::u16string AnsiToUtf16(std::string_view ansi);
+std::string Utf16ToAnsi(std::u16string_view text, bool* lossless = nullptr);
+
+// The upper-case form of one UTF-16 unit, as names are matched and ordered: the code page's
+// letters as UpperCase has them, the letters of Latin Extended-A, Greek and Cyrillic by their
+// pairs; any other unit stays as it is.
+char16_t UpperCaseUnit(char16_t unit);
+
 }  // namespace platform

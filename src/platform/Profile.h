@@ -18,12 +18,9 @@
 // a call made after fork() in either process behaves as in any other process. Calls may be
 // made from any thread.
 
-#include <cstdint>
+#include "platform/Win32Types.h"
 
 namespace platform {
-
-using DWORD = uint32_t;
-using BOOL = int;
 
 // Copies the value of key in section of the file into the buffer, or the default where the
 // file, the section or the key is missing (null default: empty). Names match without regard

@@ -1,7 +1,9 @@
 // On Windows the INI services are the system's own.
-#include <windows.h>
-
+// Our header first: <windows.h> defines the error codes it declares (ERROR_SUCCESS ...) as
+// macros.
 #include "platform/Profile.h"
+
+#include <windows.h>
 
 #include <string>
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -12,10 +13,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
+#include "common/Utf8.h"
+#include "platform/Ansi.h"
 #include "platform/Paths.h"
 #include "platform/RegistryStore.h"
+#include "platform/RegistryTransaction.h"
 
 namespace platform {
 namespace {
@@ -63,14 +68,14 @@ REGSAM GrantedAccess(REGSAM desired) {
     return granted;
 }
 
-// Splits a subkey path into names: '\' separates, doubled and trailing ones are accepted.
-LONG SplitPath(const char* subKey, std::vector<std::string_view>* names) {
+// Splits a subkey path into names: '\\' separates, doubled and trailing ones are accepted.
+LONG SplitPath(std::u16string_view path, std::vector<std::u16string_view>* names) {
     names->clear();
-    if (subKey == nullptr || subKey[0] == '\0') return ERROR_SUCCESS;
-    if (subKey[0] == '\\') return ERROR_BAD_PATHNAME;
-    std::string_view rest(subKey);
+    if (path.empty()) return ERROR_SUCCESS;
+    if (path.front() == u'\\') return ERROR_BAD_PATHNAME;
+    std::u16string_view rest(path);
     while (!rest.empty()) {
-        const size_t end = std::min(rest.find('\\'), rest.size());
+        const size_t end = std::min(rest.find(u'\\'), rest.size());
         if (end > 0) {
             if (end > kMaxKeyNameLength) return ERROR_INVALID_PARAMETER;
             names->push_back(rest.substr(0, end));
@@ -92,9 +97,9 @@ class Service {
     // Runs one call under the lock, turning store failures into their codes.
     template <typename Body>
     LONG Run(Body body) {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
         try {
-            Follow();
+            if (!batch_) Follow();
             return body();
         } catch (const StoreFailure& failure) {
             return failure.code;
@@ -142,6 +147,30 @@ class Service {
 
     bool Close(HKEY hKey) { return handles_.erase(hKey) != 0; }
 
+    // Runs `body` with the lock held and every call's transaction nested in one.
+    LONG ApplyAsOne(const std::function<LONG()>& body) {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        if (batch_) return ERROR_INVALID_PARAMETER;
+        std::optional<Store::Transaction> transaction;
+        const LONG opened = Run([&]() -> LONG {
+            transaction.emplace(Writer(), true);
+            return ERROR_SUCCESS;
+        });
+        if (opened != ERROR_SUCCESS) return opened;
+        batch_ = true;
+        struct EndBatch {
+            bool& flag;
+            ~EndBatch() { flag = false; }
+        } end{batch_};
+        const LONG rc = body();
+        if (rc != ERROR_SUCCESS) return rc;
+        batch_ = false;
+        return Run([&]() -> LONG {
+            transaction->Commit();
+            return ERROR_SUCCESS;
+        });
+    }
+
   private:
     Service() : owner_(::getpid()) {}
 
@@ -162,7 +191,9 @@ class Service {
         }
     }
 
-    std::mutex mutex_;
+    // Recursive so that the calls inside ApplyAsOne take it again on the same thread.
+    std::recursive_mutex mutex_;
+    bool batch_ = false;  // inside ApplyAsOne: the store must stay the same
     pid_t owner_;
     std::filesystem::path path_;
     uint64_t generation_ = 0;
@@ -178,8 +209,8 @@ LONG WithoutStore(const Target& target, LONG forRoot) {
 
 // Where creating and opening a key start: the key the handle names and the names of the path
 // below it. Nothing lies below HKEY_PERFORMANCE_DATA.
-LONG StartPath(Service& service, HKEY hKey, const char* subKey, Target* target,
-               std::vector<std::string_view>* names) {
+LONG StartPath(Service& service, HKEY hKey, std::u16string_view subKey, Target* target,
+               std::vector<std::u16string_view>* names) {
     if (const LONG rc = service.Resolve(hKey, target)) return rc;
     if (const LONG rc = SplitPath(subKey, names)) return rc;
     if (target->performanceData() && !names->empty()) return ERROR_INVALID_HANDLE;
@@ -202,8 +233,8 @@ LONG OnExistingKey(Service& service, const Target& target, bool write, LONG forR
 }
 
 // Follows names down from a key; nullopt when one is missing.
-std::optional<KeyId> Walk(Store& store, KeyId key, const std::vector<std::string_view>& names) {
-    for (const std::string_view name : names) {
+std::optional<KeyId> Walk(Store& store, KeyId key, const std::vector<std::u16string_view>& names) {
+    for (const std::u16string_view name : names) {
         const auto child = store.Child(key, FoldName(name));
         if (!child) return std::nullopt;
         key = *child;
@@ -211,38 +242,71 @@ std::optional<KeyId> Walk(Store& store, KeyId key, const std::vector<std::string
     return key;
 }
 
-// Copies data out as RegQueryValueExA and RegEnumValueA do.
-LONG CopyData(const registry::ValueData& value, DWORD* lpType, BYTE* lpData, DWORD* lpcbData) {
-    const auto size = static_cast<DWORD>(value.data.size());
+// Which form of a call is running: the code-page one converts names and text data.
+enum class Form { Ansi, Wide };
+
+bool IsText(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+std::u16string NameOf(const char* name) {
+    return name == nullptr ? std::u16string() : AnsiToUtf16(name);
+}
+
+std::u16string NameOf(const WCHAR* name) {
+    return name == nullptr ? std::u16string() : std::u16string(name);
+}
+
+// Data as a caller of `form` gives it, in the form the store keeps.
+std::string Stored(Form form, DWORD type, std::string_view data) {
+    if (form == Form::Ansi && IsText(type)) return utf8::Utf16Bytes(AnsiToUtf16(data));
+    return std::string(data);
+}
+
+// Data as the store keeps it, in the form a caller of `form` gets it.
+std::string Given(Form form, const registry::ValueData& value) {
+    if (form == Form::Ansi && IsText(value.type)) {
+        return Utf16ToAnsi(utf8::Utf16FromBytes(value.data));
+    }
+    return value.data;
+}
+
+// Copies data out as RegQueryValueEx and RegEnumValue do.
+LONG CopyData(Form form, const registry::ValueData& value, DWORD* lpType, BYTE* lpData,
+              DWORD* lpcbData) {
+    const std::string data = Given(form, value);
+    const auto size = static_cast<DWORD>(data.size());
     if (lpType != nullptr) *lpType = value.type;
     if (lpData != nullptr) {
         const DWORD room = *lpcbData;
         *lpcbData = size;
         if (room < size) return ERROR_MORE_DATA;
-        if (size > 0) std::memcpy(lpData, value.data.data(), size);
+        if (size > 0) std::memcpy(lpData, data.data(), size);
     } else if (lpcbData != nullptr) {
         *lpcbData = size;
     }
     return ERROR_SUCCESS;
 }
 
-std::string_view NameOf(const char* name) {
-    return name == nullptr ? "" : name;
+// A name as a caller of the form of Char gets it: UTF-16, or Windows-1252 with '?'.
+template <typename Char>
+std::basic_string<Char> NameFor(const std::u16string& name) {
+    if constexpr (std::is_same_v<Char, char>) {
+        return Utf16ToAnsi(name);
+    } else {
+        return name;
+    }
 }
 
-}  // namespace
-
-LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*Reserved*/, const char* lpClass,
-                     DWORD /*dwOptions*/, REGSAM samDesired,
-                     const SECURITY_ATTRIBUTES* /*lpSecurityAttributes*/, HKEY* phkResult,
-                     DWORD* lpdwDisposition) {
+LONG CreateKey(HKEY hKey, const std::u16string& subKey, const std::u16string& keyClass,
+               REGSAM samDesired, HKEY* phkResult, DWORD* lpdwDisposition) {
     if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
     *phkResult = 0;
     Service& service = Service::Instance();
     return service.Run([&]() -> LONG {
         Target target;
-        std::vector<std::string_view> names;
-        if (const LONG rc = StartPath(service, hKey, lpSubKey, &target, &names)) return rc;
+        std::vector<std::u16string_view> names;
+        if (const LONG rc = StartPath(service, hKey, subKey, &target, &names)) return rc;
         if (target.root != 0 && names.empty()) {  // the root itself
             *phkResult = target.root;
             if (lpdwDisposition != nullptr) *lpdwDisposition = REG_OPENED_EXISTING_KEY;
@@ -254,7 +318,8 @@ LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*Reserved*/, const 
         if (target.root == 0 && !store.KeyExists(target.key)) return ERROR_KEY_DELETED;
         KeyId key = target.key;
         DWORD disposition = REG_OPENED_EXISTING_KEY;
-        for (const std::string_view name : names) {
+        for (size_t level = 0; level < names.size(); ++level) {
+            const std::u16string_view name = names[level];
             const std::string folded = FoldName(name);
             if (const auto child = store.Child(key, folded)) {
                 key = *child;
@@ -264,7 +329,12 @@ LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*Reserved*/, const 
                 if (target.root == 0 && (target.access & KEY_CREATE_SUB_KEY) == 0) {
                     return ERROR_ACCESS_DENIED;
                 }
-                key = store.AddChild(key, name, folded, NameOf(lpClass));
+                // The tree stops at the platform's depth, so that every walk through it ends.
+                if (disposition != REG_CREATED_NEW_KEY &&
+                    store.Depth(key) + (names.size() - level) > kMaxKeyDepth) {
+                    return ERROR_INVALID_PARAMETER;
+                }
+                key = store.AddChild(key, name, folded, keyClass);
                 disposition = REG_CREATED_NEW_KEY;
             }
         }
@@ -275,15 +345,14 @@ LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*Reserved*/, const 
     });
 }
 
-LONG RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*ulOptions*/, REGSAM samDesired,
-                   HKEY* phkResult) {
+LONG OpenKey(HKEY hKey, const std::u16string& subKey, REGSAM samDesired, HKEY* phkResult) {
     if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
     *phkResult = 0;
     Service& service = Service::Instance();
     return service.Run([&]() -> LONG {
         Target target;
-        std::vector<std::string_view> names;
-        if (const LONG rc = StartPath(service, hKey, lpSubKey, &target, &names)) return rc;
+        std::vector<std::u16string_view> names;
+        if (const LONG rc = StartPath(service, hKey, subKey, &target, &names)) return rc;
         if (target.root != 0 && names.empty()) {  // the root itself
             *phkResult = target.root;
             return ERROR_SUCCESS;
@@ -302,15 +371,8 @@ LONG RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*ulOptions*/, REGSAM 
     });
 }
 
-LONG RegCloseKey(HKEY hKey) {
-    if (IsRoot(hKey)) return ERROR_SUCCESS;
-    Service& service = Service::Instance();
-    return service.Run(
-        [&]() -> LONG { return service.Close(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE; });
-}
-
-LONG RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD* lpReserved, DWORD* lpType,
-                      BYTE* lpData, DWORD* lpcbData) {
+LONG QueryValue(Form form, HKEY hKey, const std::u16string& name, DWORD* lpReserved, DWORD* lpType,
+                BYTE* lpData, DWORD* lpcbData) {
     Service& service = Service::Instance();
     return service.Run([&]() -> LONG {
         Target target;
@@ -322,22 +384,21 @@ LONG RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD* lpReserved, DWO
         if (target.performanceData()) return ERROR_FILE_NOT_FOUND;
 
         return OnExistingKey(service, target, false, ERROR_FILE_NOT_FOUND, [&](Store& store) {
-            const auto value = store.Value(target.key, FoldName(NameOf(lpValueName)));
+            const auto value = store.Value(target.key, FoldName(name));
             if (!value) return ERROR_FILE_NOT_FOUND;
-            return CopyData(*value, lpType, lpData, lpcbData);
+            return CopyData(form, *value, lpType, lpData, lpcbData);
         });
     });
 }
 
-LONG RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD /*Reserved*/, DWORD dwType,
-                    const BYTE* lpData, DWORD cbData) {
+LONG SetValue(Form form, HKEY hKey, const std::u16string& name, DWORD dwType, const BYTE* lpData,
+              DWORD cbData) {
     Service& service = Service::Instance();
     return service.Run([&]() -> LONG {
         Target target;
         if (const LONG rc = service.Resolve(hKey, &target)) return rc;
         if ((target.access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
         if (target.performanceData()) return ERROR_INVALID_HANDLE;
-        const std::string_view name = NameOf(lpValueName);
         if (name.size() > kMaxValueNameLength) return ERROR_INVALID_PARAMETER;
         if (lpData == nullptr && cbData > 0) return ERROR_NOACCESS;
 
@@ -346,13 +407,13 @@ LONG RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD /*Reserved*/, DWOR
         Store::Transaction transaction(store, true);
         if (target.root == 0 && !store.KeyExists(target.key)) return ERROR_KEY_DELETED;
         const std::string_view data(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0);
-        store.SetValue(target.key, name, FoldName(name), dwType, data);
+        store.SetValue(target.key, name, FoldName(name), dwType, Stored(form, dwType, data));
         transaction.Commit();
         return ERROR_SUCCESS;
     });
 }
 
-LONG RegDeleteValueA(HKEY hKey, const char* lpValueName) {
+LONG DeleteValue(HKEY hKey, const std::u16string& name) {
     Service& service = Service::Instance();
     return service.Run([&]() -> LONG {
         Target target;
@@ -361,14 +422,16 @@ LONG RegDeleteValueA(HKEY hKey, const char* lpValueName) {
         if (target.performanceData()) return ERROR_FILE_NOT_FOUND;
 
         return OnExistingKey(service, target, true, ERROR_FILE_NOT_FOUND, [&](Store& store) {
-            const bool deleted = store.DeleteValue(target.key, FoldName(NameOf(lpValueName)));
+            const bool deleted = store.DeleteValue(target.key, FoldName(name));
             return deleted ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
         });
     });
 }
 
-LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, char* lpValueName, DWORD* lpcchValueName,
-                   DWORD* lpReserved, DWORD* lpType, BYTE* lpData, DWORD* lpcbData) {
+template <typename Char>
+LONG EnumValue(HKEY hKey, DWORD dwIndex, Char* lpValueName, DWORD* lpcchValueName,
+               DWORD* lpReserved, DWORD* lpType, BYTE* lpData, DWORD* lpcbData) {
+    const Form form = std::is_same_v<Char, char> ? Form::Ansi : Form::Wide;
     Service& service = Service::Instance();
     return service.Run([&]() -> LONG {
         Target target;
@@ -385,16 +448,18 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, char* lpValueName, DWORD* lpcchValu
             EnumCursor& cursor = target.handle != nullptr ? target.handle->values : scratch;
             const auto entry = store.ValueAt(target.key, dwIndex, cursor);
             if (!entry) return ERROR_NO_MORE_ITEMS;
-            if (entry->name.size() >= *lpcchValueName) return ERROR_MORE_DATA;
-            std::memcpy(lpValueName, entry->name.data(), entry->name.size());
-            lpValueName[entry->name.size()] = '\0';
-            *lpcchValueName = static_cast<DWORD>(entry->name.size());
-            return CopyData(entry->value, lpType, lpData, lpcbData);
+            const auto name = NameFor<Char>(entry->name);
+            if (name.size() >= *lpcchValueName) return ERROR_MORE_DATA;
+            std::copy(name.begin(), name.end(), lpValueName);
+            lpValueName[name.size()] = Char{0};
+            *lpcchValueName = static_cast<DWORD>(name.size());
+            return CopyData(form, entry->value, lpType, lpData, lpcbData);
         });
     });
 }
 
-LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, char* lpName, DWORD cchName) {
+template <typename Char>
+LONG EnumKey(HKEY hKey, DWORD dwIndex, Char* lpName, DWORD cchName) {
     Service& service = Service::Instance();
     return service.Run([&]() -> LONG {
         Target target;
@@ -406,24 +471,24 @@ LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, char* lpName, DWORD cchName) {
         return OnExistingKey(service, target, false, ERROR_NO_MORE_ITEMS, [&](Store& store) {
             EnumCursor scratch;
             EnumCursor& cursor = target.handle != nullptr ? target.handle->keys : scratch;
-            const auto name = store.ChildAt(target.key, dwIndex, cursor);
-            if (!name) return ERROR_NO_MORE_ITEMS;
-            if (name->size() >= cchName) return ERROR_MORE_DATA;
-            std::memcpy(lpName, name->data(), name->size());
-            lpName[name->size()] = '\0';
+            const auto child = store.ChildAt(target.key, dwIndex, cursor);
+            if (!child) return ERROR_NO_MORE_ITEMS;
+            const auto name = NameFor<Char>(*child);
+            if (name.size() >= cchName) return ERROR_MORE_DATA;
+            std::copy(name.begin(), name.end(), lpName);
+            lpName[name.size()] = Char{0};
             return ERROR_SUCCESS;
         });
     });
 }
 
-LONG RegDeleteKeyA(HKEY hKey, const char* lpSubKey) {
-    if (lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
+LONG DeleteKey(HKEY hKey, const std::u16string& subKey) {
     Service& service = Service::Instance();
     return service.Run([&]() -> LONG {
         Target target;
         if (const LONG rc = service.Resolve(hKey, &target)) return rc;
-        std::vector<std::string_view> names;
-        if (const LONG rc = SplitPath(lpSubKey, &names)) return rc;
+        std::vector<std::u16string_view> names;
+        if (const LONG rc = SplitPath(subKey, &names)) return rc;
         if (target.performanceData()) {
             return names.empty() ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE;
         }
@@ -437,6 +502,103 @@ LONG RegDeleteKeyA(HKEY hKey, const char* lpSubKey) {
             return ERROR_SUCCESS;
         });
     });
+}
+
+}  // namespace
+
+LONG RegApplyAsOne(const std::function<LONG()>& body) {
+    return Service::Instance().ApplyAsOne(body);
+}
+
+LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*Reserved*/, const char* lpClass,
+                     DWORD /*dwOptions*/, REGSAM samDesired,
+                     const SECURITY_ATTRIBUTES* /*lpSecurityAttributes*/, HKEY* phkResult,
+                     DWORD* lpdwDisposition) {
+    return CreateKey(hKey, NameOf(lpSubKey), NameOf(lpClass), samDesired, phkResult,
+                     lpdwDisposition);
+}
+
+LONG RegCreateKeyExW(HKEY hKey, const WCHAR* lpSubKey, DWORD /*Reserved*/, const WCHAR* lpClass,
+                     DWORD /*dwOptions*/, REGSAM samDesired,
+                     const SECURITY_ATTRIBUTES* /*lpSecurityAttributes*/, HKEY* phkResult,
+                     DWORD* lpdwDisposition) {
+    return CreateKey(hKey, NameOf(lpSubKey), NameOf(lpClass), samDesired, phkResult,
+                     lpdwDisposition);
+}
+
+LONG RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*ulOptions*/, REGSAM samDesired,
+                   HKEY* phkResult) {
+    return OpenKey(hKey, NameOf(lpSubKey), samDesired, phkResult);
+}
+
+LONG RegOpenKeyExW(HKEY hKey, const WCHAR* lpSubKey, DWORD /*ulOptions*/, REGSAM samDesired,
+                   HKEY* phkResult) {
+    return OpenKey(hKey, NameOf(lpSubKey), samDesired, phkResult);
+}
+
+LONG RegCloseKey(HKEY hKey) {
+    if (IsRoot(hKey)) return ERROR_SUCCESS;
+    Service& service = Service::Instance();
+    return service.Run(
+        [&]() -> LONG { return service.Close(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE; });
+}
+
+LONG RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD* lpReserved, DWORD* lpType,
+                      BYTE* lpData, DWORD* lpcbData) {
+    return QueryValue(Form::Ansi, hKey, NameOf(lpValueName), lpReserved, lpType, lpData, lpcbData);
+}
+
+LONG RegQueryValueExW(HKEY hKey, const WCHAR* lpValueName, DWORD* lpReserved, DWORD* lpType,
+                      BYTE* lpData, DWORD* lpcbData) {
+    return QueryValue(Form::Wide, hKey, NameOf(lpValueName), lpReserved, lpType, lpData, lpcbData);
+}
+
+LONG RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD /*Reserved*/, DWORD dwType,
+                    const BYTE* lpData, DWORD cbData) {
+    return SetValue(Form::Ansi, hKey, NameOf(lpValueName), dwType, lpData, cbData);
+}
+
+LONG RegSetValueExW(HKEY hKey, const WCHAR* lpValueName, DWORD /*Reserved*/, DWORD dwType,
+                    const BYTE* lpData, DWORD cbData) {
+    return SetValue(Form::Wide, hKey, NameOf(lpValueName), dwType, lpData, cbData);
+}
+
+LONG RegDeleteValueA(HKEY hKey, const char* lpValueName) {
+    return DeleteValue(hKey, NameOf(lpValueName));
+}
+
+LONG RegDeleteValueW(HKEY hKey, const WCHAR* lpValueName) {
+    return DeleteValue(hKey, NameOf(lpValueName));
+}
+
+LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, char* lpValueName, DWORD* lpcchValueName,
+                   DWORD* lpReserved, DWORD* lpType, BYTE* lpData, DWORD* lpcbData) {
+    return EnumValue(hKey, dwIndex, lpValueName, lpcchValueName, lpReserved, lpType, lpData,
+                     lpcbData);
+}
+
+LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, WCHAR* lpValueName, DWORD* lpcchValueName,
+                   DWORD* lpReserved, DWORD* lpType, BYTE* lpData, DWORD* lpcbData) {
+    return EnumValue(hKey, dwIndex, lpValueName, lpcchValueName, lpReserved, lpType, lpData,
+                     lpcbData);
+}
+
+LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, char* lpName, DWORD cchName) {
+    return EnumKey(hKey, dwIndex, lpName, cchName);
+}
+
+LONG RegEnumKeyW(HKEY hKey, DWORD dwIndex, WCHAR* lpName, DWORD cchName) {
+    return EnumKey(hKey, dwIndex, lpName, cchName);
+}
+
+LONG RegDeleteKeyA(HKEY hKey, const char* lpSubKey) {
+    if (lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
+    return DeleteKey(hKey, NameOf(lpSubKey));
+}
+
+LONG RegDeleteKeyW(HKEY hKey, const WCHAR* lpSubKey) {
+    if (lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
+    return DeleteKey(hKey, NameOf(lpSubKey));
 }
 
 }  // namespace platform

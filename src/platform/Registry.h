@@ -1,37 +1,52 @@
 #pragma once
 // The registry services the registry key class relies on, with the Win32 names, arguments and
-// results (ANSI forms). Texts, names and REG_SZ data are Windows-1252 bytes; the caller
-// converts. Every function returns 0 (ERROR_SUCCESS) or a Win32 error code and never throws.
+// results, in the code-page ("A") forms and the UTF-16 ("W") forms. Every function returns 0
+// (ERROR_SUCCESS) or a Win32 error code and never throws.
+//
+// Text: the registry keeps names, and the data of the text types (REG_SZ, REG_EXPAND_SZ,
+// REG_MULTI_SZ), in UTF-16, as the platform does. The W forms take and give names as UTF-16
+// and such data as its little-endian bytes, unchanged. The A forms convert as the platform's
+// do: names and text data they are given are Windows-1252 and become UTF-16; names and text
+// data they give back are converted to Windows-1252, where a character the code page lacks
+// becomes '?', and the sizes they report are those of the converted data. Other types' data
+// passes through unchanged in both forms.
 //
 // The store is one SQLite database per user, registry.sqlite3 in the settings folder
 // (see Paths.h), mode 0600, created by the first call that writes. A store that is missing
 // reads as an empty registry. Each call is one transaction: another process sees a change as
 // soon as the call that made it returns, and a process killed at any moment leaves the store
-// as it was before or after that call. Several processes may use the store at once. A store
-// that cannot be read, is corrupt or is not ours makes calls fail with an error code
-// (ERROR_BADDB, ERROR_REGISTRY_IO_FAILED, ...) and is never written over.
+// as it was before or after that call (RegApplyAsOne in RegistryTransaction.h makes several
+// calls one transaction). Several processes may use the store at once. A store that cannot be
+// read, is corrupt, is not ours or has a newer schema than this program knows makes calls fail
+// with an error code (ERROR_BADDB, ERROR_REGISTRY_IO_FAILED, ...) and is never written over; a
+// store of the first schema (Windows-1252 names and texts) is converted once when opened.
 //
 // Keys: the seven predefined roots are separate trees (HKEY_PERFORMANCE_DATA opens with an
-// empty subkey but holds nothing). Names match without regard to case (Windows-1252 letters
-// included) and keep the spelling they were created with. In a subkey path '\' separates
-// names (a doubled or trailing one is accepted, a leading one is ERROR_BAD_PATHNAME), '/' is
-// part of a name, and an empty path names the key itself. Values enumerate in the order they
+// empty subkey but holds nothing). Names match without regard to case (the letters of
+// Windows-1252, Latin Extended-A, Greek and Cyrillic included; see UpperCaseUnit in Ansi.h)
+// and keep the spelling they were created with. Name lengths count UTF-16 units. In a subkey path
+// '\' separates names (a doubled or trailing one is accepted, a leading one is ERROR_BAD_PATHNAME),
+// '/' is part of a name, and an empty path names the key itself. Values enumerate in the order they
 // were first set, subkeys in name order compared as upper case.
+//
+// Waiting and logging: a call that finds the store held by another process's transaction
+// waits for it up to 2 seconds, then fails with ERROR_BUSY and changes nothing. A call that
+// fails on the store itself (damaged, not ours, newer, unreadable, full) may write one line to
+// stderr naming the file and the reason; no call writes more than one.
 //
 // Handles are 32-bit, belong to the process and are safe to use from several threads. A
 // handle's access mask is enforced as Windows does; a handle to a key deleted since answers
-// ERROR_KEY_DELETED to everything but RegCloseKey.
+// ERROR_KEY_DELETED to everything but RegCloseKey. A child made by fork() never uses its
+// parent's connection: it opens the store afresh at its first call, and the handles it
+// inherited are copies of its own (they name the same keys; closing one there leaves the
+// parent's open). A change of the settings folder (XDG_CONFIG_HOME, HOME) switches to that
+// folder's store, and every handle opened before it answers ERROR_INVALID_HANDLE.
 
 #include <cstdint>
 
-namespace platform {
+#include "platform/Win32Types.h"
 
-using HKEY = uint32_t;
-using DWORD = uint32_t;
-using LONG = int32_t;
-using BOOL = int;
-using BYTE = unsigned char;
-using REGSAM = uint32_t;
+namespace platform {
 
 // The predefined roots.
 constexpr HKEY HKEY_CLASSES_ROOT = 0x80000000;
@@ -77,26 +92,10 @@ constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
 
-// Results.
-constexpr LONG ERROR_SUCCESS = 0;
-constexpr LONG ERROR_FILE_NOT_FOUND = 2;
-constexpr LONG ERROR_ACCESS_DENIED = 5;
-constexpr LONG ERROR_INVALID_HANDLE = 6;
-constexpr LONG ERROR_OUTOFMEMORY = 14;
-constexpr LONG ERROR_INVALID_PARAMETER = 87;
-constexpr LONG ERROR_DISK_FULL = 112;
-constexpr LONG ERROR_BAD_PATHNAME = 161;
-constexpr LONG ERROR_BUSY = 170;
-constexpr LONG ERROR_MORE_DATA = 234;
-constexpr LONG ERROR_NO_MORE_ITEMS = 259;
-constexpr LONG ERROR_NOACCESS = 998;
-constexpr LONG ERROR_BADDB = 1009;
-constexpr LONG ERROR_REGISTRY_IO_FAILED = 1016;
-constexpr LONG ERROR_KEY_DELETED = 1018;
-
-// Limits: characters of one key name, characters of a value name.
+// Limits: characters of one key name, characters of a value name, levels of keys below a root.
 constexpr DWORD kMaxKeyNameLength = 255;
 constexpr DWORD kMaxValueNameLength = 16383;
+constexpr DWORD kMaxKeyDepth = 512;
 
 // The record RegCreateKeyExA takes; the store keeps no security descriptors and ignores it.
 struct SECURITY_ATTRIBUTES {
@@ -109,7 +108,8 @@ struct SECURITY_ATTRIBUTES {
 // access samDesired (generic rights and MAXIMUM_ALLOWED are mapped as Windows maps them).
 // *phkResult receives the new handle (for an empty path under a predefined root, that root
 // itself), *lpdwDisposition (if not null) REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY.
-// On failure *phkResult is 0. A name longer than 255 characters gives ERROR_INVALID_PARAMETER.
+// On failure *phkResult is 0. A name longer than 255 characters, and a new key more than 512
+// levels below its root, give ERROR_INVALID_PARAMETER (and create nothing).
 LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD Reserved, const char* lpClass,
                      DWORD dwOptions, REGSAM samDesired,
                      const SECURITY_ATTRIBUTES* lpSecurityAttributes, HKEY* phkResult,
@@ -159,5 +159,23 @@ LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, char* lpName, DWORD cchName);
 // still has subkeys, and a predefined root, give ERROR_ACCESS_DENIED; a missing one
 // ERROR_FILE_NOT_FOUND. Handles still open on the deleted key answer ERROR_KEY_DELETED.
 LONG RegDeleteKeyA(HKEY hKey, const char* lpSubKey);
+
+// The UTF-16 forms: as their A forms above, with names (and the class) as NUL-terminated
+// UTF-16, name lengths and buffer sizes in UTF-16 units, and text data unconverted.
+LONG RegCreateKeyExW(HKEY hKey, const WCHAR* lpSubKey, DWORD Reserved, const WCHAR* lpClass,
+                     DWORD dwOptions, REGSAM samDesired,
+                     const SECURITY_ATTRIBUTES* lpSecurityAttributes, HKEY* phkResult,
+                     DWORD* lpdwDisposition);
+LONG RegOpenKeyExW(HKEY hKey, const WCHAR* lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                   HKEY* phkResult);
+LONG RegQueryValueExW(HKEY hKey, const WCHAR* lpValueName, DWORD* lpReserved, DWORD* lpType,
+                      BYTE* lpData, DWORD* lpcbData);
+LONG RegSetValueExW(HKEY hKey, const WCHAR* lpValueName, DWORD Reserved, DWORD dwType,
+                    const BYTE* lpData, DWORD cbData);
+LONG RegDeleteValueW(HKEY hKey, const WCHAR* lpValueName);
+LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, WCHAR* lpValueName, DWORD* lpcchValueName,
+                   DWORD* lpReserved, DWORD* lpType, BYTE* lpData, DWORD* lpcbData);
+LONG RegEnumKeyW(HKEY hKey, DWORD dwIndex, WCHAR* lpName, DWORD cchName);
+LONG RegDeleteKeyW(HKEY hKey, const WCHAR* lpSubKey);
 
 }  // namespace platform

@@ -5,16 +5,21 @@
 
 #include <cerrno>
 #include <system_error>
+#include <vector>
 
 #include "common/Log.h"
+#include "common/Utf8.h"
 #include "platform/Ansi.h"
+#include "platform/Paths.h"
+#include "platform/Registry.h"
 
 namespace platform::registry {
 namespace {
 
 // Marks a database as ours ("AFRG"); a database with another mark is never touched.
 constexpr int kApplicationId = 0x41465247;
-constexpr int kSchemaVersion = 1;
+// 1: names and texts in Windows-1252. 2: in UTF-16, as the platform keeps them.
+constexpr int kSchemaVersion = 2;
 // How long a call waits for another process's transaction: calls come from the window's own
 // thread, so the wait is bounded as the settings files' lock is; past it the call fails with
 // ERROR_BUSY, which the settings route reads as a missing setting.
@@ -57,27 +62,8 @@ LONG Win32Code(int sqliteCode) {
     throw StoreFailure{Win32Code(code)};
 }
 
-// The code point of each Windows-1252 byte.
-const std::array<char16_t, 256>& CodePoints() {
-    static const std::array<char16_t, 256> table = [] {
-        std::array<char16_t, 256> points{};
-        for (int b = 0; b < 256; ++b) {
-            const std::string utf8 = FromAnsi(std::string(1, static_cast<char>(b)));
-            const auto* u = reinterpret_cast<const unsigned char*>(utf8.data());
-            char32_t point = u[0];
-            if (utf8.size() == 2) point = ((u[0] & 0x1Fu) << 6) | (u[1] & 0x3Fu);
-            if (utf8.size() == 3) {
-                point = ((u[0] & 0x0Fu) << 12) | ((u[1] & 0x3Fu) << 6) | (u[2] & 0x3Fu);
-            }
-            points[static_cast<size_t>(b)] = static_cast<char16_t>(point);
-        }
-        return points;
-    }();
-    return table;
-}
-
 // The statements, prepared once per connection.
-constexpr std::array<const char*, 20> kSql = {
+constexpr std::array<const char*, 22> kSql = {
     "SELECT 1 FROM keys WHERE id = ?1",
     "SELECT id FROM keys WHERE parent = ?1 AND folded = ?2",
     "INSERT INTO keys(parent, name, folded, class) VALUES (?1, ?2, ?3, ?4)",
@@ -99,6 +85,10 @@ constexpr std::array<const char*, 20> kSql = {
     "ROLLBACK",
     "PRAGMA application_id",
     "SELECT count(*) FROM sqlite_schema",
+    "PRAGMA user_version",
+    "WITH RECURSIVE up(id, depth) AS (SELECT parent, 0 FROM keys WHERE id = ?1 UNION ALL "
+    "SELECT keys.parent, up.depth + 1 FROM keys JOIN up ON keys.id = up.id) "
+    "SELECT max(depth) FROM up",
 };
 
 // Binds, steps and resets one prepared statement; the reset happens when it goes out of scope.
@@ -169,17 +159,21 @@ enum Store::Sql : size_t {
     kRollback,
     kApplicationIdOf,
     kSchemaCount,
+    kSchemaVersionOf,
+    kDepth,
 };
 
-std::string FoldName(std::string_view ansi) {
-    const std::string upper = UpperCase(ansi);
-    const auto& points = CodePoints();
+KeyId RootKeyId(HKEY root) {
+    return static_cast<KeyId>(root - HKEY_CLASSES_ROOT) + 1;
+}
+
+std::string FoldName(std::u16string_view name) {
     std::string folded;
-    folded.reserve(upper.size() * 2);
-    for (const char c : upper) {
-        const char16_t point = points[static_cast<unsigned char>(c)];
-        folded.push_back(static_cast<char>(point >> 8));
-        folded.push_back(static_cast<char>(point & 0xFF));
+    folded.reserve(name.size() * 2);
+    for (const char16_t unit : name) {
+        const char16_t upper = UpperCaseUnit(unit);
+        folded.push_back(static_cast<char>(upper >> 8));
+        folded.push_back(static_cast<char>(upper & 0xFF));
     }
     return folded;
 }
@@ -210,8 +204,9 @@ std::unique_ptr<Store> Store::Open(const std::filesystem::path& path, bool creat
     if (!std::filesystem::exists(path, ec)) {
         if (ec) Fail(nullptr, SQLITE_CANTOPEN, "cannot look at " + path.string());
         if (!create) return nullptr;
-        std::filesystem::create_directories(path.parent_path(), ec);
-        if (ec) Fail(nullptr, SQLITE_CANTOPEN, "cannot create " + path.parent_path().string());
+        // Folders the program makes are the user's alone, as the settings file's are.
+        if (!CreatePrivateFolders(path.parent_path()))
+            Fail(nullptr, SQLITE_CANTOPEN, "cannot create " + path.parent_path().string());
         // Made here so that it is private to the user from the start; SQLite gives its
         // journal files the same mode.
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -256,6 +251,19 @@ void Store::Initialise() {
         throw StoreFailure{ERROR_BADDB};
     };
 
+    auto version = [this] {
+        Query query(db_.get(), Prepared(kSchemaVersionOf));
+        query.Step();
+        return query.Number(0);
+    };
+
+    if (mark() == kApplicationId && version() > kSchemaVersion) {
+        // A newer program's store: its rows may mean something this one does not know.
+        LogLine("registry store: " + std::string(sqlite3_db_filename(db_.get(), "main")) +
+                " has schema version " + std::to_string(version()) + ", newer than " +
+                std::to_string(kSchemaVersion) + "; left untouched");
+        throw StoreFailure{ERROR_BADDB};
+    }
     if (mark() != kApplicationId) {
         if (mark() != 0 || !isEmpty()) refuse();
         Exec("PRAGMA journal_mode = WAL");
@@ -299,9 +307,74 @@ void Store::Initialise() {
         }
         transaction.Commit();
     }
+    if (version() < kSchemaVersion) ConvertFromVersion1();
     // Commits reach the operating system at once, so a killed process loses nothing; the
     // disk is synced at checkpoints, as Windows writes its hives lazily.
     Exec("PRAGMA synchronous = NORMAL");
+}
+
+// Version 1 kept names, classes and texts in Windows-1252. Each byte has its character, so
+// the conversion loses nothing, and a name's folded form stays as it was: the code page's
+// letters fold as before.
+void Store::ConvertFromVersion1() {
+    Transaction transaction(*this, true);
+    {
+        Query query(db_.get(), Prepared(kSchemaVersionOf));
+        query.Step();
+        if (query.Number(0) >= kSchemaVersion) return;  // another process did it meanwhile
+    }
+    auto prepare = [this](const char* sql) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db_.get(), sql, -1, &stmt, nullptr) != SQLITE_OK) {
+            Fail(db_.get(), sqlite3_errcode(db_.get()), "cannot convert the store");
+        }
+        return std::unique_ptr<sqlite3_stmt, StmtFinalizer>(stmt);
+    };
+    auto wide = [](const std::string& ansi) { return utf8::Utf16Bytes(AnsiToUtf16(ansi)); };
+    struct Row {
+        int64_t id;
+        std::string name, other;
+        int64_t type;
+    };
+    std::vector<Row> rows;
+    {
+        auto select = prepare("SELECT id, name, class FROM keys WHERE parent != 0");
+        Query query(db_.get(), select.get());
+        while (query.Step())
+            rows.push_back({query.Number(0), query.Bytes(1), query.Bytes(2), 0});
+    }
+    auto updateKey = prepare("UPDATE keys SET name = ?2, folded = ?3, class = ?4 WHERE id = ?1");
+    for (const Row& row : rows) {
+        Query(db_.get(), updateKey.get())
+            .Bind(1, row.id)
+            .Bind(2, wide(row.name))
+            .Bind(3, FoldName(AnsiToUtf16(row.name)))
+            .Bind(4, wide(row.other))
+            .Step();
+    }
+    rows.clear();
+    {
+        auto select = prepare("SELECT id, name, data, type FROM vals");
+        Query query(db_.get(), select.get());
+        while (query.Step())
+            rows.push_back({query.Number(0), query.Bytes(1), query.Bytes(2), query.Number(3)});
+    }
+    auto updateValue = prepare("UPDATE vals SET name = ?2, folded = ?3, data = ?4 WHERE id = ?1");
+    for (const Row& row : rows) {
+        const bool text =
+            row.type == REG_SZ || row.type == REG_EXPAND_SZ || row.type == REG_MULTI_SZ;
+        Query(db_.get(), updateValue.get())
+            .Bind(1, row.id)
+            .Bind(2, wide(row.name))
+            .Bind(3, FoldName(AnsiToUtf16(row.name)))
+            .Bind(4, text ? wide(row.other) : row.other)
+            .Step();
+    }
+    Exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
+    transaction.Commit();
+    LogLine("registry store: " + std::string(sqlite3_db_filename(db_.get(), "main")) +
+            " converted to schema version " + std::to_string(kSchemaVersion) +
+            " (names and texts in Unicode)");
 }
 
 sqlite3_stmt* Store::Prepared(Sql which) {
@@ -316,16 +389,39 @@ sqlite3_stmt* Store::Prepared(Sql which) {
     return slot.get();
 }
 
-Store::Transaction::Transaction(Store& store, bool write) : store_(store), write_(write) {
-    Query(store_.db_.get(), store_.Prepared(write ? kBeginImmediate : kBegin)).Step();
+Store::Transaction::Transaction(Store& store, bool write)
+    : store_(store), write_(write), nested_(store.openTransactions_ > 0) {
+    if (nested_) {
+        // A failure that SQLite answers by rolling back (a full disk, an I/O error) may have
+        // ended the outer transaction: a savepoint would then start a transaction of its own
+        // and commit this call apart from the others.
+        if (sqlite3_get_autocommit(store_.db_.get()) != 0) {
+            Fail(store_.db_.get(), SQLITE_ABORT, "the transaction of this call was rolled back");
+        }
+        store_.Exec("SAVEPOINT call");
+    } else {
+        Query(store_.db_.get(), store_.Prepared(write ? kBeginImmediate : kBegin)).Step();
+    }
+    ++store_.openTransactions_;
 }
 
 Store::Transaction::~Transaction() {
-    if (open_) sqlite3_exec(store_.db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    --store_.openTransactions_;
+    if (!open_) return;
+    sqlite3* db = store_.db_.get();
+    if (nested_) {
+        sqlite3_exec(db, "ROLLBACK TO call; RELEASE call", nullptr, nullptr, nullptr);
+    } else {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
 }
 
 void Store::Transaction::Commit() {
-    Query(store_.db_.get(), store_.Prepared(kCommit)).Step();
+    if (nested_) {
+        store_.Exec("RELEASE call");
+    } else {
+        Query(store_.db_.get(), store_.Prepared(kCommit)).Step();
+    }
     open_ = false;
     if (write_) ++store_.localChanges_;
 }
@@ -346,19 +442,25 @@ std::optional<KeyId> Store::Child(KeyId parent, std::string_view folded) {
     return query.Number(0);
 }
 
-KeyId Store::AddChild(KeyId parent, std::string_view name, std::string_view folded,
-                      std::string_view keyClass) {
+KeyId Store::AddChild(KeyId parent, std::u16string_view name, std::string_view folded,
+                      std::u16string_view keyClass) {
     Query(db_.get(), Prepared(kAddChild))
         .Bind(1, parent)
-        .Bind(2, name)
+        .Bind(2, utf8::Utf16Bytes(name))
         .Bind(3, folded)
-        .Bind(4, keyClass)
+        .Bind(4, utf8::Utf16Bytes(keyClass))
         .Step();
     return sqlite3_last_insert_rowid(db_.get());
 }
 
 bool Store::HasChildren(KeyId key) {
     return Query(db_.get(), Prepared(kHasChildren)).Bind(1, key).Step();
+}
+
+int Store::Depth(KeyId key) {
+    Query query(db_.get(), Prepared(kDepth));
+    query.Bind(1, key).Step();
+    return static_cast<int>(query.Number(0));
 }
 
 void Store::DeleteKey(KeyId key) {
@@ -372,11 +474,11 @@ std::optional<ValueData> Store::Value(KeyId key, std::string_view folded) {
     return ValueData{static_cast<DWORD>(query.Number(0)), query.Bytes(1)};
 }
 
-void Store::SetValue(KeyId key, std::string_view name, std::string_view folded, DWORD type,
+void Store::SetValue(KeyId key, std::u16string_view name, std::string_view folded, DWORD type,
                      std::string_view data) {
     Query(db_.get(), Prepared(kSetValue))
         .Bind(1, key)
-        .Bind(2, name)
+        .Bind(2, utf8::Utf16Bytes(name))
         .Bind(3, folded)
         .Bind(4, static_cast<int64_t>(type))
         .Bind(5, data)
@@ -395,11 +497,11 @@ std::optional<NamedValue> Store::ValueAt(KeyId key, DWORD index, EnumCursor& cur
     query.Bind(1, key).Bind(2, next ? cursor.lastId : static_cast<int64_t>(index));
     if (!query.Step()) return std::nullopt;
     cursor = EnumCursor{key, index, stamp, query.Number(0), {}};
-    return NamedValue{query.Bytes(1),
+    return NamedValue{utf8::Utf16FromBytes(query.Bytes(1)),
                       ValueData{static_cast<DWORD>(query.Number(2)), query.Bytes(3)}};
 }
 
-std::optional<std::string> Store::ChildAt(KeyId key, DWORD index, EnumCursor& cursor) {
+std::optional<std::u16string> Store::ChildAt(KeyId key, DWORD index, EnumCursor& cursor) {
     const auto stamp = Stamp();
     const bool next = cursor.key == key && cursor.stamp == stamp && index == cursor.index + 1;
     Query query(db_.get(), Prepared(next ? kChildAfter : kChildAtOffset));
@@ -411,7 +513,7 @@ std::optional<std::string> Store::ChildAt(KeyId key, DWORD index, EnumCursor& cu
     }
     if (!query.Step()) return std::nullopt;
     cursor = EnumCursor{key, index, stamp, 0, query.Bytes(1)};
-    return query.Bytes(0);
+    return utf8::Utf16FromBytes(query.Bytes(0));
 }
 
 }  // namespace platform::registry

@@ -2,7 +2,10 @@
 // The SQLite database behind the registry services (Registry.h). Internal to platform/.
 //
 // The store knows keys by number and names by their folded form; it knows nothing of
-// handles, access rights or paths, which Registry.cpp looks after. Every SQLite failure is
+// handles, access rights or paths, which Registry.cpp looks after. Names are UTF-16, kept as
+// their little-endian bytes, and so is the data of the text types (REG_SZ, REG_EXPAND_SZ,
+// REG_MULTI_SZ), as the platform keeps them; stores of schema version 1 (Windows-1252 names
+// and texts) are converted once, in place, when first opened. Every SQLite failure is
 // thrown as StoreFailure with the Win32 code it stands for. One Store is one connection and
 // is used by one thread at a time. All SQL takes names and data as bound parameters.
 
@@ -17,7 +20,7 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/Registry.h"
+#include "platform/Win32Types.h"
 
 namespace platform::registry {
 
@@ -29,21 +32,19 @@ struct StoreFailure {
 };
 
 // The key number of a predefined root (its rows exist in every store).
-constexpr KeyId RootKeyId(HKEY root) {
-    return static_cast<KeyId>(root - HKEY_CLASSES_ROOT) + 1;
-}
+KeyId RootKeyId(HKEY root);
 
 // The form under which names are matched and ordered: the name in upper case, as UTF-16
 // code units in big-endian order, so that byte order is the order Windows compares names in.
-std::string FoldName(std::string_view ansi);
+std::string FoldName(std::u16string_view name);
 
 struct ValueData {
-    DWORD type = REG_NONE;
+    DWORD type = 0;  // REG_NONE
     std::string data;
 };
 
 struct NamedValue {
-    std::string name;
+    std::u16string name;
     ValueData value;
 };
 
@@ -74,7 +75,9 @@ class Store {
     // closing the parent's connection would disturb the parent's locks.
     void Abandon();
 
-    // One transaction; rolled back when it goes out of scope without Commit().
+    // One transaction; rolled back when it goes out of scope without Commit(). Inside
+    // another transaction of the same store it is a savepoint of that one: its Commit()
+    // keeps its changes for the outer transaction to commit or roll back.
     class Transaction {
       public:
         Transaction(Store& store, bool write);
@@ -86,33 +89,37 @@ class Store {
       private:
         Store& store_;
         bool write_;
+        bool nested_;
         bool open_ = true;
     };
 
     bool KeyExists(KeyId key);
     std::optional<KeyId> Child(KeyId parent, std::string_view folded);
-    KeyId AddChild(KeyId parent, std::string_view name, std::string_view folded,
-                   std::string_view keyClass);
+    KeyId AddChild(KeyId parent, std::u16string_view name, std::string_view folded,
+                   std::u16string_view keyClass);
     bool HasChildren(KeyId key);
+    // How many levels below its root a key lies (0 for a root).
+    int Depth(KeyId key);
     // Removes the key and its values (the caller has checked it has no subkeys).
     void DeleteKey(KeyId key);
 
     std::optional<ValueData> Value(KeyId key, std::string_view folded);
     // Sets a value; a new one goes after the others, an existing one keeps its place and name.
-    void SetValue(KeyId key, std::string_view name, std::string_view folded, DWORD type,
+    void SetValue(KeyId key, std::u16string_view name, std::string_view folded, DWORD type,
                   std::string_view data);
     // False when there was no such value.
     bool DeleteValue(KeyId key, std::string_view folded);
 
     // The index-th value (in the order first set) and subkey name (in folded order).
     std::optional<NamedValue> ValueAt(KeyId key, DWORD index, EnumCursor& cursor);
-    std::optional<std::string> ChildAt(KeyId key, DWORD index, EnumCursor& cursor);
+    std::optional<std::u16string> ChildAt(KeyId key, DWORD index, EnumCursor& cursor);
 
   private:
     enum Sql : size_t;
     sqlite3_stmt* Prepared(Sql which);
     void Exec(const char* sql);
     void Initialise();
+    void ConvertFromVersion1();
     std::pair<int64_t, int64_t> Stamp();
 
     struct DbCloser {
@@ -122,8 +129,9 @@ class Store {
         void operator()(sqlite3_stmt* stmt) const;
     };
     std::unique_ptr<sqlite3, DbCloser> db_;
-    std::array<std::unique_ptr<sqlite3_stmt, StmtFinalizer>, 20> statements_;
+    std::array<std::unique_ptr<sqlite3_stmt, StmtFinalizer>, 22> statements_;
     int64_t localChanges_ = 0;
+    int openTransactions_ = 0;
 };
 
 }  // namespace platform::registry

@@ -100,4 +100,81 @@ int32_t RegDeleteKeyA(uint32_t hKey, const char* lpSubKey) {
     return ::RegDeleteKeyA(ToNative(hKey), lpSubKey);
 }
 
+// The UTF-16 forms: WCHAR is char16_t in the header and wchar_t here, both 16-bit units.
+namespace {
+
+const wchar_t* Wide(const char16_t* text) {
+    return reinterpret_cast<const wchar_t*>(text);
+}
+
+}  // namespace
+
+int32_t RegCreateKeyExW(uint32_t hKey, const char16_t* lpSubKey, uint32_t Reserved,
+                        const char16_t* lpClass, uint32_t dwOptions, uint32_t samDesired,
+                        const SECURITY_ATTRIBUTES* /*lpSecurityAttributes*/, uint32_t* phkResult,
+                        uint32_t* lpdwDisposition) {
+    HKEY opened = nullptr;
+    DWORD disposition = 0;
+    const LONG result = ::RegCreateKeyExW(ToNative(hKey), Wide(lpSubKey), Reserved,
+                                          const_cast<wchar_t*>(Wide(lpClass)), dwOptions,
+                                          samDesired, nullptr, &opened, &disposition);
+    if (phkResult != nullptr) *phkResult = result == ERROR_SUCCESS ? FromNative(opened) : 0;
+    if (lpdwDisposition != nullptr && result == ERROR_SUCCESS) *lpdwDisposition = disposition;
+    return result;
+}
+
+int32_t RegOpenKeyExW(uint32_t hKey, const char16_t* lpSubKey, uint32_t ulOptions,
+                      uint32_t samDesired, uint32_t* phkResult) {
+    HKEY opened = nullptr;
+    const LONG result =
+        ::RegOpenKeyExW(ToNative(hKey), Wide(lpSubKey), ulOptions, samDesired, &opened);
+    if (phkResult != nullptr) *phkResult = result == ERROR_SUCCESS ? FromNative(opened) : 0;
+    return result;
+}
+
+int32_t RegQueryValueExW(uint32_t hKey, const char16_t* lpValueName, uint32_t* lpReserved,
+                         uint32_t* lpType, unsigned char* lpData, uint32_t* lpcbData) {
+    DWORD type = 0;
+    DWORD size = lpcbData != nullptr ? *lpcbData : 0;
+    const LONG result = ::RegQueryValueExW(
+        ToNative(hKey), Wide(lpValueName), reinterpret_cast<DWORD*>(lpReserved),
+        lpType != nullptr ? &type : nullptr, lpData, lpcbData != nullptr ? &size : nullptr);
+    if (lpType != nullptr) *lpType = type;
+    if (lpcbData != nullptr) *lpcbData = size;
+    return result;
+}
+
+int32_t RegSetValueExW(uint32_t hKey, const char16_t* lpValueName, uint32_t Reserved,
+                       uint32_t dwType, const unsigned char* lpData, uint32_t cbData) {
+    return ::RegSetValueExW(ToNative(hKey), Wide(lpValueName), Reserved, dwType, lpData, cbData);
+}
+
+int32_t RegDeleteValueW(uint32_t hKey, const char16_t* lpValueName) {
+    return ::RegDeleteValueW(ToNative(hKey), Wide(lpValueName));
+}
+
+int32_t RegEnumValueW(uint32_t hKey, uint32_t dwIndex, char16_t* lpValueName,
+                      uint32_t* lpcchValueName, uint32_t* lpReserved, uint32_t* lpType,
+                      unsigned char* lpData, uint32_t* lpcbData) {
+    DWORD nameLength = lpcchValueName != nullptr ? *lpcchValueName : 0;
+    DWORD type = 0;
+    DWORD size = lpcbData != nullptr ? *lpcbData : 0;
+    const LONG result = ::RegEnumValueW(
+        ToNative(hKey), dwIndex, reinterpret_cast<wchar_t*>(lpValueName),
+        lpcchValueName != nullptr ? &nameLength : nullptr, reinterpret_cast<DWORD*>(lpReserved),
+        lpType != nullptr ? &type : nullptr, lpData, lpcbData != nullptr ? &size : nullptr);
+    if (lpcchValueName != nullptr) *lpcchValueName = nameLength;
+    if (lpType != nullptr) *lpType = type;
+    if (lpcbData != nullptr) *lpcbData = size;
+    return result;
+}
+
+int32_t RegEnumKeyW(uint32_t hKey, uint32_t dwIndex, char16_t* lpName, uint32_t cchName) {
+    return ::RegEnumKeyW(ToNative(hKey), dwIndex, reinterpret_cast<wchar_t*>(lpName), cchName);
+}
+
+int32_t RegDeleteKeyW(uint32_t hKey, const char16_t* lpSubKey) {
+    return ::RegDeleteKeyW(ToNative(hKey), Wide(lpSubKey));
+}
+
 }  // namespace platform

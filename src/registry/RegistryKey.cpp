@@ -63,9 +63,9 @@ bool RegistryKey::CreateKey(uint32_t hkeyRoot, const std::string& sSubkey,
     DWORD disposition = 0;
     const LONG rc = platform::RegCreateKeyExA(hkeyRoot, platform::ToAnsi(sSubkey).c_str(), 0,
                                               platform::ToAnsi(sClass).c_str(), lOptions, lRights,
-                                              &security, &hKey, &disposition);
+                                              &security, hKey.out(), &disposition);
     if (rc != platform::ERROR_SUCCESS) {
-        hKey = 0;
+        hKey.Abandon();  // the platform gave no handle
         return false;
     }
     return disposition == platform::REG_CREATED_NEW_KEY;
@@ -74,26 +74,24 @@ bool RegistryKey::CreateKey(uint32_t hkeyRoot, const std::string& sSubkey,
 void RegistryKey::OpenKey(uint32_t hkeyRoot, const std::string& sSubkey, uint32_t lRights) {
     CloseKey();
     const std::string subkey = platform::ToAnsi(sSubkey);
-    LONG rc = platform::RegOpenKeyExA(hkeyRoot, subkey.c_str(), 0, lRights, &hKey);
+    LONG rc = platform::RegOpenKeyExA(hkeyRoot, subkey.c_str(), 0, lRights, hKey.out());
     if (lRights == platform::KEY_WRITE && rc == platform::ERROR_FILE_NOT_FOUND) {
         CreateKey(hkeyRoot, sSubkey, "", 0, platform::KEY_ALL_ACCESS);
         CloseKey();
-        rc = platform::RegOpenKeyExA(hkeyRoot, subkey.c_str(), 0, lRights, &hKey);
+        rc = platform::RegOpenKeyExA(hkeyRoot, subkey.c_str(), 0, lRights, hKey.out());
     }
-    if (rc != platform::ERROR_SUCCESS) hKey = 0;
+    if (rc != platform::ERROR_SUCCESS) hKey.Abandon();  // the platform gave no handle
 }
 
 void RegistryKey::CloseKey() {
-    if (hKey == 0) return;
-    const LONG rc = platform::RegCloseKey(hKey);
+    const LONG rc = hKey.Close();
     if (rc != platform::ERROR_SUCCESS) {
         throw Error(rc, "RegistryKey.CloseKey", "An error occurred while closing the registy key");
     }
-    hKey = 0;
 }
 
 uint32_t RegistryKey::handle() const {
-    return hKey;
+    return hKey.get();
 }
 
 std::string RegistryKey::value(const std::string& sName) {
@@ -109,7 +107,7 @@ std::string RegistryKey::value(const std::string& sName) {
     DWORD type = 0;
     DWORD inOut = size;
     const LONG rc =
-        platform::RegQueryValueExA(hKey, platform::ToAnsi(sName).c_str(), nullptr, &type,
+        platform::RegQueryValueExA(hKey.get(), platform::ToAnsi(sName).c_str(), nullptr, &type,
                                    reinterpret_cast<BYTE*>(buffer.data()), &inOut);
     if (rc != platform::ERROR_SUCCESS) {
         Note(Error(rc, "RegistryKey.Get Value",
@@ -122,7 +120,7 @@ std::string RegistryKey::value(const std::string& sName) {
 
 void RegistryKey::value(const std::string& sName, Variant vValue) {
     const std::string text = platform::ToAnsi(TextOf(vValue));
-    platform::RegSetValueExA(hKey, platform::ToAnsi(sName).c_str(), 0, platform::REG_SZ,
+    platform::RegSetValueExA(hKey.get(), platform::ToAnsi(sName).c_str(), 0, platform::REG_SZ,
                              reinterpret_cast<const BYTE*>(text.c_str()),
                              static_cast<DWORD>(text.size() + 1));
 }
@@ -136,8 +134,8 @@ std::vector<std::string> RegistryKey::ValueNames() {
     for (;;) {
         DWORD length = kNameBufferLength;
         DWORD type = 0;
-        rc = platform::RegEnumValueA(hKey, index, buffer.data(), &length, nullptr, &type, nullptr,
-                                     nullptr);
+        rc = platform::RegEnumValueA(hKey.get(), index, buffer.data(), &length, nullptr, &type,
+                                     nullptr, nullptr);
         if (rc != platform::ERROR_SUCCESS) break;
         if (length > 0) {
             if (count == std::numeric_limits<int16_t>::max()) {
@@ -161,7 +159,7 @@ std::optional<std::vector<std::string>> RegistryKey::SubKeyNames() {
     std::vector<std::string> names;
     DWORD index = 0;
     LONG rc = platform::ERROR_SUCCESS;
-    while ((rc = platform::RegEnumKeyA(hKey, index, buffer.data(), kListedNameSize)) ==
+    while ((rc = platform::RegEnumKeyA(hKey.get(), index, buffer.data(), kListedNameSize)) ==
            platform::ERROR_SUCCESS) {
         names.push_back(UpToZero(buffer));
         ++index;
@@ -181,7 +179,7 @@ void RegistryKey::DeleteKey(uint32_t hkeyRoot, const std::string& sSubkey) {
 }
 
 void RegistryKey::DeleteSubKey(const std::string& sSubkey) {
-    const LONG rc = platform::RegDeleteKeyA(hKey, platform::ToAnsi(sSubkey).c_str());
+    const LONG rc = platform::RegDeleteKeyA(hKey.get(), platform::ToAnsi(sSubkey).c_str());
     if (rc != platform::ERROR_SUCCESS) {
         throw Error(rc, "RegistryKey.DeleteSubKey",
                     "Unable to delete registry subkey '" + sSubkey + "'");
@@ -189,7 +187,7 @@ void RegistryKey::DeleteSubKey(const std::string& sSubkey) {
 }
 
 void RegistryKey::DeleteValue(const std::string& sName) {
-    const LONG rc = platform::RegDeleteValueA(hKey, platform::ToAnsi(sName).c_str());
+    const LONG rc = platform::RegDeleteValueA(hKey.get(), platform::ToAnsi(sName).c_str());
     if (rc != platform::ERROR_SUCCESS) {
         throw Error(rc, "RegistryKey.DeleteValue",
                     "Unable to delete registry value '" + sName + "'");
@@ -206,8 +204,8 @@ std::optional<std::vector<std::string>> RegistryKey::SubValueNames() {
     for (;;) {
         DWORD length = kListedNameSize;
         DWORD type = 0;
-        rc = platform::RegEnumValueA(hKey, index, buffer.data(), &length, nullptr, &type, nullptr,
-                                     nullptr);
+        rc = platform::RegEnumValueA(hKey.get(), index, buffer.data(), &length, nullptr, &type,
+                                     nullptr, nullptr);
         if (rc != platform::ERROR_SUCCESS) break;
         names.push_back(UpToZero(buffer));
         ++index;
@@ -227,6 +225,7 @@ RegistryKey::~RegistryKey() {
     } catch (...) {
         LogLine("RegistryKey: the key could not be closed");
     }
+    hKey.Abandon();  // one attempt, logged: the owner does not try again
 }
 
 const std::optional<Error>& RegistryKey::LastError() const {
@@ -236,7 +235,7 @@ const std::optional<Error>& RegistryKey::LastError() const {
 uint32_t RegistryKey::GetRegistryValueLen(const std::string& sName) {
     DWORD type = 0;
     DWORD size = 0;
-    const LONG rc = platform::RegQueryValueExA(hKey, platform::ToAnsi(sName).c_str(), nullptr,
+    const LONG rc = platform::RegQueryValueExA(hKey.get(), platform::ToAnsi(sName).c_str(), nullptr,
                                                &type, nullptr, &size);
     if (rc != platform::ERROR_SUCCESS) {
         throw Error(rc, "RegistryKey.GetRegistryValueLen",

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/Error.h"
+#include "platform/KeyHandle.h"
 
 class RegistryKey {
   public:
@@ -87,6 +88,6 @@ class RegistryKey {
 
     void Note(Error error);
 
-    uint32_t hKey = 0;
+    platform::KeyHandle hKey;  // 0 when no key is held
     std::optional<Error> lastError_;
 };

@@ -1,41 +1,15 @@
 #include "settings/RegistrySetting.h"
 
-#include <array>
 #include <cstdint>
 #include <functional>
-#include <string_view>
 #include <utility>
 
 #include "common/IgnoringErrors.h"
+#include "platform/Ansi.h"
+#include "platform/RegistryRoots.h"
 
 namespace INI32 {
 namespace {
-
-constexpr uint32_t kKeyRead = 0x20019;
-constexpr uint32_t kKeyWrite = 0x20006;
-
-struct RootName {
-    std::string_view name;
-    uint32_t handle;
-};
-
-// Tested in this order.
-constexpr std::array<RootName, 7> kRoots = {{
-    {"HKEY_CLASSES_ROOT", 0x80000000},
-    {"HKEY_CURRENT_CONFIG", 0x80000005},
-    {"HKEY_CURRENT_USER", 0x80000001},
-    {"HKEY_DYN_DATA", 0x80000006},
-    {"HKEY_LOCAL_MACHINE", 0x80000002},
-    {"HKEY_PERFORMANCE_DATA", 0x80000004},
-    {"HKEY_USERS", 0x80000003},
-}};
-
-std::string UpperCase(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-}
 
 struct KeyAddress {
     uint32_t root = 0;
@@ -51,10 +25,11 @@ KeyAddress Address(const std::string& keyPath) {
         address.subkey = keyPath;
         return address;
     }
-    const std::string rootName = UpperCase(keyPath.substr(0, cut));
+    // The root name in upper case, compared exactly: its letter case plays no part.
+    const std::string rootName = platform::UpperCase(keyPath.substr(0, cut));
     address.subkey = keyPath.substr(cut + 1);
-    for (const RootName& root : kRoots) {
-        if (rootName == root.name) {
+    for (const platform::RegistryRoot& root : platform::kRegistryRoots) {
+        if (rootName == root.full) {
             address.root = root.handle;
             break;
         }
@@ -80,12 +55,13 @@ void WithRegistryKey(const std::string& keyPath, uint32_t rights,
 
 std::optional<std::string> GetRegistrySetting(std::string keyPath, std::string valueName) {
     std::optional<std::string> result;
-    WithRegistryKey(keyPath, kKeyRead, [&](RegistryKey& key) { result = key.value(valueName); });
+    WithRegistryKey(keyPath, platform::KEY_READ,
+                    [&](RegistryKey& key) { result = key.value(valueName); });
     return result;
 }
 
 void SetRegistrySetting(std::string keyPath, std::string valueName, RegistryKey::Variant data) {
-    WithRegistryKey(keyPath, kKeyWrite,
+    WithRegistryKey(keyPath, platform::KEY_WRITE,
                     [&](RegistryKey& key) { key.value(valueName, std::move(data)); });
 }
 

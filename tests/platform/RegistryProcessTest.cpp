@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <random>
 #include <string>
 
@@ -194,4 +196,103 @@ TEST(RegistryDamage, DamagedPagesNeverCrashACall) {
         return 3;
     });
     EXPECT_EQ(ExitCode(reader), 0);
+}
+
+// A store that a newer program has changed to a schema this one does not know is refused
+// whole, with one line saying why, and left as it is.
+TEST(RegistryDamage, AStoreOfANewerSchemaIsRefusedAndLeftUntouched) {
+    TempFolder temp;
+    HKEY key = CreateKey("Software");
+    ASSERT_EQ(SetText(key, "v", "x"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    const auto store = temp.settings() / "registry.sqlite3";
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(store.c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, "PRAGMA user_version = 99; PRAGMA wal_checkpoint(TRUNCATE)",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    const std::string before = ReadFile(store);
+    // A fresh process, as a client started after the newer one would be.
+    const pid_t reader = Spawn([&] {
+        testing::internal::CaptureStderr();
+        HKEY opened = 0;
+        const LONG open = RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &opened);
+        const LONG write = SetText(HKEY_CURRENT_USER, "w", "y");
+        const std::string log = testing::internal::GetCapturedStderr();
+        if (open != ERROR_BADDB || opened != 0) return 1;
+        if (write != ERROR_BADDB) return 2;
+        if (log.find("schema version 99") == std::string::npos) return 3;
+        if (log.find(store.string()) == std::string::npos) return 4;
+        // One line for each call that met the store.
+        if (std::count(log.begin(), log.end(), '\n') != 2) return 5;
+        return 0;
+    });
+    EXPECT_EQ(ExitCode(reader), 0);
+    EXPECT_EQ(ReadFile(store), before);
+}
+
+// A store written before names and texts were kept in Unicode (schema version 1: names and
+// text data in Windows-1252) is converted once, in place, and reads as it did.
+TEST(RegistryDamage, AStoreOfTheFirstSchemaIsConvertedAndReadsAsBefore) {
+    TempFolder temp;
+    const auto store = temp.settings() / "registry.sqlite3";
+    std::filesystem::create_directories(store.parent_path());
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(store.c_str(), &db), SQLITE_OK);
+        // The first schema, with a key "Caf\xE9" under HKEY_CURRENT_USER holding a text, a
+        // number and a value whose name has the code page's capital \x8A.
+        const char* sql =
+            "PRAGMA journal_mode = WAL;"
+            "CREATE TABLE keys (id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL,"
+            "  name BLOB NOT NULL, folded BLOB NOT NULL, class BLOB NOT NULL,"
+            "  UNIQUE (parent, folded));"
+            "CREATE TABLE vals (id INTEGER PRIMARY KEY, key INTEGER NOT NULL, name BLOB NOT NULL,"
+            "  folded BLOB NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL,"
+            "  UNIQUE (key, folded));"
+            "CREATE INDEX vals_in_order ON vals (key, id);"
+            "INSERT INTO keys VALUES (1, 0, 'root0', 'root0', x''), (2, 0, 'root1', 'root1', x''),"
+            "  (3, 0, 'root2', 'root2', x''), (4, 0, 'root3', 'root3', x''),"
+            "  (5, 0, 'root4', 'root4', x''), (6, 0, 'root5', 'root5', x''),"
+            "  (7, 0, 'root6', 'root6', x'');"
+            "INSERT INTO keys VALUES (8, 2, x'436166E9', x'00430041004600C9', x'');"
+            "INSERT INTO vals VALUES (1, 8, x'74657874', x'0054004500580054', 1, x'80E90000'),"
+            "  (2, 8, x'6E', x'004E', 4, x'E9000000'),"
+            "  (3, 8, x'8A', x'0160', 3, x'8A');"
+            "PRAGMA application_id = 1095127623; PRAGMA user_version = 1;";
+        ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK)
+            << sqlite3_errmsg(db);
+        sqlite3_close(db);
+    }
+    testing::internal::CaptureStderr();
+    HKEY key = 0;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "caf\xC9", 0, KEY_READ, &key), ERROR_SUCCESS);
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("converted to schema version 2"), std::string::npos) << log;
+    char data[16] = {};
+    DWORD size = sizeof data;
+    DWORD type = 0;
+    ASSERT_EQ(RegQueryValueExA(key, "TEXT", nullptr, &type, reinterpret_cast<BYTE*>(data), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::string(data, size), std::string("\x80\xE9\0\0", 4));
+    size = sizeof data;
+    ASSERT_EQ(RegQueryValueExA(key, "n", nullptr, &type, reinterpret_cast<BYTE*>(data), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::string(data, size), std::string("\xE9\0\0\0", 4)) << "a number is no text";
+    size = sizeof data;
+    EXPECT_EQ(RegQueryValueExA(key, "\x9A", nullptr, &type, reinterpret_cast<BYTE*>(data), &size),
+              ERROR_SUCCESS)
+        << "names match without regard to case as before";
+    WCHAR wide[8] = {};
+    DWORD length = 8;
+    ASSERT_EQ(RegEnumValueW(key, 0, wide, &length, nullptr, nullptr, reinterpret_cast<BYTE*>(data),
+                            &(size = sizeof data)),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::u16string(wide, length), u"text");
+    EXPECT_EQ(std::string(data, size), std::string("\xAC\x20\xE9\0\0\0\0\0", 8))
+        << "the text is UTF-16 now";
+    RegCloseKey(key);
 }

@@ -6,10 +6,12 @@
 
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/Registry.h"
+#include "platform/RegistryTransaction.h"
 #include "support/TempFolder.h"
 
 using namespace platform;
@@ -113,6 +115,9 @@ TEST_F(Registry, TheFirstWriteCreatesAStorePrivateToTheUser) {
     struct stat info {};
     ASSERT_EQ(::stat(store.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
+    // So is every folder made for it.
+    ASSERT_EQ(::stat(temp.settings().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
 }
 
 TEST_F(Registry, CreateReportsWhetherTheKeyIsNewAndMakesTheKeysOnTheWay) {
@@ -441,4 +446,177 @@ TEST_F(Registry, AnEnumerationSeesChangesMadeBetweenItsSteps) {
     ASSERT_EQ(RegEnumValueA(key, 1, name, &length, nullptr, nullptr, nullptr, nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(std::string(name), "c") << "index 1 of b, c";
+}
+
+// The tree stops 512 levels below its root, as the platform's does, so that no walk through
+// it (a listing, an export, a deletion of a tree) can be driven into endless recursion.
+TEST_F(Registry, KeysStop512LevelsBelowTheirRoot) {
+    auto path = [](int levels, const char* name) {
+        std::string out;
+        for (int i = 0; i < levels; ++i)
+            out += std::string(i == 0 ? "" : "\\") + name;
+        return out;
+    };
+    struct Case {
+        const char* what;
+        int existing;  // levels made first
+        int asked;     // levels of the path asked for
+        LONG rc;
+    };
+    const Case cases[] = {
+        {"512 levels in one call", 0, 512, ERROR_SUCCESS},
+        {"513 levels in one call", 0, 513, ERROR_INVALID_PARAMETER},
+        {"one more level below 512 existing ones", 512, 513, ERROR_INVALID_PARAMETER},
+        {"opening the 512th level again", 512, 512, ERROR_SUCCESS},
+    };
+    int round = 0;
+    for (const Case& c : cases) {
+        const std::string name = "r" + std::to_string(round++);
+        if (c.existing > 0) {
+            Key made;
+            ASSERT_EQ(Create(HKEY_CURRENT_USER, path(c.existing, name.c_str()).c_str(), &made),
+                      ERROR_SUCCESS)
+                << c.what;
+        }
+        Key key;
+        EXPECT_EQ(Create(HKEY_CURRENT_USER, path(c.asked, name.c_str()).c_str(), &key), c.rc)
+            << c.what;
+        if (c.rc != ERROR_SUCCESS) {
+            Key none;
+            EXPECT_EQ(Open(HKEY_CURRENT_USER, name.c_str(), &none),
+                      c.existing > 0 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND)
+                << c.what << ": a refused call makes no key on the way";
+        }
+    }
+    // The depth counts from the root, whatever handle the path starts from.
+    Key deep, deeper;
+    ASSERT_EQ(Open(HKEY_CURRENT_USER, path(510, "r0").c_str(), &deep), ERROR_SUCCESS);
+    EXPECT_EQ(Create(deep, "a\\b", &deeper), ERROR_SUCCESS);
+    Key tooDeep;
+    EXPECT_EQ(Create(deep, "c\\d\\e", &tooDeep), ERROR_INVALID_PARAMETER);
+}
+
+// Calls made inside RegApplyAsOne are one transaction: all of them or none.
+TEST_F(Registry, CallsAppliedAsOneAreKeptTogetherOrNotAtAll) {
+    {
+        Key key;
+        ASSERT_EQ(Create(HKEY_CURRENT_USER, "Shop", &key), ERROR_SUCCESS);
+        ASSERT_EQ(Set(key, "kept", std::string("1\0", 2)), ERROR_SUCCESS);
+    }
+    // Deletes a value, makes a key with a value, then ends as `end` says.
+    auto changes = [](LONG end) {
+        return [end]() -> LONG {
+            Key shop, made;
+            if (Open(HKEY_CURRENT_USER, "Shop", &shop) != ERROR_SUCCESS) return 1;
+            if (RegDeleteValueA(shop, "kept") != ERROR_SUCCESS) return 2;
+            if (Create(HKEY_CURRENT_USER, "Shop\\New", &made) != ERROR_SUCCESS) return 3;
+            if (Set(made, "v", std::string("x\0", 2)) != ERROR_SUCCESS) return 4;
+            // A call that fails inside keeps the others: only its own part is undone.
+            if (RegDeleteValueA(made, "missing") != ERROR_FILE_NOT_FOUND) return 5;
+            if (Get(made, "v").data != std::string("x\0", 2)) return 6;
+            if (end == -1) throw std::runtime_error("stopped");
+            return end;
+        };
+    };
+    auto unchanged = [](const char* what) {
+        Key shop, made;
+        ASSERT_EQ(Open(HKEY_CURRENT_USER, "Shop", &shop), ERROR_SUCCESS) << what;
+        EXPECT_EQ(Get(shop, "kept").rc, ERROR_SUCCESS) << what;
+        EXPECT_EQ(Open(HKEY_CURRENT_USER, "Shop\\New", &made), ERROR_FILE_NOT_FOUND) << what;
+    };
+
+    EXPECT_EQ(RegApplyAsOne(changes(ERROR_DISK_FULL)), ERROR_DISK_FULL);
+    unchanged("a body that fails");
+    EXPECT_THROW(RegApplyAsOne(changes(-1)), std::runtime_error);
+    unchanged("a body that throws");
+
+    EXPECT_EQ(RegApplyAsOne(changes(ERROR_SUCCESS)), ERROR_SUCCESS);
+    Key shop, made;
+    ASSERT_EQ(Open(HKEY_CURRENT_USER, "Shop", &shop), ERROR_SUCCESS);
+    EXPECT_EQ(Get(shop, "kept").rc, ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(Open(HKEY_CURRENT_USER, "Shop\\New", &made), ERROR_SUCCESS);
+    EXPECT_EQ(Get(made, "v").data, std::string("x\0", 2));
+}
+
+// The store keeps Unicode, as the platform's registry does: the UTF-16 calls give back every
+// character, and the code-page calls convert as the platform's do, a character the code page
+// lacks becoming '?' and every size being that of the converted data.
+TEST_F(Registry, NamesAndTextsKeepUnicodeAndTheCodePageCallsConvert) {
+    const std::u16string shop = u"Bo\u0101t \u0141\u00F3d\u017A \u03A9";  // Boāt Łódź Ω
+    const std::u16string text = u"Caf\u00E9 \u0151 \U0001F600";           // Café ő 😀
+    auto bytes = [](const std::u16string& units) {
+        std::string out;
+        for (const char16_t unit : units) {
+            out.push_back(static_cast<char>(unit & 0xFF));
+            out.push_back(static_cast<char>(unit >> 8));
+        }
+        return out;
+    };
+    Key key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (u"Software\\" + shop).c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, key.out(), nullptr),
+              ERROR_SUCCESS);
+    const std::string data = bytes(text + u'\0');
+    ASSERT_EQ(
+        RegSetValueExW(key, u"n\u0101me", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                       static_cast<DWORD>(data.size())),
+        ERROR_SUCCESS);
+    const std::string raw = "\x01\xFF\x80";
+    ASSERT_EQ(RegSetValueExW(key, u"raw", 0, REG_BINARY, reinterpret_cast<const BYTE*>(raw.data()),
+                             static_cast<DWORD>(raw.size())),
+              ERROR_SUCCESS);
+
+    // UTF-16: the name by any case, the data byte for byte.
+    DWORD type = 0;
+    std::string back(100, '\0');
+    DWORD size = static_cast<DWORD>(back.size());
+    ASSERT_EQ(RegQueryValueExW(key, u"N\u0100ME", nullptr, &type,
+                               reinterpret_cast<BYTE*>(back.data()), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(back.substr(0, size), data);
+    WCHAR name[20] = {};
+    DWORD length = 20;
+    ASSERT_EQ(RegEnumValueW(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::u16string(name, length), u"n\u0101me");
+    Key software;
+    ASSERT_EQ(Open(HKEY_CURRENT_USER, "Software", &software), ERROR_SUCCESS);
+    WCHAR child[40] = {};
+    ASSERT_EQ(RegEnumKeyW(software, 0, child, 40), ERROR_SUCCESS);
+    EXPECT_EQ(std::u16string(child), shop);
+    Key again;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\BO\u0100T \u0142\u00D3D\u0179 \u03C9", 0,
+                            KEY_READ, again.out()),
+              ERROR_SUCCESS)
+        << "letters beyond the code page match without regard to case";
+
+    // The code page: '?' where it lacks the character, one per character.
+    EXPECT_EQ(Get(key, "n?me").rc, ERROR_FILE_NOT_FOUND) << "'?' names another value";
+    const std::vector<std::string> names = ValueNames(key);
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[0], "n?me");
+    EXPECT_EQ(SubKeyNames(software), std::vector<std::string>{"Bo?t ?\xF3"
+                                                              "d? ?"});
+    DWORD textSize = 0;
+    char valueName[20];
+    DWORD valueLength = sizeof valueName;
+    ASSERT_EQ(RegEnumValueA(key, 0, valueName, &valueLength, nullptr, &type, nullptr, &textSize),
+              ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(textSize, 9u) << "Caf\xE9 ? ? and the NUL, in the code page's bytes";
+    std::string ansi(textSize, '\0');
+    ASSERT_EQ(RegEnumValueA(key, 0, valueName, &(valueLength = sizeof valueName), nullptr, &type,
+                            reinterpret_cast<BYTE*>(ansi.data()), &textSize),
+              ERROR_SUCCESS);
+    EXPECT_EQ(ansi, std::string("Caf\xE9 ? ?\0", 9));
+    EXPECT_EQ(Get(key, "raw").data, raw) << "other types pass unchanged";
+
+    // A code-page write is kept as its characters: the UTF-16 calls read them.
+    ASSERT_EQ(Set(key, "ansi", std::string("\x80 \xE9\0", 4)), ERROR_SUCCESS);
+    size = static_cast<DWORD>(back.size());
+    ASSERT_EQ(
+        RegQueryValueExW(key, u"ansi", nullptr, &type, reinterpret_cast<BYTE*>(back.data()), &size),
+        ERROR_SUCCESS);
+    EXPECT_EQ(back.substr(0, size), bytes(std::u16string(u"\u20AC \u00E9") + u'\0'));
+    EXPECT_EQ(Get(key, "ansi").data, std::string("\x80 \xE9\0", 4));
 }

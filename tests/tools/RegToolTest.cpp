@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include <string>
 #include <vector>
@@ -205,13 +209,14 @@ TEST_F(RegTool, TheExportReadsAsThePlatformsToolWritesIt) {
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
     for (size_t i = 2; i + 1 < bytes.size(); i += 2)
         text.push_back(bytes[i]);
-    EXPECT_EQ(text,
-              "Windows Registry Editor Version 5.00\r\n\r\n"
-              "[HKEY_CURRENT_USER\\K]\r\n"
-              "@=\"d\"\r\n"
-              "\"bin\"=hex:01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,\\\r\n"
-              "  01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01\r\n"
-              "\"x\"=hex(2):e9,00,00,00\r\n\r\n");
+    EXPECT_EQ(
+        text,
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_CURRENT_USER\\K]\r\n"
+        "@=\"d\"\r\n"
+        "\"bin\"=hex:01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,\\\r\n"
+        "  01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01,01\r\n"
+        "\"x\"=hex(2):e9,00,00,00\r\n\r\n");
 }
 
 TEST_F(RegTool, BadInputGivesOneLineAndANonZeroStatus) {
@@ -255,6 +260,7 @@ TEST_F(RegTool, BadInputGivesOneLineAndANonZeroStatus) {
 // A file that fails on a later section must not have applied its earlier ones, deletions
 // least of all.
 TEST_F(RegTool, ImportAppliesNothingOfAFileTheStoreWouldRefuse) {
+    const std::string nul(1, '\0');
     Set(HKEY_CURRENT_USER, "Software\\Shop\\ecran", "port", REG_SZ, std::string("9100\0", 5));
     const std::string before = Dump(HKEY_CURRENT_USER, "Software\\Shop");
     struct Case {
@@ -270,6 +276,13 @@ TEST_F(RegTool, ImportAppliesNothingOfAFileTheStoreWouldRefuse) {
          "line 9:"},
         {"a separator right after the root", "[HKEY_CURRENT_USER\\\\Software\\Shop]\r\n",
          "line 8:"},
+        {"a NUL in a key path", "[HKEY_CURRENT_USER\\Software\\Shop" + nul + "x]\r\n",
+         "line 8: a control character"},
+        {"a NUL in a key path to delete", "[-HKEY_CURRENT_USER\\Software" + nul + "\\x]\r\n",
+         "line 8: a control character"},
+        {"a NUL in a value name to delete",
+         "[HKEY_CURRENT_USER\\Software\\Shop\\ecran]\r\n\"port" + nul + "x\"=-\r\n",
+         "line 9: a control character"},
     };
     for (const Case& c : cases) {
         WriteFile(File("late.reg"),
@@ -313,4 +326,125 @@ TEST_F(RegTool, ReadValueReadsAgainAValueThatGrewAndTellsOneThatIsGone) {
         EXPECT_EQ(value.data, data) << c.what;
     }
     RegCloseKey(key);
+}
+
+// An export replaces its target whole through a new file: a symbolic link there is replaced,
+// not followed, and another name of the old file keeps the old content.
+TEST_F(RegTool, ExportReplacesTheTargetAndNeverWritesThroughIt) {
+    Set(HKEY_CURRENT_USER, "K", "v", REG_SZ, std::string("x\0", 2));
+    WriteFile(File("elsewhere.reg"), "kept");
+    std::filesystem::create_symlink(File("elsewhere.reg"), File("link.reg"));
+    WriteFile(File("old.reg"), "old");
+    ASSERT_EQ(::link(File("old.reg").c_str(), File("other-name.reg").c_str()), 0);
+
+    EXPECT_EQ(Reg("export HKCU\\\\K " + File("link.reg")).status, 1)
+        << "a symbolic link is a file that exists";
+    for (const char* target : {"link.reg", "old.reg"}) {
+        const Outcome run = Reg("export HKCU\\\\K " + File(target) + " /y");
+        EXPECT_EQ(run.status, 0) << target << ": " << run.output;
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(File(target))))
+            << target;
+        EXPECT_EQ(ReadFile(File(target)).substr(0, 2), "\xFF\xFE") << target;
+    }
+    EXPECT_EQ(ReadFile(File("elsewhere.reg")), "kept");
+    EXPECT_EQ(ReadFile(File("other-name.reg")), "old");
+    for (const auto& entry : std::filesystem::directory_iterator(temp.path())) {
+        EXPECT_NE(entry.path().filename().string().front(), '.')
+            << "no temporary file is left: " << entry.path();
+    }
+}
+
+// An import reads only a regular file of at most 64 MiB; a FIFO is refused at once instead
+// of waiting for a writer.
+TEST_F(RegTool, ImportRefusesWhatIsNotARegularFileOrIsTooLarge) {
+    ASSERT_EQ(::mkfifo(File("fifo.reg").c_str(), 0600), 0);
+    std::filesystem::create_directory(File("folder.reg"));
+    {
+        WriteFile(File("huge.reg"), "REGEDIT4\n");
+        std::filesystem::resize_file(File("huge.reg"), 64ull * 1024 * 1024 + 1);
+    }
+    struct Case {
+        const char* file;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"fifo.reg", "not a regular file"},
+        {"folder.reg", "not a regular file"},
+        {"huge.reg", "larger than 64 MiB"},
+        {"missing.reg", "Cannot open"},
+    };
+    for (const Case& c : cases) {
+        const Outcome run = Reg("import " + File(c.file));
+        EXPECT_EQ(run.status, 1) << c.file;
+        EXPECT_EQ(run.output.find("ERROR: "), 0u) << c.file << ": " << run.output;
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << c.file << ": " << run.output;
+    }
+}
+
+// A version 5.00 file keeps every character through the store and back out; a client that
+// reads through the code-page calls sees '?' where its code page lacks one, as on Windows.
+TEST_F(RegTool, AVersion5FileKeepsEveryCharacterThroughTheStore) {
+    auto version5 = [](const std::u16string& text) {
+        std::string bytes = "\xFF\xFE";
+        for (const char16_t unit : text) {
+            bytes.push_back(static_cast<char>(unit & 0xFF));
+            bytes.push_back(static_cast<char>(unit >> 8));
+        }
+        return bytes;
+    };
+    const std::string file = version5(
+        u"Windows Registry Editor Version 5.00\r\n\r\n"
+        u"[HKEY_CURRENT_USER\\Software\\Bo\u0101t \u0141\u00F3d\u017A]\r\n"
+        u"\"nom\"=\"Caf\u00E9 \u0151 \u03A9\"\r\n"
+        u"\"\u03A9\"=dword:00000001\r\n"
+        u"\"path\"=hex(2):43,00,3a,00,5c,00,01,01,00,00\r\n\r\n");
+    WriteFile(File("in.reg"), file);
+    const Outcome run = Reg("import " + File("in.reg"));
+    ASSERT_EQ(run.status, 0) << run.output;
+
+    ASSERT_EQ(
+        Reg("export 'HKCU\\Software\\Bo\u0101t \u0141\u00F3d\u017A' " + File("out.reg")).status, 0);
+    EXPECT_EQ(ReadFile(File("out.reg")), file) << "the same bytes back";
+    const Outcome query = Reg("query 'HKCU\\Software\\bo\u0100t \u0142\u00F3d\u017A' /v NOM");
+    EXPECT_NE(query.output.find("nom    REG_SZ    Caf\u00E9 \u0151 \u03A9"), std::string::npos)
+        << query.output;
+
+    EXPECT_EQ(Dump(HKEY_CURRENT_USER,
+                   "Software\\Bo?t ?\xF3"
+                   "d?"),
+              "<none>")
+        << "'?' is no name of the key";
+    HKEY software = 0;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &software), ERROR_SUCCESS);
+    char name[64] = {};
+    ASSERT_EQ(RegEnumKeyA(software, 0, name, sizeof name), ERROR_SUCCESS);
+    RegCloseKey(software);
+    EXPECT_EQ(std::string(name),
+              "Bo?t ?\xF3"
+              "d?")
+        << "the code page's view of the name";
+
+    const Outcome regedit4 = Reg("export HKCU\\\\Software " + File("four.reg") + " --regedit4");
+    EXPECT_EQ(regedit4.status, 1);
+    EXPECT_NE(regedit4.output.find("REGEDIT4"), std::string::npos) << regedit4.output;
+    EXPECT_FALSE(std::filesystem::exists(File("four.reg"))) << "nothing written";
+}
+
+// A character the store cannot keep is refused with its line, and nothing of the file is
+// applied, not even the sections before it.
+TEST_F(RegTool, ImportRefusesACharacterThatCannotBeKept) {
+    std::string file = "\xFF\xFE";
+    for (const char c : std::string("Windows Registry Editor Version 5.00\r\n\r\n"
+                                    "[HKEY_CURRENT_USER\\Before]\r\n\"a\"=\"1\"\r\n\r\n"
+                                    "[HKEY_CURRENT_USER\\Shop")) {
+        file.push_back(c);
+        file.push_back('\0');
+    }
+    file += std::string("\x00\xD8]\0\r\0\n\0", 8);  // a lone surrogate ends the key name
+    WriteFile(File("bad.reg"), file);
+    const Outcome run = Reg("import " + File("bad.reg"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("line 6: a character that cannot be kept"), std::string::npos)
+        << run.output;
+    EXPECT_EQ(Dump(HKEY_CURRENT_USER, "Before"), "<none>");
 }

@@ -3,132 +3,65 @@
 #include <cstdio>
 #include <string_view>
 
+#include "common/Utf8.h"
 #include "platform/Ansi.h"
 #include "platform/Registry.h"
+#include "platform/RegistryRoots.h"
 
 namespace reg {
 namespace {
 
-constexpr uint32_t kSz = 1;
-constexpr uint32_t kExpandSz = 2;
-constexpr uint32_t kBinary = 3;
-constexpr uint32_t kDword = 4;
-constexpr uint32_t kMultiSz = 7;
-constexpr size_t kLineLimit = 80;
+using platform::REG_BINARY;
+using platform::REG_DWORD;
+using platform::REG_EXPAND_SZ;
+using platform::REG_MULTI_SZ;
+using platform::REG_SZ;
 
-constexpr Root kRoots[] = {
-    {"HKEY_CURRENT_USER", "HKCU", platform::HKEY_CURRENT_USER},
-    {"HKEY_LOCAL_MACHINE", "HKLM", platform::HKEY_LOCAL_MACHINE},
-    {"HKEY_CLASSES_ROOT", "HKCR", platform::HKEY_CLASSES_ROOT},
-    {"HKEY_USERS", "HKU", platform::HKEY_USERS},
-    {"HKEY_CURRENT_CONFIG", "HKCC", platform::HKEY_CURRENT_CONFIG},
-    {"HKEY_DYN_DATA", nullptr, platform::HKEY_DYN_DATA},
-};
+constexpr size_t kLineLimit = 80;
 
 const char* const kHeader4 = "REGEDIT4";
 const char* const kHeader5 = "Windows Registry Editor Version 5.00";
 
 // Text types whose hex form is UTF-16LE in version 5.00 files.
 bool IsTextType(uint32_t type) {
-    return type == kSz || type == kExpandSz || type == kMultiSz;
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
 }
 
-// Not platform::FromAnsi: UTF-16 text carries code points past Windows-1252, up to U+10FFFF.
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
+// UTF-8 text as UTF-16LE bytes; each malformed byte becomes U+FFFD, so that the bytes after
+// it (a closing ']' or quote) are never taken into it.
+std::string Utf16Le(std::string_view text) {
+    return utf8::Utf16Bytes(utf8::ToUtf16(text));
 }
 
-// UTF-16LE bytes to UTF-8; a lone surrogate becomes U+FFFD.
-std::string FromUtf16(std::string_view bytes) {
+// UTF-16LE bytes as UTF-8; a lone surrogate stays a malformed sequence (see common/Utf8.h).
+std::string FromUtf16Le(std::string_view bytes) {
+    return utf8::FromUtf16(utf8::Utf16FromBytes(bytes));
+}
+
+// A text in Windows-1252 for a REGEDIT4 file, or a FormatError naming the character the code
+// page lacks. A malformed byte becomes '?', as it always has: it is no character to keep.
+std::string ToRegedit4(std::string_view text) {
     std::string out;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        char32_t c =
-            static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
-        if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
-            const char32_t low = static_cast<unsigned char>(bytes[i + 2]) |
-                                 (static_cast<unsigned char>(bytes[i + 3]) << 8);
-            if (low >= 0xDC00 && low < 0xE000) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                i += 2;
-            } else {
-                c = 0xFFFD;
-            }
-        } else if (c >= 0xD800 && c < 0xE000) {
-            c = 0xFFFD;
-        }
-        AppendUtf8(out, c);
-    }
-    return out;
-}
-
-// Not platform::ToAnsi, which keeps only Windows-1252: UTF-16 needs every code point.
-// The length of the well-formed UTF-8 sequence at text[i], with its code point in *c; 0 when
-// the bytes there are malformed (bad lead byte, missing continuation, overlong form,
-// surrogate, beyond U+10FFFF).
-size_t DecodeUtf8(std::string_view text, size_t i, char32_t* c) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    size_t length = 0;
-    char32_t shortest = 0;
-    if (lead < 0x80) {
-        *c = lead;
-        return 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2, *c = lead & 0x1F, shortest = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, *c = lead & 0x0F, shortest = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, *c = lead & 0x07, shortest = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size()) return 0;
-    for (size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if ((next & 0xC0) != 0x80) return 0;
-        *c = (*c << 6) | (next & 0x3F);
-    }
-    if (*c < shortest || *c > 0x10FFFF || (*c >= 0xD800 && *c < 0xE000)) return 0;
-    return length;
-}
-
-// UTF-8 to UTF-16LE bytes. Each byte of a malformed sequence becomes U+FFFD, so that the
-// bytes after it (a closing ']' or quote) are never taken into it.
-std::string ToUtf16(std::string_view utf8) {
-    std::string out;
-    auto put = [&out](char32_t unit) {
-        out.push_back(static_cast<char>(unit & 0xFF));
-        out.push_back(static_cast<char>(unit >> 8));
-    };
-    for (size_t i = 0; i < utf8.size();) {
-        char32_t c = 0;
-        const size_t length = DecodeUtf8(utf8, i, &c);
+    for (size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        const size_t length = utf8::Decode(text, i, &cp);
         if (length == 0) {
-            c = 0xFFFD;
+            out.push_back('?');
             ++i;
-        } else {
-            i += length;
+            continue;
         }
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            put(0xD800 + (c >> 10));
-            put(0xDC00 + (c & 0x3FF));
-        } else {
-            put(c);
+        bool kept = true;
+        const std::string byte = platform::ToAnsi(text.substr(i, length));
+        if (byte == "?" && cp != U'?') kept = false;
+        if (!kept) {
+            char code[16];
+            std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(cp));
+            throw FormatError(std::string("the character ") + code +
+                              " has no place in a REGEDIT4 file (Windows-1252); export as "
+                              "version 5.00");
         }
+        out += byte;
+        i += length;
     }
     return out;
 }
@@ -142,37 +75,47 @@ std::string Quote(std::string_view utf8) {
     return out + "\"";
 }
 
-// A REG_SZ that a quoted string gives back exactly: text, one zero byte at the end, and no
-// zero byte or line break inside.
+// A REG_SZ that a quoted string gives back exactly: UTF-16 text, one NUL at the end, no NUL or
+// line break inside, and no lone surrogate.
 bool FitsQuotedString(const std::string& data) {
-    if (data.empty() || data.back() != '\0') return false;
-    return data.find_first_of(std::string_view("\0\r\n", 3)) == data.size() - 1;
+    if (data.size() < 2 || data.size() % 2 != 0) return false;
+    const std::u16string units = utf8::Utf16FromBytes(data);
+    if (units.back() != u'\0') return false;
+    if (units.find_first_of(std::u16string_view(u"\0\r\n", 3)) != units.size() - 1) return false;
+    return utf8::IsWellFormed(utf8::FromUtf16(units));
 }
 
+// Hex data as regedit writes it: each line takes as many "xx," entries as fit in 80
+// characters with the backslash that continues it, and the next line starts with two blanks.
+// The last entry, which has no comma, goes where a "xx,\" would still fit.
+// Widths count characters (UTF-16 units), as regedit counts them, not UTF-8 bytes.
 std::string HexLine(std::string line, std::string_view bytes) {
+    constexpr size_t kEntryWithContinuation = 4;  // "xx,\"
     std::string out;
+    // How many more bytes than characters the line holds: only the first line's name has any.
+    size_t extraBytes = line.size() - utf8::ToUtf16(line).size();
     char hex[4];
     for (size_t i = 0; i < bytes.size(); ++i) {
-        std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned char>(bytes[i]));
-        std::string piece = hex;
-        if (i + 1 < bytes.size()) piece.push_back(',');
-        if (line.size() + piece.size() > kLineLimit - 2) {
+        if (line.size() - extraBytes + kEntryWithContinuation > kLineLimit) {
             out += line + "\\\n";
             line = "  ";
+            extraBytes = 0;
         }
-        line += piece;
+        std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned char>(bytes[i]));
+        line += hex;
+        if (i + 1 < bytes.size()) line.push_back(',');
     }
     return out + line;
 }
 
 std::string FormatValue(const Value& value, Version version) {
-    std::string line = value.name.empty() ? "@" : Quote(platform::FromAnsi(value.name));
+    std::string line = value.name.empty() ? "@" : Quote(value.name);
     line.push_back('=');
     if (value.remove) return line + "-";
-    if (value.type == kSz && FitsQuotedString(value.data)) {
-        return line + Quote(platform::FromAnsi(value.data.substr(0, value.data.size() - 1)));
+    if (value.type == REG_SZ && FitsQuotedString(value.data)) {
+        return line + Quote(FromUtf16Le(value.data.substr(0, value.data.size() - 2)));
     }
-    if (value.type == kDword && value.data.size() == 4) {
+    if (value.type == REG_DWORD && value.data.size() == 4) {
         uint32_t number = 0;
         for (int i = 3; i >= 0; --i)
             number = (number << 8) | static_cast<unsigned char>(value.data[i]);
@@ -181,10 +124,16 @@ std::string FormatValue(const Value& value, Version version) {
         return line + text;
     }
     std::string bytes = value.data;
-    if (version == Version::Version5 && IsTextType(value.type)) {
-        bytes = ToUtf16(platform::FromAnsi(value.data));
+    if (version == Version::Regedit4 && IsTextType(value.type)) {
+        // REGEDIT4 holds text in the code page; what it cannot hold exactly is refused.
+        if (bytes.size() % 2 != 0 || !utf8::IsWellFormed(FromUtf16Le(bytes))) {
+            throw FormatError(
+                "text data that is not whole UTF-16 has no place in a REGEDIT4 "
+                "file; export as version 5.00");
+        }
+        bytes = ToRegedit4(FromUtf16Le(bytes));
     }
-    if (value.type == kBinary) {
+    if (value.type == REG_BINARY) {
         line += "hex:";
     } else {
         char prefix[24];
@@ -250,27 +199,56 @@ std::string ReadHexBytes(std::string_view s, int line) {
     return out;
 }
 
+// Refuses a name holding a control character: through the platform's calls a NUL would cut
+// the name short, and the others have no place in a name a .reg file can write back.
+void CheckNoControl(std::string_view name, const char* what, int line) {
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char code[8];
+            std::snprintf(code, sizeof code, "U+%04X", byte);
+            throw ParseError(line, std::string("a control character (") + code + ") in " + what);
+        }
+    }
+}
+
+// Refuses a text whose characters the store cannot keep: a malformed UTF-8 sequence in a
+// UTF-8 file, a lone surrogate in a UTF-16 one. Each would otherwise become U+FFFD unseen.
+void CheckKeepable(std::string_view text, const char* what, int line) {
+    if (!utf8::IsWellFormed(text)) {
+        throw ParseError(line, std::string("a character that cannot be kept (a malformed "
+                                           "sequence or a lone surrogate) in ") +
+                                   what);
+    }
+}
+
 // Refuses a path the store would refuse, before anything of the file is applied. The names
-// below the root are measured as the store gets them, in Windows-1252.
+// below the root are measured as the store gets them, in UTF-16 units.
 void CheckPath(std::string_view path, int line) {
+    CheckNoControl(path, "a key name", line);
     const size_t cut = path.find('\\');
     if (FindRoot(path.substr(0, cut)) == nullptr) {
         throw ParseError(line, "invalid key name '" + std::string(path) + "' (unknown root)");
     }
     if (cut == std::string_view::npos) return;
-    std::string names = platform::ToAnsi(path.substr(cut + 1));
-    while (!names.empty() && names.back() == '\\')
+    std::u16string names = utf8::ToUtf16(path.substr(cut + 1));
+    while (!names.empty() && names.back() == u'\\')
         names.pop_back();
-    if (!names.empty() && names.front() == '\\') {
+    if (!names.empty() && names.front() == u'\\') {
         throw ParseError(
             line, "invalid key name '" + std::string(path) + "' (empty name below the root)");
     }
+    size_t levels = 0;
     for (size_t start = 0; start < names.size();) {
-        const size_t end = std::min(names.find('\\', start), names.size());
+        const size_t end = std::min(names.find(u'\\', start), names.size());
         if (end - start > platform::kMaxKeyNameLength) {
             throw ParseError(line, "a key name longer than 255 characters");
         }
+        if (end > start) ++levels;
         start = end + 1;
+    }
+    if (levels > platform::kMaxKeyDepth) {
+        throw ParseError(line, "a key path deeper than 512 levels");
     }
 }
 
@@ -279,8 +257,10 @@ Value ParseValue(std::string_view text, Version version, int line) {
     if (text.front() == '@') {
         text.remove_prefix(1);
     } else {
-        value.name = platform::ToAnsi(ReadQuoted(text, line));
-        if (value.name.size() > platform::kMaxValueNameLength) {
+        value.name = ReadQuoted(text, line);
+        CheckNoControl(value.name, "a value name", line);
+        CheckKeepable(value.name, "a value name", line);
+        if (utf8::ToUtf16(value.name).size() > platform::kMaxValueNameLength) {
             throw ParseError(line, "a value name longer than 16383 characters");
         }
     }
@@ -292,8 +272,10 @@ Value ParseValue(std::string_view text, Version version, int line) {
         return value;
     }
     if (!text.empty() && text.front() == '"') {
-        value.type = kSz;
-        value.data = platform::ToAnsi(ReadQuoted(text, line)) + '\0';
+        value.type = REG_SZ;
+        const std::string string = ReadQuoted(text, line);
+        CheckKeepable(string, "a string", line);
+        value.data = Utf16Le(string) + std::string(2, '\0');
         if (!TrimLeft(text).empty()) throw ParseError(line, "unexpected text after the string");
         return value;
     }
@@ -307,13 +289,13 @@ Value ParseValue(std::string_view text, Version version, int line) {
             if (HexDigit(c) < 0) throw ParseError(line, "a dword needs hex digits");
             number = number * 16 + static_cast<uint32_t>(HexDigit(c));
         }
-        value.type = kDword;
+        value.type = REG_DWORD;
         for (int i = 0; i < 4; ++i)
             value.data.push_back(static_cast<char>((number >> (8 * i)) & 0xFF));
         return value;
     }
     if (text.substr(0, 4) == "hex:") {
-        value.type = kBinary;
+        value.type = REG_BINARY;
         value.data = ReadHexBytes(text.substr(4), line);
         return value;
     }
@@ -333,7 +315,9 @@ Value ParseValue(std::string_view text, Version version, int line) {
             if (value.data.size() % 2 != 0) {
                 throw ParseError(line, "UTF-16 text data has an odd number of bytes");
             }
-            value.data = platform::ToAnsi(FromUtf16(value.data));
+        } else if (IsTextType(type)) {
+            // REGEDIT4 text data is in the code page; the store keeps it as UTF-16.
+            value.data = utf8::Utf16Bytes(platform::AnsiToUtf16(value.data));
         }
         return value;
     }
@@ -342,14 +326,16 @@ Value ParseValue(std::string_view text, Version version, int line) {
 
 }  // namespace
 
-const Root* FindRoot(std::string_view name) {
-    for (const Root& root : kRoots) {
-        if (platform::EqualNoCase(name, root.full) ||
-            (root.brief != nullptr && platform::EqualNoCase(name, root.brief))) {
-            return &root;
-        }
-    }
-    return nullptr;
+void CheckKeepable(const std::vector<KeySection>& sections) {
+    for (const KeySection& section : sections)
+        CheckKeepable(section.path, "a key name", section.line);
+}
+
+const platform::RegistryRoot* FindRoot(std::string_view name) {
+    const platform::RegistryRoot* root = platform::FindRegistryRoot(name, true);
+    // HKEY_PERFORMANCE_DATA holds nothing a file could carry.
+    if (root != nullptr && root->handle == platform::HKEY_PERFORMANCE_DATA) return nullptr;
+    return root;
 }
 
 std::string FormatSection(const KeySection& section, Version version) {
@@ -368,14 +354,14 @@ std::string EncodeFile(const std::vector<KeySection>& sections, Version version)
         if (c == '\n') crlf.push_back('\r');
         crlf.push_back(c);
     }
-    if (version == Version::Regedit4) return platform::ToAnsi(crlf);
-    return "\xFF\xFE" + ToUtf16(crlf);
+    if (version == Version::Regedit4) return ToRegedit4(crlf);
+    return "\xFF\xFE" + Utf16Le(crlf);
 }
 
 std::vector<KeySection> ParseFile(const std::string& bytes) {
     std::string text;
     if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
-        text = FromUtf16(std::string_view(bytes).substr(2));
+        text = FromUtf16Le(std::string_view(bytes).substr(2));
     } else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         text = bytes.substr(3);
     } else {
@@ -416,6 +402,7 @@ std::vector<KeySection> ParseFile(const std::string& bytes) {
             if (path.empty()) throw ParseError(number, "empty key name");
             CheckPath(path, number);
             section.path = std::string(path);
+            section.line = number;
             sections.push_back(std::move(section));
             continue;
         }
@@ -431,6 +418,7 @@ std::vector<KeySection> ParseFile(const std::string& bytes) {
             line += std::string(TrimLeft(lines[++i]));
         }
         sections.back().values.push_back(ParseValue(line, *version, number));
+        sections.back().values.back().line = number;
     }
     if (!version) throw ParseError(1, "not a registry file (the header is missing)");
     return sections;

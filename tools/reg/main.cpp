@@ -4,22 +4,16 @@
 //
 // Exit status: 0 on success, 1 on any error (with one line on stderr), 2 for bad usage.
 
-#include <cstdio>
-#include <fstream>
-#include <functional>
 #include <iostream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "ReadValue.h"
-#include "RegFile.h"
-#include "platform/Ansi.h"
-#include "platform/Registry.h"
-
-using namespace platform;
+#include "Commands.h"
+#include "TreeWalk.h"
+#include "ValueText.h"
+#include "common/Log.h"
 
 namespace {
 
@@ -56,212 +50,8 @@ Options (each also has a long form):
             --version         the version of afficheur-reg
 )";
 
-// A failure reported as one line on stderr, exit status 1.
-struct Failure {
-    std::string message;
-};
-
-struct TypeName {
-    const char* name;
-    DWORD type;
-};
-
-constexpr TypeName kTypes[] = {
-    {"REG_NONE", REG_NONE},
-    {"REG_SZ", REG_SZ},
-    {"REG_EXPAND_SZ", REG_EXPAND_SZ},
-    {"REG_BINARY", REG_BINARY},
-    {"REG_DWORD", REG_DWORD},
-    {"REG_DWORD_BIG_ENDIAN", REG_DWORD_BIG_ENDIAN},
-    {"REG_LINK", REG_LINK},
-    {"REG_MULTI_SZ", REG_MULTI_SZ},
-    {"REG_RESOURCE_LIST", 8},
-    {"REG_FULL_RESOURCE_DESCRIPTOR", 9},
-    {"REG_RESOURCE_REQUIREMENTS_LIST", 10},
-    {"REG_QWORD", REG_QWORD},
-};
-
-// Ansi.h has no lower-case form of a whole text: commands, options and answers match in any case.
-std::string Lower(std::string text) {
-    for (char& c : text)
-        c = FoldCase(c);
-    return text;
-}
-
-std::string TypeText(DWORD type) {
-    for (const TypeName& t : kTypes) {
-        if (t.type == type) return t.name;
-    }
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%x", type);
-    return text;
-}
-
-// A key named on the command line or in a file: its root and the path below it.
-struct KeyName {
-    HKEY root = 0;
-    std::string rootName;
-    std::string subkey;  // UTF-8
-    std::string Full() const { return subkey.empty() ? rootName : rootName + "\\" + subkey; }
-    std::string Child(const std::string& name) const {
-        return subkey.empty() ? name : subkey + "\\" + name;
-    }
-};
-
-std::optional<KeyName> ParseKey(const std::string& text) {
-    const size_t cut = text.find('\\');
-    const reg::Root* root = reg::FindRoot(std::string_view(text).substr(0, cut));
-    if (root == nullptr) return std::nullopt;
-    KeyName key{root->handle, root->full, cut == std::string::npos ? "" : text.substr(cut + 1)};
-    while (!key.subkey.empty() && key.subkey.back() == '\\')
-        key.subkey.pop_back();
-    return key;
-}
-
-KeyName RequireKey(const std::string& text) {
-    if (auto key = ParseKey(text)) return *key;
-    throw Failure{"Invalid key name: '" + text + "' (unknown root)"};
-}
-
-// An open handle, closed when it goes out of scope.
-class Handle {
-  public:
-    Handle() = default;
-    ~Handle() {
-        if (h_ != 0) RegCloseKey(h_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HKEY* out() { return &h_; }
-    HKEY get() const { return h_; }
-
-  private:
-    HKEY h_ = 0;
-};
-
-std::string Describe(LONG rc) {
-    switch (rc) {
-        case ERROR_FILE_NOT_FOUND:
-            return "The system was unable to find the specified registry key or value.";
-        case ERROR_ACCESS_DENIED:
-            return "Access is denied.";
-        case ERROR_BADDB:
-            return "The registry store is corrupt or is not a registry store.";
-        default:
-            return "The registry refused the operation (error " + std::to_string(rc) + ").";
-    }
-}
-
-void Check(LONG rc) {
-    if (rc != ERROR_SUCCESS) throw Failure{Describe(rc)};
-}
-
-void OpenExisting(const KeyName& key, REGSAM sam, Handle* handle) {
-    Check(RegOpenKeyExA(key.root, ToAnsi(key.subkey).c_str(), 0, sam, handle->out()));
-}
-
-std::vector<reg::Value> ReadValues(HKEY h) {
-    std::vector<reg::Value> values;
-    std::vector<char> name(kMaxValueNameLength + 1);
-    for (DWORD i = 0;; ++i) {
-        DWORD length = static_cast<DWORD>(name.size());
-        DWORD type = 0;
-        DWORD size = 0;
-        LONG rc = RegEnumValueA(h, i, name.data(), &length, nullptr, &type, nullptr, &size);
-        if (rc == ERROR_NO_MORE_ITEMS) break;
-        Check(rc);
-        reg::Value value;
-        rc = reg::ReadValue(h, std::string(name.data(), length), size, &value);
-        if (rc == ERROR_FILE_NOT_FOUND) continue;  // deleted since it was enumerated
-        Check(rc);
-        values.push_back(std::move(value));
-    }
-    return values;
-}
-
-std::vector<std::string> ReadSubKeys(HKEY h) {
-    std::vector<std::string> names;
-    char name[kMaxKeyNameLength + 1];
-    for (DWORD i = 0;; ++i) {
-        const LONG rc = RegEnumKeyA(h, i, name, sizeof name);
-        if (rc == ERROR_NO_MORE_ITEMS) break;
-        Check(rc);
-        names.push_back(FromAnsi(name));
-    }
-    return names;
-}
-
-std::string Hex(const std::string& bytes, bool upper) {
-    std::string out;
-    char two[4];
-    for (const char c : bytes) {
-        std::snprintf(two, sizeof two, upper ? "%02X" : "%02x", static_cast<unsigned char>(c));
-        out += two;
-    }
-    return out;
-}
-
-uint64_t LittleEndian(const std::string& bytes) {
-    uint64_t number = 0;
-    for (size_t i = bytes.size(); i-- > 0;)
-        number = (number << 8) | static_cast<unsigned char>(bytes[i]);
-    return number;
-}
-
-std::string DataText(const reg::Value& value) {
-    const std::string& d = value.data;
-    switch (value.type) {
-        case REG_SZ:
-        case REG_EXPAND_SZ:
-            return FromAnsi(d.c_str());
-        case REG_MULTI_SZ: {
-            std::string out;
-            std::string_view rest(d);
-            while (!rest.empty() && rest.front() != '\0') {
-                const size_t end = std::min(rest.find('\0'), rest.size());
-                if (!out.empty()) out += "\\0";
-                out += FromAnsi(rest.substr(0, end));
-                rest.remove_prefix(std::min(end + 1, rest.size()));
-            }
-            return out;
-        }
-        case REG_DWORD:
-        case REG_QWORD:
-            if (d.size() == (value.type == REG_DWORD ? 4u : 8u)) {
-                char text[24];
-                std::snprintf(text, sizeof text, "0x%llx",
-                              static_cast<unsigned long long>(LittleEndian(d)));
-                return text;
-            }
-            return Hex(d, true);
-        default:
-            return Hex(d, true);
-    }
-}
-
-void PrintValue(const reg::Value& value) {
-    std::cout << "    " << (value.name.empty() ? "(Default)" : FromAnsi(value.name)) << "    "
-              << TypeText(value.type) << "    " << DataText(value) << "\n";
-}
-
-// --- Options -----------------------------------------------------------------------------
-
-struct Options {
-    std::vector<std::string> positional;
-    std::optional<std::string> value;  // /v
-    bool defaultValue = false;         // /ve
-    bool allValues = false;            // /va
-    std::optional<std::string> type;   // /t
-    std::optional<std::string> data;   // /d
-    std::optional<std::string> separator;
-    bool recursive = false;
-    bool force = false;
-    bool yes = false;
-    bool regedit4 = false;
-};
-
-Options ParseOptions(const std::string& command, const std::vector<std::string>& args) {
-    Options o;
+reg::Options ParseOptions(const std::string& command, const std::vector<std::string>& args) {
+    reg::Options o;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
         std::optional<std::string> inlineValue;
@@ -273,10 +63,10 @@ Options ParseOptions(const std::string& command, const std::vector<std::string>&
         }
         auto next = [&](const char* what) {
             if (inlineValue) return *inlineValue;
-            if (i + 1 >= args.size()) throw Failure{std::string(what) + " needs an argument"};
+            if (i + 1 >= args.size()) throw reg::Failure(std::string(what) + " needs an argument");
             return args[++i];
         };
-        const std::string key = Lower(arg);
+        const std::string key = reg::Lower(arg);
         if (key == "/v" || key == "-v" || key == "--value") {
             o.value = next("/v");
         } else if (key == "/ve" || key == "--default") {
@@ -298,308 +88,14 @@ Options ParseOptions(const std::string& command, const std::vector<std::string>&
         } else if (key == "--regedit4") {
             o.regedit4 = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            throw Failure{"Invalid syntax: unknown option '" + args[i] + "'"};
+            throw reg::Failure("Invalid syntax: unknown option '" + args[i] + "'");
         } else {
             // Anything else, "/tmp/file.reg" included, is a key or a file.
             o.positional.push_back(args[i]);
         }
     }
-    if (o.value && o.defaultValue) throw Failure{"Invalid syntax: /v and /ve together"};
+    if (o.value && o.defaultValue) throw reg::Failure("Invalid syntax: /v and /ve together");
     return o;
-}
-
-bool Confirm(const std::string& question) {
-    std::cout << question << " (Yes/No)? " << std::flush;
-    std::string answer;
-    if (!std::getline(std::cin, answer)) return false;
-    answer = Lower(answer);
-    return answer == "y" || answer == "yes";
-}
-
-// The value name the options select: nullopt for none, "" for the default value.
-std::optional<std::string> SelectedValue(const Options& o) {
-    if (o.defaultValue) return std::string();
-    if (o.value) return ToAnsi(*o.value);
-    return std::nullopt;
-}
-
-// --- Commands ----------------------------------------------------------------------------
-
-int Query(const Options& o) {
-    if (o.positional.size() != 1) throw Failure{"Invalid syntax: query needs one KEY"};
-    const KeyName key = RequireKey(o.positional[0]);
-    const std::optional<std::string> selected = SelectedValue(o);
-    int matches = 0;
-    std::function<void(const KeyName&)> show = [&](const KeyName& at) {
-        Handle handle;
-        OpenExisting(at, KEY_READ, &handle);
-        const auto values = ReadValues(handle.get());
-        std::vector<const reg::Value*> shown;
-        for (const reg::Value& v : values) {
-            if (!selected || EqualNoCase(v.name, *selected)) shown.push_back(&v);
-        }
-        if (!selected || !shown.empty()) {
-            std::cout << "\n" << at.Full() << "\n";
-            for (const reg::Value* v : shown)
-                PrintValue(*v);
-            matches += static_cast<int>(shown.size());
-        }
-        const auto subkeys = ReadSubKeys(handle.get());
-        if (!o.recursive) {
-            if (!selected) {
-                if (!subkeys.empty()) std::cout << "\n";
-                for (const auto& name : subkeys)
-                    std::cout << at.Full() << "\\" << name << "\n";
-            }
-            return;
-        }
-        for (const auto& name : subkeys)
-            show(KeyName{at.root, at.rootName, at.Child(name)});
-    };
-    show(key);
-    if (selected && matches == 0) throw Failure{Describe(ERROR_FILE_NOT_FOUND)};
-    if (o.recursive) std::cout << "\nEnd of search: " << matches << " match(es) found.\n";
-    return 0;
-}
-
-std::string DataBytes(DWORD type, const std::string& data, const std::string& separator) {
-    auto number = [&](int bits) -> uint64_t {
-        const bool hex = data.rfind("0x", 0) == 0 || data.rfind("0X", 0) == 0;
-        const std::string digits = hex ? data.substr(2) : data;
-        const std::string kind = bits == 32 ? "DWORD" : "QWORD";
-        if (digits.empty() || digits.find_first_not_of(hex ? "0123456789abcdefABCDEF"
-                                                           : "0123456789") != std::string::npos) {
-            throw Failure{"Invalid " + kind + " value: '" + data + "'"};
-        }
-        unsigned long long n = 0;
-        try {
-            size_t used = 0;
-            n = std::stoull(digits, &used, hex ? 16 : 10);
-        } catch (...) {
-            throw Failure{"Invalid " + kind + " value: '" + data + "' does not fit"};
-        }
-        if (bits == 32 && n > 0xFFFFFFFFull) {
-            throw Failure{"Invalid DWORD value: '" + data + "' does not fit in 32 bits"};
-        }
-        return n;
-    };
-    auto little = [](uint64_t n, int bytes) {
-        std::string out;
-        for (int i = 0; i < bytes; ++i)
-            out.push_back(static_cast<char>((n >> (8 * i)) & 0xFF));
-        return out;
-    };
-    switch (type) {
-        case REG_SZ:
-        case REG_EXPAND_SZ:
-            return ToAnsi(data) + '\0';
-        case REG_MULTI_SZ: {
-            std::string out;
-            const std::string sep = separator.empty() ? "\\0" : separator;
-            size_t start = 0;
-            while (start <= data.size() && !data.empty()) {
-                const size_t end = std::min(data.find(sep, start), data.size());
-                out += ToAnsi(data.substr(start, end - start)) + '\0';
-                start = end + sep.size();
-            }
-            return out + '\0';
-        }
-        case REG_DWORD:
-            return little(number(32), 4);
-        case REG_QWORD:
-            return little(number(64), 8);
-        case REG_BINARY:
-        case REG_NONE: {
-            if (data.size() % 2 != 0 ||
-                data.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
-                throw Failure{"Invalid binary data: '" + data + "' (hex digits in pairs)"};
-            }
-            std::string out;
-            for (size_t i = 0; i < data.size(); i += 2) {
-                out.push_back(static_cast<char>(std::stoi(data.substr(i, 2), nullptr, 16)));
-            }
-            return out;
-        }
-        default:
-            throw Failure{"Unsupported type"};
-    }
-}
-
-int Add(const Options& o) {
-    if (o.positional.size() != 1) throw Failure{"Invalid syntax: add needs one KEY"};
-    const KeyName key = RequireKey(o.positional[0]);
-    DWORD type = REG_SZ;
-    if (o.type) {
-        bool known = false;
-        for (const TypeName& t : kTypes) {
-            if (EqualNoCase(*o.type, t.name)) type = t.type, known = true;
-        }
-        if (!known ||
-            (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ && type != REG_DWORD &&
-             type != REG_QWORD && type != REG_BINARY && type != REG_NONE)) {
-            throw Failure{"Invalid type: '" + *o.type + "'"};
-        }
-    }
-    const std::optional<std::string> name = SelectedValue(o);
-    std::string bytes;
-    if (name) bytes = DataBytes(type, o.data.value_or(""), o.separator.value_or(""));
-
-    Handle handle;
-    Check(RegCreateKeyExA(key.root, ToAnsi(key.subkey).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                          nullptr, handle.out(), nullptr));
-    if (!name) {
-        std::cout << "The operation completed successfully.\n";
-        return 0;
-    }
-    const bool exists = RegQueryValueExA(handle.get(), name->c_str(), nullptr, nullptr, nullptr,
-                                         nullptr) == ERROR_SUCCESS;
-    if (exists && !o.force &&
-        !Confirm("Value " + (name->empty() ? std::string("(Default)") : FromAnsi(*name)) +
-                 " exists, overwrite")) {
-        std::cout << "The operation was cancelled by the user.\n";
-        return 0;
-    }
-    Check(RegSetValueExA(handle.get(), name->c_str(), 0, type,
-                         reinterpret_cast<const BYTE*>(bytes.data()),
-                         static_cast<DWORD>(bytes.size())));
-    std::cout << "The operation completed successfully.\n";
-    return 0;
-}
-
-// Deletes a key and everything below it, the deepest keys first.
-void DeleteTree(const KeyName& key) {
-    std::vector<std::string> children;
-    {
-        Handle handle;
-        OpenExisting(key, KEY_READ, &handle);
-        children = ReadSubKeys(handle.get());
-    }
-    for (const auto& child : children)
-        DeleteTree(KeyName{key.root, key.rootName, key.Child(child)});
-    Check(RegDeleteKeyA(key.root, ToAnsi(key.subkey).c_str()));
-}
-
-int Delete(const Options& o) {
-    if (o.positional.size() != 1) throw Failure{"Invalid syntax: delete needs one KEY"};
-    const KeyName key = RequireKey(o.positional[0]);
-    const std::optional<std::string> name = SelectedValue(o);
-    Handle handle;
-    OpenExisting(key, KEY_ALL_ACCESS, &handle);
-    if (name) {
-        Check(RegQueryValueExA(handle.get(), name->c_str(), nullptr, nullptr, nullptr, nullptr));
-    } else if (!o.allValues && key.subkey.empty()) {
-        throw Failure{"Invalid key name: a root cannot be deleted"};
-    }
-    const std::string what =
-        name ? "the registry value " + (name->empty() ? std::string("(Default)") : FromAnsi(*name))
-        : o.allValues ? "all values under the registry key " + key.Full()
-                      : "the registry key " + key.Full();
-    if (!o.force && !Confirm("Permanently delete " + what)) {
-        std::cout << "The operation was cancelled by the user.\n";
-        return 0;
-    }
-    if (name) {
-        Check(RegDeleteValueA(handle.get(), name->c_str()));
-    } else if (o.allValues) {
-        for (const reg::Value& v : ReadValues(handle.get())) {
-            Check(RegDeleteValueA(handle.get(), v.name.c_str()));
-        }
-    } else {
-        DeleteTree(key);
-    }
-    std::cout << "The operation completed successfully.\n";
-    return 0;
-}
-
-void Collect(const KeyName& key, std::vector<reg::KeySection>* sections) {
-    Handle handle;
-    OpenExisting(key, KEY_READ, &handle);
-    sections->push_back(reg::KeySection{key.Full(), false, ReadValues(handle.get())});
-    for (const auto& child : ReadSubKeys(handle.get())) {
-        Collect(KeyName{key.root, key.rootName, key.Child(child)}, sections);
-    }
-}
-
-int Export(const Options& o) {
-    if (o.positional.size() != 2) throw Failure{"Invalid syntax: export needs KEY and FILE"};
-    const KeyName key = RequireKey(o.positional[0]);
-    const std::string& file = o.positional[1];
-    std::vector<reg::KeySection> sections;
-    Collect(key, &sections);
-    // A .reg file has no way to write a line break inside a key or value name.
-    auto breaks = [](const std::string& name) {
-        return name.find_first_of("\r\n") != std::string::npos;
-    };
-    for (const reg::KeySection& section : sections) {
-        if (breaks(section.path))
-            throw Failure{"Cannot export a key name under " + key.Full() +
-                          ": it holds a line break"};
-        for (const reg::Value& value : section.values) {
-            if (breaks(value.name)) {
-                throw Failure{"Cannot export a value name under " + section.path +
-                              ": it holds a line break"};
-            }
-        }
-    }
-    if (!o.yes && !o.force && std::ifstream(file).good()) {
-        throw Failure{"The file '" + file + "' exists; use /y to overwrite it"};
-    }
-    const std::string bytes =
-        reg::EncodeFile(sections, o.regedit4 ? reg::Version::Regedit4 : reg::Version::Version5);
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) throw Failure{"Cannot write '" + file + "'"};
-    std::cout << "The operation completed successfully.\n";
-    return 0;
-}
-
-int Import(const Options& o) {
-    if (o.positional.size() != 1) throw Failure{"Invalid syntax: import needs one FILE"};
-    const std::string& file = o.positional[0];
-    std::ifstream in(file, std::ios::binary);
-    if (!in) throw Failure{"Cannot open '" + file + "'"};
-    std::ostringstream content;
-    content << in.rdbuf();
-
-    std::vector<reg::KeySection> sections;
-    try {
-        sections = reg::ParseFile(content.str());
-    } catch (const reg::ParseError& error) {
-        throw Failure{file + ": " + error.what()};
-    }
-    std::vector<KeyName> keys;
-    for (const reg::KeySection& section : sections) {
-        auto key = ParseKey(section.path);
-        if (!key) throw Failure{file + ": invalid key name '" + section.path + "' (unknown root)"};
-        keys.push_back(*key);
-    }
-    for (size_t i = 0; i < sections.size(); ++i) {
-        if (sections[i].remove) {
-            if (!keys[i].subkey.empty()) {
-                Handle probe;
-                if (RegOpenKeyExA(keys[i].root, ToAnsi(keys[i].subkey).c_str(), 0, KEY_READ,
-                                  probe.out()) == ERROR_SUCCESS) {
-                    DeleteTree(keys[i]);
-                }
-            }
-            continue;
-        }
-        Handle handle;
-        Check(RegCreateKeyExA(keys[i].root, ToAnsi(keys[i].subkey).c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, handle.out(), nullptr));
-        for (const reg::Value& v : sections[i].values) {
-            if (v.remove) {
-                RegDeleteValueA(handle.get(), v.name.c_str());
-                continue;
-            }
-            Check(RegSetValueExA(handle.get(), v.name.c_str(), 0, v.type,
-                                 reinterpret_cast<const BYTE*>(v.data.data()),
-                                 static_cast<DWORD>(v.data.size())));
-        }
-    }
-    std::cout << "The operation completed successfully.\n";
-    return 0;
 }
 
 }  // namespace
@@ -610,7 +106,7 @@ int main(int argc, char** argv) {
         std::cerr << kUsage;
         return 2;
     }
-    const std::string command = Lower(args[0]);
+    const std::string command = reg::Lower(args[0]);
     if (command == "-h" || command == "--help" || command == "/?" || command == "help") {
         std::cout << kUsage;
         return 0;
@@ -619,12 +115,13 @@ int main(int argc, char** argv) {
         std::cout << "afficheur-reg " << AFFICHEUR_VERSION << "\n";
         return 0;
     }
-    const std::map<std::string, int (*)(const Options&)> commands = {
-        {"query", Query}, {"add", Add}, {"delete", Delete}, {"export", Export}, {"import", Import},
+    const std::map<std::string, int (*)(const reg::Options&)> commands = {
+        {"query", reg::Query},   {"add", reg::Add},       {"delete", reg::Delete},
+        {"export", reg::Export}, {"import", reg::Import},
     };
     const auto found = commands.find(command);
     if (found == commands.end()) {
-        std::cerr << "ERROR: Invalid syntax: unknown command '" << args[0]
+        std::cerr << "ERROR: Invalid syntax: unknown command '" << EscapeControls(args[0])
                   << "'. Type \"afficheur-reg --help\" for usage.\n";
         return 2;
     }
@@ -637,11 +134,8 @@ int main(int argc, char** argv) {
             }
         }
         return found->second(ParseOptions(command, rest));
-    } catch (const Failure& failure) {
-        std::cerr << "ERROR: " << failure.message << "\n";
-        return 1;
     } catch (const std::exception& error) {
-        std::cerr << "ERROR: " << error.what() << "\n";
+        std::cerr << "ERROR: " << EscapeControls(error.what()) << "\n";
         return 1;
     }
 }

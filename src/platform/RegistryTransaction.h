@@ -1,0 +1,21 @@
+#pragma once
+// Several registry calls applied as one: what a tool that imports a whole file needs, so that
+// a busy store, a full disk or a refused call halfway through leaves nothing of the file.
+// Linux only: it belongs to the registry store (Registry.h), not to the platform's services.
+
+#include <functional>
+
+#include "platform/Registry.h"
+
+namespace platform {
+
+// Runs `body` with every registry call that this process makes meanwhile inside one write
+// transaction of the store, which is created if it is missing. When `body` returns
+// ERROR_SUCCESS the transaction is committed and the result is that of the commit; any other
+// result, or an exception (passed on), rolls back every change the calls made. Calls from
+// other threads wait until `body` returns; another process waits up to 2 s and then gets
+// ERROR_BUSY, as for any call. A handle opened inside `body` to a key that a roll-back
+// removed answers ERROR_KEY_DELETED. Must not be nested.
+LONG RegApplyAsOne(const std::function<LONG()>& body);
+
+}  // namespace platform
