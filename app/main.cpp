@@ -3,7 +3,8 @@
 // There is no configuration besides the settings file: --version and --help print and exit,
 // any other argument is ignored with one log line. On a Wayland session the window runs
 // through XWayland (Qt's xcb platform), since a native Wayland client can neither place
-// itself nor stay above other windows; QT_QPA_PLATFORM, when set, is left as the user chose.
+// itself nor stay above other windows; without XWayland it falls back to Wayland, with one
+// log line. QT_QPA_PLATFORM, when set, is left as the user chose.
 
 #include <stdlib.h>
 
@@ -48,12 +49,23 @@ bool HandledArguments(int argc, char** argv) {
     return false;
 }
 
+bool IsSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && value[0] != '\0';
+}
+
+// On a Wayland session: XWayland when there is an X display, Wayland itself otherwise or
+// when that display cannot be reached (Qt tries the listed platforms in turn).
 void PreferXWayland() {
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    const char* chosen = std::getenv("QT_QPA_PLATFORM");
-    if (wayland != nullptr && wayland[0] != '\0' && (chosen == nullptr || chosen[0] == '\0')) {
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-    }
+    if (!IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM")) return;
+    ::setenv("QT_QPA_PLATFORM", IsSet("DISPLAY") ? "xcb;wayland" : "wayland", 1);
+}
+
+void SayWhatWaylandCannotDo() {
+    if (QGuiApplication::platformName() != "wayland") return;
+    LogLine(
+        "running as a Wayland client (no X server or XWayland): the window cannot be kept "
+        "on top of other windows there, nor put back where it was left");
 }
 
 }  // namespace
@@ -64,6 +76,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("afficheur");
     QApplication::setQuitOnLastWindowClosed(true);
+    SayWhatWaylandCannotDo();
     // The window carries one position keeper, which brings it back where it was left.
     client::Form1 form(
         [](host::UserControlSite& site) { return std::make_unique<winpos::SavePosition>(site); });

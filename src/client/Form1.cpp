@@ -1,10 +1,8 @@
 #include "client/Form1.h"
 
-#include <QMouseEvent>
+#include <QEvent>
 #include <QPainter>
-#include <QStyle>
-#include <QToolButton>
-#include <QWindow>
+#include <QWindowStateChangeEvent>
 
 #include "client/KeepOnTop.h"
 #include "common/LeadingNumber.h"
@@ -60,21 +58,36 @@ QRect Twips(int left, int top, int width, int height) {
                  host::ToPixels(height));
 }
 
-host::Link::Options LinkOptions() {
+host::Link::Options LinkOptions(std::function<void(bool, const std::string&)> onOutcome) {
     host::Link::Options options;
     options.advice =
         "set ip and port under [ecran] in " + platform::ResolveSettingsFile(kSettingsFile).string();
+    options.onOutcome = std::move(onOutcome);
     return options;
 }
 
+// The grips for the width stand in the client area's margins, left and right of the
+// controls (which keep 8 pixels clear on the left and 7 on the right).
+constexpr int kGripPixels = kBorderPixels + 4;
+
 }  // namespace
 
-Form1::Form1(const host::UserControlFactory& makeSavePosition) : W(LinkOptions()) {
+Form1::Form1(const host::UserControlFactory& makeSavePosition)
+    : form_(*this, kBorderPixels + kCaptionPixels),
+      W(LinkOptions([this](bool delivered, const std::string& words) {
+          if (caption_ != nullptr) caption_->Mark().Show(delivered, words);
+      })) {
     setObjectName("Form1");
     setWindowTitle("Afficheur");
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    // Never narrower than designed, as a window manager's frame would hold it: a record with
+    // no width would otherwise leave the window unseen, and the keeper would keep it so.
+    setMinimumWidth(host::ToPixels(kClientWidth) + 2 * kBorderPixels);
     resize(host::ToPixels(kClientWidth) + 2 * kBorderPixels,
            host::ToPixels(kClientHeight) + kCaptionPixels + 2 * kBorderPixels);
+    // The cash register keeps the keyboard: the window never takes it when it appears. Set
+    // before the native window exists, which copies it.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     CreateControls(makeSavePosition);
     winId();  // the window exists, with its handle, when its load handler runs
     host::RunEventProcedure("Form_Load", [this] { Form_Load(); });
@@ -83,18 +96,12 @@ Form1::Form1(const host::UserControlFactory& makeSavePosition) : W(LinkOptions()
 Form1::~Form1() = default;
 
 void Form1::CreateControls(const host::UserControlFactory& makeSavePosition) {
-    close_ = new QToolButton(this);
-    close_->setObjectName("Close");
-    close_->setAutoRaise(true);
-    close_->setFocusPolicy(Qt::NoFocus);
-    close_->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
-    close_->setToolTip("Close");
-    close_->resize(kCaptionPixels, kCaptionPixels);
-    connect(close_, &QToolButton::clicked, this, &QWidget::close);
-
+    caption_ = new CaptionStrip(*this);
     client_ = new QWidget(this);
     client_->setObjectName("ClientArea");
     client_->setAutoFillBackground(true);
+    leftEdge_ = new EdgeGrip(*this, Qt::LeftEdge);
+    rightEdge_ = new EdgeGrip(*this, Qt::RightEdge);
     LayOutFrame();
 
     const std::array<int, 3> tops = {120, 360, 600};
@@ -103,7 +110,7 @@ void Form1::CreateControls(const host::UserControlFactory& makeSavePosition) {
         Command1[index]->setObjectName(QString("Command1_%1").arg(index));
         Command1[index]->setGeometry(Twips(kControlLeft, tops[index], kControlWidth, 255));
         connect(Command1[index], &QPushButton::clicked, this, [this, index] {
-            host::RunEventProcedure("Command1_Click", [&] { Command1_Click(index); });
+            Press("Command1_Click", [this, index] { Command1_Click(index); });
         });
     }
     Text1 = new QLineEdit("Text1", client_);
@@ -113,7 +120,7 @@ void Form1::CreateControls(const host::UserControlFactory& makeSavePosition) {
     Command2->setObjectName("Command2");
     Command2->setGeometry(Twips(kControlLeft, 1440, kControlWidth, 255));
     connect(Command2, &QPushButton::clicked, this,
-            [this] { host::RunEventProcedure("Command2_Click", [&] { Command2_Click(); }); });
+            [this] { Press("Command2_Click", [this] { Command2_Click(); }); });
     text2 = new QLineEdit("Text2", client_);
     text2->setObjectName("text2");
     text2->setGeometry(Twips(kControlLeft, 1800, kControlWidth, 375));
@@ -121,7 +128,7 @@ void Form1::CreateControls(const host::UserControlFactory& makeSavePosition) {
     Command3->setObjectName("Command3");
     Command3->setGeometry(Twips(kControlLeft, 2280, kControlWidth, 315));
     connect(Command3, &QPushButton::clicked, this,
-            [this] { host::RunEventProcedure("Command3_Click", [&] { Command3_Click(); }); });
+            [this] { Press("Command3_Click", [this] { Command3_Click(); }); });
 
     setTabOrder(Command1[0], Command1[1]);
     setTabOrder(Command1[1], Command1[2]);
@@ -158,12 +165,16 @@ void Form1::Form_Load() {
 }
 
 void Form1::StartPositionKeeper() {
-    // INIT(Fenetre, FichierINI, Section_INI), called by name. A window made without a
-    // keeper starts where the window manager puts it.
+    // INIT(Fenetre, FichierINI, Section_INI), called by name, under its own guard: a record
+    // the window refuses (a state code out of range, a negative size) is logged, and the load
+    // goes on to fill the captions and boxes. A window made without a keeper starts where the
+    // window manager puts it.
     host::UserControl* keeper = Controls(kPositionKeeper);
     if (keeper == nullptr) return;
-    keeper->CallByName("INIT", {static_cast<host::Form*>(&form_), std::string(kSettingsFile),
-                                std::string("PositionFenetre")});
+    host::RunEventProcedure("SavePosition.INIT", [&] {
+        keeper->CallByName("INIT", {static_cast<host::Form*>(&form_), std::string(kSettingsFile),
+                                    std::string("PositionFenetre")});
+    });
 }
 
 void Form1::Form_Resize() {
@@ -211,39 +222,66 @@ void Form1::Command3_Click() {
     Setting("NomCaisse", "texte", S(text2->text()), 0);
 }
 
+void Form1::RunFormResize() {
+    host::RunEventProcedure("Form_Resize", [this] { Form_Resize(); });
+}
+
+void Form1::Press(const char* procedure, std::function<void()> body) {
+    waitingPresses_.push_back({procedure, std::move(body)});
+    if (pressing_) return;
+    pressing_ = true;
+    while (!waitingPresses_.empty()) {
+        WaitingPress next = std::move(waitingPresses_.front());
+        waitingPresses_.pop_front();
+        host::RunEventProcedure(next.procedure, next.body);
+    }
+    pressing_ = false;
+}
+
 void Form1::resizeEvent(QResizeEvent*) {
     LayOutFrame();
-    host::RunEventProcedure("Form_Resize", [this] { Form_Resize(); });
+    RunFormResize();
     // A height set before the window is first shown raises no further resize event.
     LayOutFrame();
 }
 
+void Form1::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange) {
+        caption_->update();
+    } else if (event->type() == QEvent::WindowStateChange) {
+        caption_->FollowWindow();
+        // A window that comes back from minimized to the normal state gets no resize event
+        // on X11 (a minimized window keeps its size there), so the administrator switch runs
+        // here, as at a resize, once the state change is done. (From maximized, the window
+        // manager's resize follows and runs it.)
+        const Qt::WindowStates sized =
+            Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
+        const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+        if (!(windowState() & sized) && (change->oldState() & Qt::WindowMinimized)) {
+            QMetaObject::invokeMethod(
+                this, [this] { RunFormResize(); }, Qt::QueuedConnection);
+        }
+    }
+}
+
 void Form1::LayOutFrame() {
-    client_->setGeometry(kBorderPixels, kBorderPixels + kCaptionPixels,
-                         std::max(0, width() - 2 * kBorderPixels),
-                         std::max(0, height() - kCaptionPixels - 2 * kBorderPixels));
-    close_->move(width() - kBorderPixels - kCaptionPixels, kBorderPixels);
+    const int clientTop = kBorderPixels + kCaptionPixels;
+    const int clientHeight = std::max(0, height() - kCaptionPixels - 2 * kBorderPixels);
+    client_->setGeometry(kBorderPixels, clientTop, std::max(0, width() - 2 * kBorderPixels),
+                         clientHeight);
+    caption_->setGeometry(kBorderPixels, kBorderPixels, std::max(0, width() - 2 * kBorderPixels),
+                          kCaptionPixels);
+    leftEdge_->setGeometry(0, clientTop, kGripPixels, clientHeight);
+    rightEdge_->setGeometry(width() - kGripPixels, clientTop, kGripPixels, clientHeight);
+    leftEdge_->raise();
+    rightEdge_->raise();
 }
 
 void Form1::paintEvent(QPaintEvent*) {
+    // The border; the caption strip and the client area paint themselves.
     QPainter painter(this);
-    const QPalette& colours = palette();
-    painter.fillRect(rect(), colours.color(QPalette::Dark));
-    const QRect caption(kBorderPixels, kBorderPixels, width() - 2 * kBorderPixels, kCaptionPixels);
-    painter.fillRect(caption, colours.color(QPalette::Highlight));
-    painter.setPen(colours.color(QPalette::HighlightedText));
-    painter.drawText(caption.adjusted(4, 0, -kCaptionPixels, 0), Qt::AlignVCenter | Qt::AlignLeft,
-                     windowTitle());
-}
-
-void Form1::mousePressEvent(QMouseEvent* event) {
-    // The caption strip moves the window, as a window manager's title bar would.
-    if (event->button() == Qt::LeftButton &&
-        event->position().y() < kBorderPixels + kCaptionPixels && windowHandle() != nullptr) {
-        windowHandle()->startSystemMove();
-        return;
-    }
-    QWidget::mousePressEvent(event);
+    painter.fillRect(rect(), palette().color(QPalette::Dark));
 }
 
 }  // namespace client

@@ -8,11 +8,14 @@
 // press sends its message(s) to the display through W and returns at once. Event procedures
 // trap nothing: a failing step ends the procedure, and the host's guard logs the error.
 //
-// The window draws its own frame (a one-pixel border and a caption strip with a close
-// button) so that its outer height, and with it the administrator switch's layouts, does not
-// depend on the window manager's decorations. Controls stand in the client area below the
-// caption, at the twips positions of the design. User-interface thread only; needs a
-// QApplication.
+// The window draws its own frame (a one-pixel border, a caption strip with the link's status
+// mark and the minimize, restore and close buttons, and grips on the left and right edges
+// for the width) so that its outer height, and with it the administrator switch's layouts,
+// does not depend on the window manager's decorations. Controls stand in the client area
+// below the caption, at the twips positions of the design. The window appears above all
+// others without taking the keyboard from the cash register. A press that comes while a
+// message button's procedure runs waits until that procedure ends. User-interface thread
+// only; needs a QApplication.
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,9 +23,13 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "client/CaptionStrip.h"
+#include "client/EdgeGrip.h"
 #include "host/Link.h"
 #include "host/QtForm.h"
 #include "host/UserControlHost.h"
@@ -46,6 +53,8 @@ class Form1 final : public QWidget {
     host::UserControl* Controls(const std::string& name) const;
     // The window as the system's code sees it (outer bounds in twips, state, name, handle).
     host::QtForm& AsForm() { return form_; }
+    // The caption strip of the window's own frame (its buttons and the link's status mark).
+    CaptionStrip& Caption() const { return *caption_; }
     // The host of the position keeper (user mode, size); null when none was made.
     host::UserControlHost* PositionKeeperSite() const { return savePosition_.get(); }
 
@@ -64,11 +73,17 @@ class Form1 final : public QWidget {
   protected:
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void Form_Load();
     void Form_Resize();
+    // Form_Resize under the event-procedure guard.
+    void RunFormResize();
+
+    // Runs a press's event procedure under the guard, or, while another press's procedure
+    // runs (inside its DoEvents), once that one and those before it have ended.
+    void Press(const char* procedure, std::function<void()> body);
 
     // Starts the position keeper by name; it restores the window's last bounds and state.
     void StartPositionKeeper();
@@ -77,13 +92,21 @@ class Form1 final : public QWidget {
     // Sets the outer height while the window is in the normal state; otherwise leaves it.
     void SetOuterHeight(float twips);
     void CreateControls(const host::UserControlFactory& makeSavePosition);
-    // Places the client area and the close button inside the window's own frame.
+    // Places the client area, the caption strip and the edge grips inside the window's frame.
     void LayOutFrame();
 
-    host::QtForm form_{*this};
+    host::QtForm form_;
     host::Link W;
     QWidget* client_ = nullptr;  // the client area, below the caption
-    QToolButton* close_ = nullptr;
+    CaptionStrip* caption_ = nullptr;
+    EdgeGrip* leftEdge_ = nullptr;
+    EdgeGrip* rightEdge_ = nullptr;
+    bool pressing_ = false;  // a press's procedure is running
+    struct WaitingPress {
+        const char* procedure;
+        std::function<void()> body;
+    };
+    std::deque<WaitingPress> waitingPresses_;
     // Declared last so that it goes first: the keeper may refer to the form above.
     std::unique_ptr<host::UserControlHost> savePosition_;
 };

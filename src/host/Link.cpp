@@ -50,15 +50,15 @@ void Link::Connect(const std::string& host, double port) {
     const std::string source = options_.name + ".Connect";
     const std::string advice = options_.advice.empty() ? "" : "; " + options_.advice;
     if (IsBlank(host)) {
-        throw Error(kErrLinkInvalidArg, source, "no display address (host is empty)" + advice);
+        Refuse(Error(kErrLinkInvalidArg, source, "no display address (host is empty)" + advice));
     }
     if (!(port >= 1 && port <= 65535 && std::floor(port) == port)) {
         const std::string shown = std::isfinite(port) ? NumberText(port) : " (not a number)";
-        throw Error(kErrLinkOutOfRange, source,
-                    "display port" + shown + " is not a whole number in 1-65535" + advice);
+        Refuse(Error(kErrLinkOutOfRange, source,
+                     "display port" + shown + " is not a whole number in 1-65535" + advice));
     }
     if (open_) {
-        Log(*open_, QStringLiteral("dropped: never closed"));
+        Outcome(*open_, false, QStringLiteral("dropped: never closed"));
         ++dropped_;
     }
     open_ = Message{host, static_cast<uint16_t>(port), {}};
@@ -77,8 +77,8 @@ void Link::SendData(const std::string& text) {
 void Link::Close() {
     if (!open_) return;
     if (waiting_.size() >= options_.maxWaiting) {
-        Log(waiting_.front(),
-            QStringLiteral("dropped: more than %1 messages waiting").arg(options_.maxWaiting));
+        Outcome(waiting_.front(), false,
+                QStringLiteral("dropped: more than %1 messages waiting").arg(options_.maxWaiting));
         waiting_.pop_front();
         ++dropped_;
     }
@@ -138,13 +138,15 @@ void Link::Finish(const std::optional<QString>& failure) {
         socket_->deleteLater();
         socket_ = nullptr;
     }
+    const Message finished = std::move(*sending_);
+    sending_.reset();
     if (failure) {
-        Log(*sending_, QStringLiteral("dropped: ") + *failure);
         ++dropped_;
+        Outcome(finished, false, QStringLiteral("dropped: ") + *failure);
     } else {
         ++delivered_;
+        Outcome(finished, true, QStringLiteral("delivered"));
     }
-    sending_.reset();
     QMetaObject::invokeMethod(
         &context_, [this] { Guarded([this] { SendNext(); }); }, Qt::QueuedConnection);
 }
@@ -153,9 +155,20 @@ void Link::Guarded(const std::function<void()>& step) {
     RunEventProcedure(options_.name, step);
 }
 
-void Link::Log(const Message& message, const QString& what) const {
-    LogLine(options_.name + ": message to " + message.host + ":" + std::to_string(message.port) +
-            " " + what.toStdString());
+void Link::Refuse(const Error& error) const {
+    Report(false, Describe(error));
+    throw error;
+}
+
+void Link::Outcome(const Message& message, bool delivered, const QString& what) const {
+    const std::string words = options_.name + ": message to " + message.host + ":" +
+                              std::to_string(message.port) + " " + what.toStdString();
+    if (!delivered) LogLine(words);
+    Report(delivered, words);
+}
+
+void Link::Report(bool delivered, const std::string& words) const {
+    if (options_.onOutcome) options_.onOutcome(delivered, words);
 }
 
 }  // namespace host

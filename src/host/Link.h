@@ -24,6 +24,7 @@
 #include <optional>
 #include <string>
 
+class Error;
 class QTcpSocket;
 
 namespace host {
@@ -46,6 +47,10 @@ class Link final {
         std::size_t maxWaiting = 256;
         // Appended to the description of a refused Connect: what the user should set.
         std::string advice;
+        // Told the outcome of every message, on the user-interface thread, once it is known:
+        // delivered or not, and in words (for a failure, the words of its log line). A
+        // Connect refused counts as a message that failed. Must not call back into the link.
+        std::function<void(bool delivered, const std::string& words)> onOutcome;
     };
 
     Link();
@@ -82,7 +87,11 @@ class Link final {
     void Finish(const std::optional<QString>& failure);
     // Runs a step that Qt called (a signal, a queued call): nothing that escapes it reaches Qt.
     void Guarded(const std::function<void()>& step);
-    void Log(const Message& message, const QString& what) const;
+    // Reports the refusal of a Connect, then throws it.
+    [[noreturn]] void Refuse(const Error& error) const;
+    // Logs a message that failed and reports it; reports a delivered one.
+    void Outcome(const Message& message, bool delivered, const QString& what) const;
+    void Report(bool delivered, const std::string& words) const;
 
     Options options_;
     QObject context_;  // owns the sockets and scopes every connection to this link

@@ -1,6 +1,10 @@
 #include "host/QtForm.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "common/Error.h"
 
@@ -19,7 +23,44 @@ double CheckedPixels(float twips, bool mayBeNegative, const std::string& source)
     return pixels;
 }
 
+// The available areas of every screen, in logical pixels.
+QList<QRect> AvailableAreas() {
+    QList<QRect> areas;
+    for (const QScreen* screen : QGuiApplication::screens())
+        areas.push_back(screen->availableGeometry());
+    return areas;
+}
+
+// How far the area lies from the rectangle's centre (0 when the centre is inside).
+int64_t Distance(const QRect& area, const QPoint& centre) {
+    const int64_t dx = std::max({area.left() - centre.x(), 0, centre.x() - area.right()});
+    const int64_t dy = std::max({area.top() - centre.y(), 0, centre.y() - area.bottom()});
+    return dx * dx + dy * dy;
+}
+
 }  // namespace
+
+QRect ReachableBounds(const QRect& bounds, int captionPixels, const QList<QRect>& screens) {
+    if (screens.isEmpty()) return bounds;
+    const QRect strip(bounds.left(), bounds.top(), bounds.width(), captionPixels);
+    const int grab = std::min(kGrabPixels, strip.width());
+    for (const QRect& area : screens) {
+        const QRect shown = strip.intersected(area);
+        if (shown.height() == strip.height() && shown.width() >= grab && !shown.isEmpty()) {
+            return bounds;
+        }
+    }
+    const QRect* nearest = &screens.front();
+    for (const QRect& area : screens) {
+        if (Distance(area, bounds.center()) < Distance(*nearest, bounds.center())) nearest = &area;
+    }
+    const QRect& area = *nearest;
+    const int width = std::min(bounds.width(), area.width());
+    const int height = std::min(bounds.height(), area.height());
+    const int left = std::clamp(bounds.left(), area.left(), area.left() + area.width() - width);
+    const int top = std::clamp(bounds.top(), area.top(), area.top() + area.height() - height);
+    return QRect(left, top, width, height);
+}
 
 int ToPixels(double twips) {
     return static_cast<int>(std::lround(twips / kTwipsPerPixel));
@@ -66,10 +107,15 @@ void QtForm::Move(float left, float top, float width, float height) {
     const QRect frame = window_.frameGeometry();
     const int decorationsX = frame.width() - window_.width();
     const int decorationsY = frame.height() - window_.height();
+    QRect bounds(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)),
+                 static_cast<int>(std::lround(w)), static_cast<int>(std::lround(h)));
+    // The strip is judged at the width the window will really have.
+    bounds.setWidth(std::max(bounds.width(), window_.minimumWidth() + decorationsX));
+    if (captionPixels_ > 0) bounds = ReachableBounds(bounds, captionPixels_, AvailableAreas());
     // For a top-level widget, move() places the outer frame and resize() sizes the client.
-    window_.move(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
-    window_.resize(std::max(0, static_cast<int>(std::lround(w)) - decorationsX),
-                   std::max(0, static_cast<int>(std::lround(h)) - decorationsY));
+    window_.move(bounds.topLeft());
+    window_.resize(std::max(0, bounds.width() - decorationsX),
+                   std::max(0, bounds.height() - decorationsY));
 }
 
 int16_t QtForm::WindowState() const {

@@ -1,6 +1,7 @@
 #include "platform/Window.h"
 
 #include <QGuiApplication>
+#include <QVariant>
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
@@ -69,6 +70,24 @@ void SetStaysOnTopHint(QWidget& window, bool above) {
     }
 }
 
+// Shows the window; unless `activate`, the window manager is asked not to give it the focus
+// (on X11, a user time of 0). Qt copies the widget attribute to the native window only when
+// it creates it, and reads the native window's property at every show, so a window created
+// earlier is told through both for the time of the call.
+void Show(QWidget& window, bool activate) {
+    static const char* const kWithoutActivating = "_q_showWithoutActivating";
+    const bool attribute = window.testAttribute(Qt::WA_ShowWithoutActivating);
+    QWindow* native = window.windowHandle();
+    const QVariant property = native != nullptr ? native->property(kWithoutActivating) : QVariant();
+    if (!activate) {
+        window.setAttribute(Qt::WA_ShowWithoutActivating, true);
+        if (native != nullptr) native->setProperty(kWithoutActivating, true);
+    }
+    window.show();
+    window.setAttribute(Qt::WA_ShowWithoutActivating, attribute);
+    if (native != nullptr) native->setProperty(kWithoutActivating, property);
+}
+
 }  // namespace
 
 int32_t SetWindowPos(uint32_t hWnd, int32_t hWndInsertAfter, int32_t X, int32_t Y, int32_t cx,
@@ -88,10 +107,7 @@ int32_t SetWindowPos(uint32_t hWnd, int32_t hWndInsertAfter, int32_t X, int32_t 
                        std::max(0, cy - (frame.height() - window->height())));
     }
     if (uFlags & SWP_SHOWWINDOW) {
-        const bool wasWithoutActivating = window->testAttribute(Qt::WA_ShowWithoutActivating);
-        if (uFlags & SWP_NOACTIVATE) window->setAttribute(Qt::WA_ShowWithoutActivating, true);
-        window->show();
-        window->setAttribute(Qt::WA_ShowWithoutActivating, wasWithoutActivating);
+        Show(*window, !(uFlags & SWP_NOACTIVATE));
     } else if (uFlags & SWP_HIDEWINDOW) {
         window->hide();
     }

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QToolButton>
 #include <string>
 #include <vector>
 
@@ -43,12 +46,13 @@ class Window : public ::testing::Test {
     }
 };
 
-// Records what the form does with its position keeper.
+// Records what the form does with its position keeper; with `refuse`, its INIT fails as a
+// record the window refuses makes it fail.
 class FakeKeeper final : public host::UserControl {
   public:
     FakeKeeper(host::UserControlSite& site, std::vector<std::string>& log,
-               std::filesystem::path settings)
-        : site_(site), log_(log), settings_(std::move(settings)) {}
+               std::filesystem::path settings, bool refuse = false)
+        : site_(site), log_(log), settings_(std::move(settings)), refuse_(refuse) {}
     void UserControl_Initialize() override { log_.push_back("Initialize"); }
     void UserControl_ReadProperties(host::PropertyBag& bag) override {
         log_.push_back("ReadProperties " + bag.ReadProperty("FichierINI", "") + " " +
@@ -59,6 +63,7 @@ class FakeKeeper final : public host::UserControl {
     void UserControl_Paint() override {}
     void CallByName(const std::string& method, const std::vector<host::Argument>& args) override {
         if (args.size() != 3) throw Error(450, "FakeKeeper", "Wrong number of arguments");
+        if (refuse_) throw Error(host::kErrInvalidPropertyValue, "Form1.WindowState", "Invalid");
         host::Form* window = std::get<host::Form*>(args[0]);
         log_.push_back(method + " " + window->Name() + " " + std::get<std::string>(args[1]) + " " +
                        std::get<std::string>(args[2]) + " parent " + site_.ParentForm().Name() +
@@ -70,6 +75,7 @@ class FakeKeeper final : public host::UserControl {
     host::UserControlSite& site_;
     std::vector<std::string>& log_;
     std::filesystem::path settings_;
+    bool refuse_;
 };
 
 }  // namespace
@@ -277,4 +283,97 @@ TEST_F(Window, KeepOnTopMovesTheWindowBetweenBandsWithoutMovingOrResizingIt) {
     // A handle that is none of this program's windows changes nothing.
     EXPECT_EQ(platform::SetWindowPos(0, platform::HWND_TOPMOST, 0, 0, 0, 0, 0x53), 0);
     EXPECT_EQ(platform::SetWindowPos(hWnd + 1000, platform::HWND_TOPMOST, 0, 0, 0, 0, 0x53), 0);
+}
+
+TEST_F(Window, AKeeperThatFailsToStartIsLoggedAndTheLoadGoesOn) {
+    Settings("[boutons]\n0=Bonjour\n[deroulant]\ntexte=Promo\n");
+    std::vector<std::string> log;
+    testing::internal::CaptureStderr();
+    client::Form1 form([&](host::UserControlSite& site) {
+        return std::make_unique<FakeKeeper>(site, log, file(), true);
+    });
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("SavePosition.INIT stopped: error 380 in Form1.WindowState"),
+              std::string::npos)
+        << errors;
+    EXPECT_EQ(form.Command1[0]->text(), "Bonjour");
+    EXPECT_EQ(form.Text1->text(), "Promo") << "the designed Text1 would be sent and stored";
+    EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
+}
+
+TEST_F(Window, IsNeverNarrowerThanDesignedNorShownWithoutTakingTheKeyboard) {
+    client::Form1 form;
+    form.AsForm().Move(1500, 1500, 0, 0);  // a record with two fields
+    EXPECT_EQ(form.AsForm().Width(), 1950);
+    EXPECT_TRUE(form.testAttribute(Qt::WA_ShowWithoutActivating));
+}
+
+TEST_F(Window, APressDuringAnotherPressesYieldWaitsUntilItsProcedureEnds) {
+    Receiver display;
+    Settings("[boutons]\n0=A\n0 couleur=1\n1=B\n1 couleur=2\n", &display);
+    client::Form1 form;
+    // The second press is pending when the first one yields between its two connections.
+    QMetaObject::invokeMethod(form.Command1[1], "click", Qt::QueuedConnection);
+    QMetaObject::invokeMethod(form.Command3, "click", Qt::QueuedConnection);
+    form.Command1[0]->click();
+    ASSERT_TRUE(WaitUntil([&] { return display.Complete() == 5; }));
+    EXPECT_EQ(display.messages(), (std::vector<std::string>{"A",
+                                                            "\xFF"
+                                                            "21",
+                                                            "B",
+                                                            "\xFF"
+                                                            "22",
+                                                            "\xFF"
+                                                            "3Caisse"}));
+}
+
+TEST_F(Window, ComingBackFromMinimizedAppliesTheAdministratorSwitch) {
+    Settings("[system]\nadmin=JQ\n");
+    client::Form1 form;
+    form.showMinimized();
+    Settings("[system]\nadmin=NON\n");
+    form.showNormal();
+    ASSERT_TRUE(WaitUntil([&] { return form.AsForm().Height() == 87 * 15; }));
+    EXPECT_FALSE(form.Text1->isEnabled());
+}
+
+TEST_F(Window, TheCaptionStripMinimizesMaximizesAndRestores) {
+    client::Form1 form;
+    auto* minimize = form.findChild<QToolButton*>("Minimize");
+    auto* restore = form.findChild<QToolButton*>("Restore");
+    auto* close = form.findChild<QToolButton*>("Close");
+    ASSERT_TRUE(minimize != nullptr && restore != nullptr && close != nullptr);
+    EXPECT_TRUE(restore->isHidden()) << "restore shows only while maximized";
+
+    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, QPointF(20, 10), QPointF(20, 10),
+                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&form.Caption(), &doubleClick);
+    ASSERT_TRUE(WaitUntil([&] { return form.isMaximized(); }));
+    EXPECT_FALSE(restore->isHidden());
+    restore->click();
+    ASSERT_TRUE(WaitUntil([&] { return !form.isMaximized(); }));
+    EXPECT_TRUE(restore->isHidden());
+    minimize->click();
+    ASSERT_TRUE(WaitUntil([&] { return form.isMinimized(); }));
+}
+
+TEST_F(Window, TheStatusMarkShowsTheLastMessageAndSaysWhy) {
+    Receiver display;
+    client::Form1 form;
+    client::StatusMark& mark = form.Caption().Mark();
+    EXPECT_EQ(mark.status(), client::StatusMark::Status::None);
+
+    testing::internal::CaptureStderr();
+    form.Command3->click();  // no address yet
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(mark.status(), client::StatusMark::Status::Failed);
+    const std::string tip = mark.toolTip().toStdString();
+    EXPECT_NE(tip.find("set ip and port under [ecran] in " + file().string()), std::string::npos)
+        << tip;
+    EXPECT_NE(log.find(tip), std::string::npos) << "the tooltip says what the log says: " << log;
+
+    Settings("", &display);
+    form.Command3->click();
+    ASSERT_TRUE(WaitUntil([&] { return mark.status() == client::StatusMark::Status::Delivered; }));
+    EXPECT_NE(mark.colour(), QColor(211, 47, 47));
 }

@@ -291,3 +291,30 @@ TEST_F(UserControlSite, AFailingFactoryLeavesTheSiteEmpty) {
     EXPECT_EQ(site->Control(), nullptr);
     EXPECT_NE(log.find("error 429"), std::string::npos);
 }
+
+TEST(ReachableBounds, AWindowOutOfReachComesOntoTheNearestScreen) {
+    // Two screens side by side, the right one with a panel along its top.
+    const QList<QRect> screens = {QRect(0, 0, 1024, 768), QRect(1024, 30, 1280, 994)};
+    struct Case {
+        const char* name;
+        QRect bounds;
+        QRect expected;
+    };
+    const Case cases[] = {
+        {"inside a screen", {100, 100, 130, 212}, {100, 100, 130, 212}},
+        {"caption partly shown, enough to grab", {-90, 100, 130, 212}, {-90, 100, 130, 212}},
+        {"across both screens", {960, 100, 130, 212}, {960, 100, 130, 212}},
+        {"right of every screen", {2400, 100, 130, 212}, {2174, 100, 130, 212}},
+        {"left of every screen", {-500, 100, 130, 212}, {0, 100, 130, 212}},
+        {"caption too little shown", {-110, 100, 130, 212}, {0, 100, 130, 212}},
+        {"caption under the panel", {1500, 10, 130, 212}, {1500, 30, 130, 212}},
+        {"below every screen", {1500, 3000, 130, 212}, {1500, 812, 130, 212}},
+        {"body below the screen, caption on it", {100, 740, 130, 212}, {100, 740, 130, 212}},
+        {"larger than the screen: held to it", {5000, 0, 3000, 2000}, {1024, 30, 1280, 994}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(host::ReachableBounds(c.bounds, 23, screens), c.expected) << c.name;
+    }
+    EXPECT_EQ(host::ReachableBounds({9000, 9000, 130, 212}, 23, {}), QRect(9000, 9000, 130, 212))
+        << "no screens: as asked";
+}

@@ -221,3 +221,37 @@ TEST(Link, SendDataNeedsAConnectAndAnUnclosedMessageIsDroppedByTheNextConnect) {
     ASSERT_TRUE(WaitUntil([&] { return display.Complete() == 1 && link.Pending() == 0; }));
     EXPECT_EQ(display.messages(), (std::vector<std::string>{"whole"}));
 }
+
+TEST(Link, EveryOutcomeIsReportedInTheWordsOfItsLogLine) {
+    std::vector<std::pair<bool, std::string>> outcomes;
+    host::Link::Options options;
+    options.advice = "set ip and port";
+    options.onOutcome = [&](bool delivered, const std::string& words) {
+        outcomes.emplace_back(delivered, words);
+    };
+    host::Link link(options);
+    quint16 closed = 0;
+    {
+        Receiver gone;
+        closed = gone.port();
+    }
+    Receiver display;
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(link.Connect(" ", 9100), Error);  // refused at once, reported at once
+    Send(link, "127.0.0.1", display.port(), "a");
+    Send(link, "127.0.0.1", closed, "b");
+    ASSERT_TRUE(WaitUntil([&] { return outcomes.size() == 3; }));
+    const std::string log = testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(outcomes[0],
+              std::make_pair(false, std::string("error 40014 in W.Connect: no display address "
+                                                "(host is empty); set ip and port")));
+    EXPECT_EQ(outcomes[1], std::make_pair(true, "W: message to 127.0.0.1:" +
+                                                    std::to_string(display.port()) + " delivered"));
+    EXPECT_FALSE(outcomes[2].first);
+    EXPECT_EQ(outcomes[2].second.rfind(
+                  "W: message to 127.0.0.1:" + std::to_string(closed) + " dropped: ", 0),
+              0u)
+        << outcomes[2].second;
+    EXPECT_NE(log.find(outcomes[2].second + "\n"), std::string::npos) << log;
+}

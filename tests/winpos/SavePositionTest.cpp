@@ -158,22 +158,31 @@ TEST_F(Keeper, InitArgumentsReplaceFileAndSectionAsDocumented) {
     EXPECT_EQ(control->Section(), "");
 }
 
-TEST_F(Keeper, MinimizedOrMaximizedWindowsRewriteOnlyTheirState) {
+TEST_F(Keeper, AMinimizedWindowKeepsItsBoundsSoOnlyAMaximizedOneRewritesItsState) {
     Start();
     Tick();
     Tick();
+    // A minimized window keeps its bounds (as on X11): nothing changed, nothing is written,
+    // so the record never says minimized and the window reopens normal.
     form.state = host::kStateMinimized;
-    form.left = -32000;  // what a minimized window may report
     Tick();
-    EXPECT_EQ(Record(),
-              "[PositionFenetre]\nPositionsTaille=1\nPositions=1200| 900| 4800| 3600\n"
-              "Visible=OUI\n");
-    // Back to exactly the last normal bounds: nothing is written, the state code stays 1.
     form.state = host::kStateNormal;
-    form.left = 1200;
+    Tick();
+    EXPECT_EQ(Record(), kSaved);
+
+    // Maximized, the window has other bounds: only the state is rewritten.
+    form.state = host::kStateMaximized;
+    form.left = 0, form.top = 0, form.width = 19200, form.height = 15360;
     Tick();
     EXPECT_EQ(Record(),
-              "[PositionFenetre]\nPositionsTaille=1\nPositions=1200| 900| 4800| 3600\n"
+              "[PositionFenetre]\nPositionsTaille=2\nPositions=1200| 900| 4800| 3600\n"
+              "Visible=OUI\n");
+    // Back to exactly the last normal bounds: nothing is written, the state code stays 2.
+    form.state = host::kStateNormal;
+    form.left = 1200, form.top = 900, form.width = 4800, form.height = 3600;
+    Tick();
+    EXPECT_EQ(Record(),
+              "[PositionFenetre]\nPositionsTaille=2\nPositions=1200| 900| 4800| 3600\n"
               "Visible=OUI\n");
     // A real move saves state and bounds again.
     form.left = 1500.5f;
