@@ -10,8 +10,8 @@
 #include "host/DoEvents.h"
 #include "host/EventProcedure.h"
 #include "platform/Ansi.h"
-#include "platform/Paths.h"
 #include "settings/INI32.h"
+#include "settings/SettingsFile.h"
 
 namespace client {
 namespace {
@@ -40,16 +40,17 @@ std::string ButtonKey(int16_t Index) {
     return NumberText(static_cast<int64_t>(Index));
 }
 
-QString Q(const std::string& text) {
+// Text between the system (UTF-8 in std::string) and Qt's widgets.
+QString QtText(const std::string& text) {
     return QString::fromStdString(text);
 }
-std::string S(const QString& text) {
-    return text.toStdString();
+std::string TextOf(const QLineEdit& box) {
+    return box.text().toStdString();
 }
 
 // A text box shows the start of its text, as it would after being typed into from the left.
 void SetText(QLineEdit& box, const std::string& text) {
-    box.setText(Q(text));
+    box.setText(QtText(text));
     box.setCursorPosition(0);
 }
 
@@ -60,8 +61,7 @@ QRect Twips(int left, int top, int width, int height) {
 
 host::Link::Options LinkOptions(std::function<void(bool, const std::string&)> onOutcome) {
     host::Link::Options options;
-    options.advice =
-        "set ip and port under [ecran] in " + platform::ResolveSettingsFile(kSettingsFile).string();
+    options.advice = "set ip and port under [ecran] in " + INI32::SettingsFilePath(kSettingsFile);
     options.onOutcome = std::move(onOutcome);
     return options;
 }
@@ -157,7 +157,7 @@ host::UserControl* Form1::Controls(const std::string& name) const {
 void Form1::Form_Load() {
     StartPositionKeeper();
     for (int16_t index = 0; index < 3; ++index) {
-        Command1[index]->setText(Q(Setting("boutons", ButtonKey(index), "Erreur", 1)));
+        Command1[index]->setText(QtText(Setting("boutons", ButtonKey(index), "Erreur", 1)));
     }
     SetText(*Text1, Setting("deroulant", "texte", "", 2));
     SetText(*text2, Setting("NomCaisse", "texte", "Caisse", 2));
@@ -210,16 +210,16 @@ void Form1::Command1_Click(int16_t Index) {
 
 void Form1::Command2_Click() {
     ConnectToDisplay();
-    W.SendData(kCommandLead + "1" + S(Text1->text()));
+    W.SendData(kCommandLead + "1" + TextOf(*Text1));
     W.Close();
-    Setting("deroulant", "texte", S(Text1->text()), 0);
+    Setting("deroulant", "texte", TextOf(*Text1), 0);
 }
 
 void Form1::Command3_Click() {
     ConnectToDisplay();
-    W.SendData(kCommandLead + "3" + S(text2->text()));
+    W.SendData(kCommandLead + "3" + TextOf(*text2));
     W.Close();
-    Setting("NomCaisse", "texte", S(text2->text()), 0);
+    Setting("NomCaisse", "texte", TextOf(*text2), 0);
 }
 
 void Form1::RunFormResize() {

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "common/IgnoringErrors.h"
+
 namespace client {
 
 // A copy of valueIfTrue when the condition holds, else of valueIfFalse. Never fails: a
@@ -10,11 +12,7 @@ namespace client {
 template <typename Condition, typename Value>
 Value ChooseValue(const Condition& condition, const Value& valueIfTrue,
                   const Value& valueIfFalse) noexcept {
-    bool holds = true;
-    try {
-        holds = static_cast<bool>(condition);
-    } catch (...) {
-    }
+    const bool holds = HoldsIgnoringErrors([&] { return static_cast<bool>(condition); });
     return holds ? valueIfTrue : valueIfFalse;
 }
 

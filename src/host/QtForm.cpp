@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "common/Error.h"
+#include "host/Window.h"
 
 namespace host {
 namespace {
@@ -145,8 +146,7 @@ void QtForm::SetWindowState(int16_t code) {
 }
 
 uint32_t QtForm::hWnd() const {
-    if (!window_.testAttribute(Qt::WA_WState_Created)) return 0;
-    return static_cast<uint32_t>(window_.winId());
+    return WindowHandle(window_);
 }
 
 }  // namespace host

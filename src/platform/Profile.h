@@ -6,6 +6,17 @@
 // first write; '\' and '/' both separate folders; any other path is used as given.
 // Reads never lock and never fail: a missing or unreadable file reads as empty. Writes are
 // atomic and serialized between processes (see AtomicFile.h).
+//
+// Waits: a write may wait up to 2 seconds for another writer (another process, or another
+// thread of this one) that holds the lock on the file's folder, and then fails (returns 0,
+// with one log line); a read never waits. There is no last-error value: a failed write tells
+// why only in its log line.
+// Output: a refused or failed write writes one line on stderr (see common/Log.h); nothing
+// else is ever printed.
+// State: none is kept between calls. Every call reads the environment (XDG_CONFIG_HOME,
+// HOME) and the file again, so a change of the settings folder counts from the next call, and
+// a call made after fork() in either process behaves as in any other process. Calls may be
+// made from any thread.
 
 #include "platform/Win32Types.h"
 

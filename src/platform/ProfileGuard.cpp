@@ -2,23 +2,13 @@
 
 #include <string_view>
 
+#include "platform/IniFormat.h"
+
 namespace platform {
 namespace {
 
 bool HasLineBreak(std::string_view text) {
     return text.find_first_of("\r\n") != std::string_view::npos;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
 }
 
 }  // namespace
@@ -28,7 +18,7 @@ const char* IniWriteProblem(const char* lpAppName, const char* lpKeyName, const 
         return "the section name holds a line break";
     }
     if (lpKeyName != nullptr) {
-        const std::string_view name = Trim(lpKeyName);
+        const std::string_view name = ini::Trim(lpKeyName);
         if (HasLineBreak(name)) return "the key name holds a line break";
         if (name.find('=') != std::string_view::npos) return "the key name holds '='";
         if (!name.empty() && (name.front() == '[' || name.front() == ';')) {

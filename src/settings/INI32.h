@@ -5,6 +5,11 @@
 // file (empty: the file named after the executable, in its folder) or, when it begins with
 // "$" followed by a key path, a place in the registry store. The routine never fails towards
 // its caller and keeps nothing between calls: every read goes to the store again.
+//
+// The namespace keeps the name of the INI module the routine was first written in, although
+// it also covers the registry route (RegistryRoute.h, RegistrySetting.h): INI32::ProfileSetting
+// is the name every caller and outside check uses, and a settings file is still what most
+// file arguments name.
 
 #include <cstdint>
 #include <string>

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "common/IgnoringErrors.h"
 #include "settings/RegistrySetting.h"
 
 namespace INI32 {
@@ -10,37 +11,24 @@ std::string RegistryRoute(const std::string& registryPath, const std::string& se
                           const std::string& key, const std::string& value, int16_t mode) {
     std::string result;
     std::string keyPath;
-    try {
-        keyPath = registryPath + "\\" + section;
-    } catch (...) {
-    }
+    IgnoringErrors([&] { keyPath = registryPath + "\\" + section; });
 
     if (mode == 0) {
-        try {
-            SetRegistrySetting(keyPath, key, value);
-        } catch (...) {
-        }
-        try {
-            result = value;
-        } catch (...) {
-        }
+        IgnoringErrors([&] { SetRegistrySetting(keyPath, key, value); });
+        IgnoringErrors([&] { result = value; });
         return result;
     }
 
     std::optional<std::string> data;
-    try {
-        data = GetRegistrySetting(keyPath, key);
-    } catch (...) {
-    }
-    try {
+    IgnoringErrors([&] { data = GetRegistrySetting(keyPath, key); });
+    IgnoringErrors([&] {
         if (!data || data->empty()) {
             if (mode == 2) SetRegistrySetting(keyPath, key, value);
             result = value;
         } else {
             result = *data;
         }
-    } catch (...) {
-    }
+    });
     return result;
 }
 

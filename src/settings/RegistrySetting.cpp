@@ -4,6 +4,7 @@
 #include <functional>
 #include <utility>
 
+#include "common/IgnoringErrors.h"
 #include "platform/Ansi.h"
 #include "platform/RegistryRoots.h"
 
@@ -42,22 +43,12 @@ KeyAddress Address(const std::string& keyPath) {
 void WithRegistryKey(const std::string& keyPath, uint32_t rights,
                      const std::function<void(RegistryKey&)>& operation) {
     KeyAddress address;
-    try {
-        address = Address(keyPath);
-    } catch (...) {
-    }
-    try {
+    IgnoringErrors([&] { address = Address(keyPath); });
+    IgnoringErrors([&] {
         RegistryKey key;
-        try {
-            key.OpenKey(address.root, address.subkey, rights);
-        } catch (...) {
-        }
-        try {
-            operation(key);
-        } catch (...) {
-        }
-    } catch (...) {
-    }
+        IgnoringErrors([&] { key.OpenKey(address.root, address.subkey, rights); });
+        IgnoringErrors([&] { operation(key); });
+    });
 }
 
 }  // namespace

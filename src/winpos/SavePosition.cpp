@@ -4,10 +4,11 @@
 #include <limits>
 
 #include "common/Error.h"
+#include "common/IgnoringErrors.h"
 #include "common/LeadingNumber.h"
 #include "common/NumberText.h"
-#include "platform/Application.h"
 #include "settings/INI32.h"
+#include "settings/SettingsFile.h"
 #include "winpos/GetField.h"
 
 namespace winpos {
@@ -16,25 +17,6 @@ namespace {
 constexpr int kTickMilliseconds = 1000;
 constexpr float kDesignerSize = 100.0f;
 const char* const kSeparator = "|";
-
-// The tick never reports an error: a step that fails is skipped.
-template <typename StepBody>
-void Step(StepBody body) {
-    try {
-        body();
-    } catch (...) {
-    }
-}
-
-// A test that fails lets the steps it guards run, as if it had passed.
-template <typename TestBody>
-bool Test(TestBody body) {
-    try {
-        return body();
-    } catch (...) {
-        return true;
-    }
-}
 
 // The stored state code as a whole number, halves to even. Out of range: Error 6.
 int16_t StateCode(const std::string& text) {
@@ -105,7 +87,7 @@ void SavePosition::INIT(host::Form& Fenetre, std::string FichierINI, std::string
 
 void SavePosition::UserControl_Initialize() {
     started_ = false;
-    fileName_ = platform::ApplicationFolder() + "\\" + platform::ApplicationName() + ".ini";
+    fileName_ = INI32::DefaultSettingsFile();
     sectionName_ = "default";
 }
 
@@ -151,8 +133,10 @@ void SavePosition::CallByName(const std::string& method, const std::vector<host:
 }
 
 void SavePosition::Timer1_Timer() {
-    if (Test([&] { return !site_.UserMode(); })) {
-        Step([&] { timer1_->SetEnabled(false); });
+    // The tick never reports an error: a step that fails is skipped, and a test that fails
+    // lets the steps it guards run.
+    if (HoldsIgnoringErrors([&] { return !site_.UserMode(); })) {
+        IgnoringErrors([&] { timer1_->SetEnabled(false); });
         return;
     }
     if (!restored_) {
@@ -163,26 +147,29 @@ void SavePosition::Timer1_Timer() {
 }
 
 void SavePosition::RestorePath() {
-    Step([&] { tracked_ = &site_.ParentForm(); });  // T1
-    started_ = true;                                // T2
+    // Track the form the control sits on; the control counts as started from here.
+    IgnoringErrors([&] { tracked_ = &site_.ParentForm(); });
+    started_ = true;
+    // Stored bounds become the last saved ones, and the window moves to them.
     std::string value;
-    Step([&] { value = Setting("Positions", "0", 1); });  // T3
-    if (Test([&] { return value != "0"; })) {             // T4
+    IgnoringErrors([&] { value = Setting("Positions", "0", 1); });
+    if (HoldsIgnoringErrors([&] { return value != "0"; })) {
         for (size_t n = 0; n < 4; ++n) {
-            Step([&] {
+            IgnoringErrors([&] {
                 lastBounds_[n] =
                     LeadingNumber(GetField(value, kSeparator, static_cast<int16_t>(n + 1)));
             });
         }
-        Step([&] {
+        IgnoringErrors([&] {
             MoveTo(TrackedWindow(), lastBounds_[0].value_or(0), lastBounds_[1].value_or(0),
                    lastBounds_[2].value_or(0), lastBounds_[3].value_or(0));
         });
     }
-    Step([&] { timer1_->SetEnabled(true); });  // T5
-    Step([&] { ApplyStoredState(); });         // T6, T7
-    Step([&] { site_.SetWidth(0); });          // T8
-    Step([&] { site_.SetHeight(0); });
+    // Keep ticking, apply the stored window state, and shrink the control out of sight.
+    IgnoringErrors([&] { timer1_->SetEnabled(true); });
+    IgnoringErrors([&] { ApplyStoredState(); });
+    IgnoringErrors([&] { site_.SetWidth(0); });
+    IgnoringErrors([&] { site_.SetHeight(0); });
     restored_ = true;
 }
 
@@ -197,12 +184,14 @@ bool SavePosition::BoundsChanged() const {
 }
 
 void SavePosition::SavePath() {
-    if (Test([&] { return BoundsChanged(); })) {  // S1
-        Step([&] {                                // S1a
-            Setting("PositionsTaille", NumberText(TrackedWindow().WindowState()), 0);
-        });
-        if (Test([&] { return TrackedWindow().WindowState() == host::kStateNormal; })) {  // S1b
-            Step([&] {
+    // The bounds moved: save the window state, and the bounds themselves while the window is
+    // in the normal state (a minimized or maximized window keeps its last normal bounds).
+    if (HoldsIgnoringErrors([&] { return BoundsChanged(); })) {
+        IgnoringErrors(
+            [&] { Setting("PositionsTaille", NumberText(TrackedWindow().WindowState()), 0); });
+        if (HoldsIgnoringErrors(
+                [&] { return TrackedWindow().WindowState() == host::kStateNormal; })) {
+            IgnoringErrors([&] {
                 const host::Form& window = TrackedWindow();
                 const float left = window.Left(), top = window.Top();
                 const float width = window.Width(), height = window.Height();
@@ -214,8 +203,10 @@ void SavePosition::SavePath() {
             });
         }
     }
-    if (Test([&] { return TrackedWindow().Visible() != lastVisible_.value_or(false); })) {  // S2
-        Step([&] {
+    // The window was shown or hidden: save its visibility.
+    if (HoldsIgnoringErrors(
+            [&] { return TrackedWindow().Visible() != lastVisible_.value_or(false); })) {
+        IgnoringErrors([&] {
             const bool visible = TrackedWindow().Visible();
             Setting("Visible", visible ? "OUI" : "NON", 0);
             lastVisible_ = visible;

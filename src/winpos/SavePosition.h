@@ -6,10 +6,13 @@
 //   PositionsTaille = the window state code as number text (" 0", " 1", " 2")
 //   Positions       = outer left|top|width|height in twips, each as number text
 //   Visible         = "OUI" or "NON"
-// INIT (or, without it, the first paint in the running program) applies the record; from
-// then on a one-second tick writes the keys that changed and nothing else, so a window left
-// alone costs no file access at all. In the designer the control stays a 100 x 100 twip
-// square and never ticks. Runs on the user-interface thread only.
+// INIT applies the record and starts the one-second tick. The record is applied a second
+// time with the first tick, one second later, and not with a first paint: INIT shrinks the
+// control to 0 x 0, so it is never painted, and a move made in that second is undone. Without
+// INIT, the first paint in the running program applies the record, once. From then on each
+// tick writes the keys that changed and nothing else, so a window left alone costs no file
+// access at all. In the designer the control stays a 100 x 100 twip square and never ticks.
+// Runs on the user-interface thread only.
 
 #include <array>
 #include <memory>

@@ -13,7 +13,7 @@
 #include "Receiver.h"
 #include "client/KeepOnTop.h"
 #include "common/Error.h"
-#include "platform/Window.h"
+#include "host/Window.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -281,8 +281,8 @@ TEST_F(Window, KeepOnTopMovesTheWindowBetweenBandsWithoutMovingOrResizingIt) {
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(form.frameGeometry(), before);
     // A handle that is none of this program's windows changes nothing.
-    EXPECT_EQ(platform::SetWindowPos(0, platform::HWND_TOPMOST, 0, 0, 0, 0, 0x53), 0);
-    EXPECT_EQ(platform::SetWindowPos(hWnd + 1000, platform::HWND_TOPMOST, 0, 0, 0, 0, 0x53), 0);
+    EXPECT_EQ(host::SetWindowPos(0, host::HWND_TOPMOST, 0, 0, 0, 0, 0x53), 0);
+    EXPECT_EQ(host::SetWindowPos(hWnd + 1000, host::HWND_TOPMOST, 0, 0, 0, 0, 0x53), 0);
 }
 
 TEST_F(Window, AKeeperThatFailsToStartIsLoggedAndTheLoadGoesOn) {

@@ -1,5 +1,6 @@
-#include "platform/Window.h"
+#include "host/Window.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QVariant>
 #include <QWidget>
@@ -15,7 +16,7 @@
 #include <memory>
 #endif
 
-namespace platform {
+namespace host {
 namespace {
 
 #if !defined(_WIN32)
@@ -88,12 +89,25 @@ void Show(QWidget& window, bool activate) {
     if (native != nullptr) native->setProperty(kWithoutActivating, property);
 }
 
+// The program's top-level window whose handle is hWnd, or null.
+QWidget* TopLevelWindow(uint32_t hWnd) {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (WindowHandle(*window) == hWnd) return window;
+    }
+    return nullptr;
+}
+
 }  // namespace
+
+uint32_t WindowHandle(const QWidget& window) {
+    if (!window.testAttribute(Qt::WA_WState_Created)) return 0;
+    return static_cast<uint32_t>(window.winId());
+}
 
 int32_t SetWindowPos(uint32_t hWnd, int32_t hWndInsertAfter, int32_t X, int32_t Y, int32_t cx,
                      int32_t cy, uint32_t uFlags) {
-    QWidget* window = hWnd == 0 ? nullptr : QWidget::find(static_cast<WId>(hWnd));
-    if (window == nullptr || !window->isWindow()) return 0;
+    QWidget* window = hWnd == 0 ? nullptr : TopLevelWindow(hWnd);
+    if (window == nullptr) return 0;
 
     const bool band = !(uFlags & SWP_NOZORDER) &&
                       (hWndInsertAfter == HWND_TOPMOST || hWndInsertAfter == HWND_NOTOPMOST);
@@ -117,4 +131,4 @@ int32_t SetWindowPos(uint32_t hWnd, int32_t hWndInsertAfter, int32_t X, int32_t 
     return 1;
 }
 
-}  // namespace platform
+}  // namespace host

@@ -1,0 +1,156 @@
+// The folders of the source tree include one another only along the arrows of the table in
+// the README's design section, so the README and the build cannot drift apart.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "layers/Layers.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kSourceRoot = AFFICHEUR_SOURCE_DIR;
+
+std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return text;
+}
+
+const char* const kSmallReadme = R"(# A project
+
+| folder | may include |
+|---|---|
+| `low` | - |
+| `mid` | `low` |
+| `top` | `mid`, `low/Plain.h`, `Qt` |
+| `tools/tool` | `low` |
+
+After the table.
+| folder | may include |
+| `stray` | `top` |
+)";
+
+TEST(LayerCheck, ReadsOneRowPerFolderUpToTheEndOfTheTable) {
+    const auto table = layers::ReadTable(kSmallReadme);
+    ASSERT_TRUE(table.has_value());
+    EXPECT_EQ(table->size(), 4u);
+    EXPECT_TRUE(table->at("low").folders.empty());
+    EXPECT_EQ(table->at("top").folders, std::set<std::string>{"mid"});
+    EXPECT_EQ(table->at("top").headers, std::set<std::string>{"low/Plain.h"});
+    EXPECT_TRUE(table->at("top").qt);
+    EXPECT_FALSE(table->at("mid").qt);
+    EXPECT_FALSE(table->contains("stray"));
+    EXPECT_FALSE(layers::ReadTable("# no table here\n| a | b |\n").has_value());
+}
+
+TEST(LayerCheck, FindsTheFolderOfAFile) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"src/client/Form1.cpp", "client"},  {"app/main.cpp", "app"},
+        {"tools/reg/main.cpp", "tools/reg"}, {"tools/README.md", ""},
+        {"src/CMakeLists.txt", ""},          {"tests/client/Form1Test.cpp", ""},
+    };
+    for (const auto& [path, folder] : cases)
+        EXPECT_EQ(layers::FolderOf(path), folder) << path;
+}
+
+TEST(LayerCheck, NamesFileAndLineOfEveryArrowTheTableDoesNotHold) {
+    const auto table = *layers::ReadTable(kSmallReadme);
+    struct Case {
+        const char* name;
+        const char* path;
+        const char* text;
+        std::vector<std::string> breaks;
+    };
+    const std::vector<Case> cases = {
+        {"own folder and listed folder",
+         "src/mid/A.cpp",
+         "#include \"mid/A.h\"\n#include \"low/B.h\"\n#include <string>\n",
+         {}},
+        {"a folder that is not listed",
+         "src/low/A.cpp",
+         "\n#include \"mid/A.h\"\n",
+         {"src/low/A.cpp:2: low -> mid/A.h is not in the table"}},
+        {"the arrow runs one way only",
+         "src/mid/A.cpp",
+         "#include \"top/T.h\"\n",
+         {"src/mid/A.cpp:1: mid -> top/T.h is not in the table"}},
+        {"one listed header, not its neighbour",
+         "src/top/A.cpp",
+         "#include \"low/Plain.h\"\n#include \"low/Other.h\"\n",
+         {"src/top/A.cpp:2: top -> low/Other.h is not in the table"}},
+        {"Qt where it is listed", "src/top/A.cpp", "#include <QWidget>\n", {}},
+        {"Qt where it is not",
+         "src/low/A.cpp",
+         "#include <cstdint>\n  #  include <QtGui/qguiapplication_platform.h>\n",
+         {"src/low/A.cpp:2: low -> <QtGui/qguiapplication_platform.h> (Qt) is not in the "
+          "table"}},
+        {"a tool's own files",
+         "tools/tool/main.cpp",
+         "#include \"Local.h\"\n#include \"low/L.h\"\n",
+         {}},
+        {"a tool reaching past its row",
+         "tools/tool/main.cpp",
+         "#include \"top/T.h\"\n",
+         {"tools/tool/main.cpp:1: tools/tool -> top/T.h is not in the table"}},
+        {"a folder without a row",
+         "src/new/A.cpp",
+         "#include \"low/L.h\"\n",
+         {"src/new/A.cpp:1: folder 'new' has no row in the table"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(layers::Breaks(table, c.path, c.text), c.breaks) << c.name;
+    }
+}
+
+// The README's table, read once for the tree checks.
+layers::Table ReadmeTable() {
+    const auto table = layers::ReadTable(Read(kSourceRoot / "README.md"));
+    if (!table) ADD_FAILURE() << "README.md has no table headed | folder | may include |";
+    return table.value_or(layers::Table{});
+}
+
+TEST(Layers, EveryIncludeInTheTreeFollowsTheReadmeTable) {
+    const layers::Table table = ReadmeTable();
+    std::vector<std::string> breaks;
+    size_t files = 0;
+    for (const char* top : {"src", "app", "tools"}) {
+        for (const auto& entry : fs::recursive_directory_iterator(kSourceRoot / top)) {
+            const std::string extension = entry.path().extension().string();
+            if (!entry.is_regular_file() || (extension != ".h" && extension != ".cpp")) continue;
+            const std::string relative = entry.path().lexically_relative(kSourceRoot).string();
+            const auto found = layers::Breaks(table, relative, Read(entry.path()));
+            breaks.insert(breaks.end(), found.begin(), found.end());
+            ++files;
+        }
+    }
+    EXPECT_GT(files, 50u) << "the walk found too few sources under " << kSourceRoot;
+    EXPECT_TRUE(breaks.empty()) << Lines(breaks);
+}
+
+TEST(Layers, EveryRowOfTheReadmeTableNamesAFolderOfTheTree) {
+    for (const auto& [folder, allowed] : ReadmeTable()) {
+        const fs::path path = folder == "app" || folder.starts_with("tools/")
+                                  ? kSourceRoot / folder
+                                  : kSourceRoot / "src" / folder;
+        EXPECT_TRUE(fs::is_directory(path)) << "the row for '" << folder << "' names no folder";
+        for (const std::string& header : allowed.headers) {
+            EXPECT_TRUE(fs::is_regular_file(kSourceRoot / "src" / header))
+                << "the row for '" << folder << "' names a missing header " << header;
+        }
+    }
+}
+
+}  // namespace
