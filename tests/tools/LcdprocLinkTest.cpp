@@ -2,8 +2,11 @@
 // connection and after, how refusals are logged, what happens when LCDd goes and comes back,
 // and the --lcdproc option's value.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <stdio.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QTcpServer>
@@ -72,8 +75,35 @@ class StderrCapture {
     int saved_;
 };
 
+// A loopback port where a connection is refused for as long as this lives: bound, so nothing
+// else can take it, and never listening.
+class ClosedPort {
+  public:
+    ClosedPort() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        auto* any = reinterpret_cast<sockaddr*>(&address);
+        if (fd_ >= 0 && ::bind(fd_, any, size) == 0 && ::getsockname(fd_, any, &size) == 0)
+            port_ = ntohs(address.sin_port);
+    }
+    ~ClosedPort() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    ClosedPort(const ClosedPort&) = delete;
+    ClosedPort& operator=(const ClosedPort&) = delete;
+
+    quint16 port() const { return port_; }  // 0 when no port could be held
+
+  private:
+    int fd_;
+    quint16 port_ = 0;
+};
+
 // A stand-in for LCDd: answers "hello" for a display of the given size and every other
-// command with "success", or with a refusal when refuse says so. Keeps every line received.
+// command with "success", or with a refusal when refuse says so; after answers commands (when
+// not negative) it answers nothing more, as a hung LCDd. Keeps every line received.
 class FakeLcdd : public QObject {
   public:
     explicit FakeLcdd(std::string size = "wid 20 hgt 2") : size_(std::move(size)) {
@@ -92,6 +122,7 @@ class FakeLcdd : public QObject {
     const std::vector<std::string>& lines() const { return lines_; }
     int connections() const { return connections_; }
     std::function<std::optional<std::string>(const std::string&)> refuse;
+    int answers = -1;
 
     // LCDd stops: the connection and the listener close.
     void Stop() {
@@ -117,6 +148,8 @@ class FakeLcdd : public QObject {
                         .c_str());
                 continue;
             }
+            if (answers >= 0 && answered_ >= answers) continue;
+            ++answered_;
             const auto refusal = refuse ? refuse(line) : std::nullopt;
             socket->write(refusal ? (*refusal + "\n").c_str() : "success\n");
         }
@@ -127,6 +160,7 @@ class FakeLcdd : public QObject {
     QTcpSocket* client_ = nullptr;
     quint16 port_ = 0;
     int connections_ = 0;
+    int answered_ = 0;
     std::vector<std::string> lines_;
 };
 
@@ -201,6 +235,8 @@ TEST(LcdprocLink, ComesBackWithTheCurrentBoardWhenLcddRestarts) {
     StderrCapture log;
     FakeLcdd lcdd("wid 20 hgt 4");
     LcdprocLink link({QStringLiteral("127.0.0.1"), lcdd.port()}, Ascii());
+    int attempts = 0;
+    QObject::connect(&link, &LcdprocLink::connecting, [&] { ++attempts; });
     link.Start();
     link.Show(MakeBoard("Bonjour", "", "Caisse 1"));
     ASSERT_TRUE(WaitUntil([&] { return lcdd.Has("widget_set afficheur name 1 4 \"Caisse 1\""); },
@@ -209,7 +245,10 @@ TEST(LcdprocLink, ComesBackWithTheCurrentBoardWhenLcddRestarts) {
     lcdd.Stop();
     ASSERT_TRUE(WaitUntil([&] { return log.Count("link down") == 1; }, kPatienceMs)) << log.Text();
     link.Show(MakeBoard("Article 2", "Promo", "Caisse 1"));  // shown while LCDd is away
-    RunEventsFor(2500);                                      // at least one failed retry
+    // A retry begins only once the one before failed: two more attempts, one failed retry.
+    const int down = attempts;
+    ASSERT_TRUE(
+        WaitUntil([&] { return attempts >= down + 2; }, 2 * LcdprocLink::kRetryMs + kPatienceMs));
     EXPECT_EQ(log.Count("link down"), 1) << log.Text();
     EXPECT_EQ(log.Count("cannot connect"), 0) << "a failed retry was logged: " << log.Text();
 
@@ -226,16 +265,15 @@ TEST(LcdprocLink, ComesBackWithTheCurrentBoardWhenLcddRestarts) {
 
 TEST(LcdprocLink, SaysOnceThatLcddIsNotThereAndKeepsTrying) {
     StderrCapture log;
-    quint16 closedPort = 0;
-    {
-        QTcpServer probe;  // a port that was free a moment ago: nothing listens there now
-        probe.listen(QHostAddress::LocalHost, 0);
-        closedPort = probe.serverPort();
-    }
-    LcdprocLink link({QStringLiteral("127.0.0.1"), closedPort}, Ascii());
+    const ClosedPort closed;
+    ASSERT_NE(closed.port(), 0);
+    LcdprocLink link({QStringLiteral("127.0.0.1"), closed.port()}, Ascii());
+    int attempts = 0;
+    QObject::connect(&link, &LcdprocLink::connecting, [&] { ++attempts; });
     link.Start();
     link.Show(MakeBoard("Bonjour"));
-    RunEventsFor(4500);  // the first try and two retries
+    // The fourth attempt begins once the first try and two retries failed.
+    ASSERT_TRUE(WaitUntil([&] { return attempts >= 4; }, 3 * LcdprocLink::kRetryMs + kPatienceMs));
     EXPECT_EQ(log.Count("cannot connect"), 1) << log.Text();
     EXPECT_EQ(log.Count("trying again every 2 s"), 1) << log.Text();
 }
@@ -256,6 +294,37 @@ TEST(LcdprocLink, GivesUpOnASilentPeerAndTriesAgain) {
                           LcdprocLink::kAnswerTimeoutMs + LcdprocLink::kRetryMs + kPatienceMs))
         << log.Text();
     EXPECT_EQ(log.Count("cannot connect (no LCDd answer within 5 s)"), 1) << log.Text();
+}
+
+TEST(LcdprocLink, DropsAnLcddThatStopsAnsweringAndTriesAgain) {
+    struct Case {
+        const char* name;
+        int answers;  // commands answered after "hello" before LCDd hangs
+        bool change;  // a new board goes out once the first drawing is out
+    };
+    const Case cases[] = {
+        {"silent right after hello", 0, false},
+        {"silent once the first drawing is answered", 7, true},
+    };
+    for (const auto& c : cases) {
+        StderrCapture log;
+        FakeLcdd lcdd;
+        lcdd.answers = c.answers;
+        LcdprocLink link({QStringLiteral("127.0.0.1"), lcdd.port()}, Ascii());
+        link.Show(MakeBoard("Bonjour", "Soldes"));
+        link.Start();
+        ASSERT_TRUE(WaitUntil([&] { return lcdd.lines().size() >= 8; }, kPatienceMs)) << c.name;
+        if (c.change) link.Show(MakeBoard("Merci", "Soldes"));
+        // A handful of commands, far below the bounds on unanswered commands and unsent bytes:
+        // only the answer timeout can notice this LCDd.
+        ASSERT_TRUE(WaitUntil([&] { return lcdd.connections() == 2; },
+                              LcdprocLink::kAnswerTimeoutMs + LcdprocLink::kRetryMs + kPatienceMs))
+            << c.name << ": " << log.Text();
+        EXPECT_EQ(log.Count("link down (no LCDd answer within 5 s)"), 1) << c.name << log.Text();
+        if (c.change) {
+            EXPECT_TRUE(lcdd.Has("widget_set afficheur text 8 1 20 1 m 2 \"Merci\"")) << c.name;
+        }
+    }
 }
 
 TEST(LcdprocLink, ReadsTheEndpointOfTheOption) {

@@ -67,6 +67,7 @@ void LcdprocLink::Show(const Board& board) {
 }
 
 void LcdprocLink::Connect() {
+    emit connecting();
     state_ = State::Connecting;
     input_.clear();
     unanswered_.clear();
@@ -132,6 +133,12 @@ void LcdprocLink::Answer(const std::string& line) {
     if (!success && !refused) return;  // listen, ignore, key, menuevent: nothing to do
     std::string command = unanswered_.empty() ? std::string("(none)") : unanswered_.front();
     if (!unanswered_.empty()) unanswered_.pop_front();
+    // LCDd is answering: the next command waiting gets its own time, none waiting needs none.
+    if (unanswered_.empty()) {
+        answerTimeout_.stop();
+    } else {
+        answerTimeout_.start();
+    }
     if (refused) {
         LogLine(QStringLiteral("LCDd at %1 refused \"%2\": %3")
                     .arg(Address(), QString::fromLatin1(command), QString::fromLatin1(line))
@@ -155,7 +162,11 @@ void LcdprocLink::Send(const std::string& command, bool answered) {
     line += '\n';
     socket_->write(line);
     socket_->flush();  // hand it to the system now, as a segment of its own
-    if (answered) unanswered_.push_back(command);
+    if (answered) {
+        // The oldest command waiting sets the clock: an LCDd that stops answering is dropped.
+        if (unanswered_.empty()) answerTimeout_.start();
+        unanswered_.push_back(command);
+    }
     if (socket_->bytesToWrite() > kMaxUnsentBytes) {
         Drop(QStringLiteral("LCDd is not reading (%1 bytes waiting)").arg(socket_->bytesToWrite()));
     } else if (unanswered_.size() > kMaxUnanswered) {

@@ -7,8 +7,10 @@
 // When LCDd is absent, stops, restarts or hangs, the link logs one line when it goes down
 // (or cannot be made at start) and one when it is back, tries again every 2 s, and on each new
 // connection lays the board out on the size LCDd announces and sends it whole. Afterwards
-// only the widgets that changed are sent. An error answer ("huh? ...") is logged with the
-// command that caused it. Lives on the thread that made it.
+// only the widgets that changed are sent. LCDd hangs when the connection, the answer to
+// "hello", or the next answer while commands wait for one takes longer than kAnswerTimeoutMs.
+// An error answer ("huh? ...") is logged with the command that caused it. Lives on the thread
+// that made it.
 
 #include <QByteArray>
 #include <QObject>
@@ -45,7 +47,7 @@ class LcdprocLink : public QObject {
   public:
     // The link's fixed times and bounds.
     static constexpr int kRetryMs = 2000;                 // between two connection attempts
-    static constexpr int kAnswerTimeoutMs = 5000;         // for the connection and "hello"'s answer
+    static constexpr int kAnswerTimeoutMs = 5000;         // for the connection and each answer
     static constexpr qint64 kMaxUnsentBytes = 64 * 1024;  // LCDd not reading past this
     static constexpr std::size_t kMaxUnanswered = 256;    // commands LCDd has not answered
 
@@ -67,6 +69,8 @@ class LcdprocLink : public QObject {
   signals:
     // The link is up and the whole board went out on it (for tests and the benchmark).
     void up();
+    // A connection attempt begins (for tests, to count the retries).
+    void connecting();
 
   private:
     enum class State { Waiting, Connecting, Greeting, Ready };
