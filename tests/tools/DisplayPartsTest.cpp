@@ -1,13 +1,18 @@
 // Parts of afficheur-display run in this process, on the offscreen platform: the peer labels
-// of its log and the work its window does per frame.
+// of its log, the work its window does per frame, and its full-screen window when monitors
+// come and go.
 
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QHostAddress>
 #include <QImage>
+#include <QScreen>
+#include <QWidget>
 
 #include <string>
 
+#include "FullScreen.h"
 #include "Message.h"
 #include "Receiver.h"
 #include "Screen.h"
@@ -59,4 +64,31 @@ TEST(DisplayScreen, LaysOutEachTextOncePerChangeNotPerFrame) {
     screen.resize(1000, 400);
     paintFrames(10);
     EXPECT_EQ(screen.Layouts(), 5) << "a new size lays out both again";
+}
+
+// The offscreen platform has one monitor; its going and coming are announced by hand here.
+TEST(DisplayFullScreen, WaitsInItsFrameWithoutAMonitorAndCoversTheNextOne) {
+    QScreen* only = QGuiApplication::primaryScreen();
+    ASSERT_NE(only, nullptr);
+    struct Case {
+        const char* name;
+        QScreen* start;
+    };
+    const Case cases[] = {{"no monitor at start", nullptr}, {"the monitor unplugged", only}};
+    for (const auto& c : cases) {
+        QWidget window;
+        display::ShowFullScreen(window, c.start);
+        if (c.start) {
+            ASSERT_TRUE(window.isFullScreen()) << c.name;
+            emit qGuiApp->screenRemoved(only);
+        }
+        EXPECT_TRUE(window.isVisible()) << c.name;
+        EXPECT_FALSE(window.isFullScreen()) << c.name;
+        emit qGuiApp->screenRemoved(only);  // no longer followed: nothing changes
+
+        emit qGuiApp->screenAdded(only);
+        EXPECT_TRUE(window.isFullScreen()) << c.name;
+        EXPECT_EQ(window.screen(), only) << c.name;
+        EXPECT_EQ(window.geometry(), only->geometry()) << c.name;
+    }
 }

@@ -1,17 +1,68 @@
 #include "FullScreen.h"
 
 #include <QGuiApplication>
+#include <QMetaObject>
+#include <QPointer>
 #include <QStringList>
+
+#include "common/Log.h"
 
 namespace display {
 
 namespace {
 
-void Cover(QWidget& window, QScreen* screen) {
-    window.setScreen(screen);
-    window.setGeometry(screen->geometry());
-    window.showFullScreen();
-}
+// Keeps one window covering one monitor, and moves it on when that monitor goes. A child of
+// the window: its connections, one of each kind whatever the monitors do, end with it.
+class Follower : public QObject {
+  public:
+    explicit Follower(QWidget& window) : QObject(&window), window_(window) {
+        connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this](QScreen* gone) {
+            if (gone == screen_) Follow(AnotherScreen(gone));
+        });
+        connect(qGuiApp, &QGuiApplication::screenAdded, this, [this](QScreen* added) {
+            if (!screen_) Follow(added);  // a monitor again, after none
+        });
+    }
+
+    // Covers screen from now on, or shows the window in its frame while screen is null.
+    void Follow(QScreen* screen) {
+        disconnect(geometry_);
+        screen_ = screen;
+        if (!screen) {
+            if (!alone_) {
+                LogLine("--fullscreen: no monitor to cover; the window waits in its frame");
+                alone_ = true;
+            }
+            window_.showNormal();
+            return;
+        }
+        alone_ = false;
+        geometry_ = connect(screen, &QScreen::geometryChanged, this, [this] { Cover(); });
+        Cover();
+    }
+
+  private:
+    void Cover() {
+        window_.setScreen(screen_);
+        window_.setGeometry(screen_->geometry());
+        window_.showFullScreen();
+    }
+
+    // The primary, or any monitor left, but not the one going away; null when none is left.
+    static QScreen* AnotherScreen(QScreen* gone) {
+        QScreen* primary = QGuiApplication::primaryScreen();
+        if (primary && primary != gone) return primary;
+        for (QScreen* screen : QGuiApplication::screens()) {
+            if (screen != gone) return screen;
+        }
+        return nullptr;
+    }
+
+    QWidget& window_;
+    QPointer<QScreen> screen_;  // null once the monitor is gone, never left dangling
+    QMetaObject::Connection geometry_;
+    bool alone_ = false;  // "no monitor" was logged and no monitor came since
+};
 
 }  // namespace
 
@@ -45,16 +96,8 @@ QScreen* ChooseScreen(const QString& choice, QString* note) {
 
 void ShowFullScreen(QWidget& window, QScreen* screen) {
     window.setCursor(Qt::BlankCursor);
-    Cover(window, screen);
-    QObject::connect(screen, &QScreen::geometryChanged, &window,
-                     [&window, screen] { Cover(window, screen); });
-    QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, &window,
-                     [&window, screen](QScreen* gone) {
-                         if (gone != screen) return;
-                         if (QScreen* primary = QGuiApplication::primaryScreen()) {
-                             ShowFullScreen(window, primary);  // and follow that one
-                         }
-                     });
+    auto* follower = new Follower(window);  // owned by the window
+    follower->Follow(screen);
 }
 
 }  // namespace display
