@@ -183,8 +183,12 @@ case_board_20x4() {
     [ "$(log_lines 'refused')" -eq 0 ] || e2e_fail "LCDd refused a command: $(grep refused "$E2E_TMP/shop.err")"
 }
 
+# knocked N: the stand-in on LCDd's port took N connections at least.
+knocked() { [ "$(grep -c . "$E2E_TMP/knocks" 2>/dev/null || true)" -ge "$1" ]; }
+
 case_restart() {
     lcd_require
+    command -v socat >/dev/null 2>&1 || e2e_skip "socat is not installed"
     # LCDd absent at start: the display runs, takes messages and says so once.
     local port
     for _ in 1 2 3 4 5; do
@@ -211,7 +215,15 @@ case_restart() {
     expect_all_shown 8
     e2e_wait_until "$E2E_PATIENCE" grep -q 'link down' "$E2E_TMP/shop.err" ||
         e2e_fail "no log line says the link went down"
-    sleep 5  # two retries at least, which must not be logged
+    # Two retries at least, which must not be logged: a stand-in on LCDd's port counts them,
+    # taking each connection and closing it at once, and goes before LCDd starts again.
+    e2e_spawn knock socat "TCP-LISTEN:$port,bind=127.0.0.1,reuseaddr,fork" \
+        "SYSTEM:echo knock >>$E2E_TMP/knocks"
+    local knock_pid=$E2E_LAST_PID
+    e2e_wait_until "$E2E_PATIENCE" knocked 2 ||
+        e2e_fail "no two retries reached the port: $(cat "$E2E_TMP/knock.err")"
+    e2e_stop "$knock_pid"
+    e2e_log "$(grep -c . "$E2E_TMP/knocks") retries while LCDd was away"
     [ "$(log_lines 'link down')" -eq 1 ] || e2e_fail "the link going down was logged more than once"
     [ "$(log_lines 'cannot connect')" -eq 1 ] || e2e_fail "failed retries were logged: $(cat "$E2E_TMP/shop.err")"
 
