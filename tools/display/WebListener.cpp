@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
+#include <string>
 
 #include "Receiver.h"
 #include "common/Log.h"
@@ -14,12 +17,13 @@ namespace {
 // How long a refused client gets to read its answer before the connection is cut.
 constexpr int kCloseGraceMs = 2000;
 
-// One line on stderr for each connection turned away, naming the client.
-void LogRefusal(const QTcpSocket* socket, const QByteArray& status) {
-    LogLine(
-        QStringLiteral("--http: %1 answered %2")
-            .arg(Endpoint(socket->peerAddress(), socket->peerPort()), QString::fromLatin1(status))
-            .toStdString());
+// How often, at most, a flood of refused connections writes a line.
+constexpr std::chrono::milliseconds kRefusalLogInterval{10000};
+
+// The line for a connection turned away, naming the client.
+QString RefusalLine(const QTcpSocket* socket, const QByteArray& status) {
+    return QStringLiteral("--http: %1 answered %2")
+        .arg(Endpoint(socket->peerAddress(), socket->peerPort()), QString::fromLatin1(status));
 }
 
 // Closes once the answer is written, or cuts the connection when the client does not read it.
@@ -30,8 +34,8 @@ void CloseAfterWriting(QTcpSocket* socket) {
 
 }  // namespace
 
-RequestGuard::RequestGuard(QTcpSocket* socket, const WebLimits& limits)
-    : QObject(socket), socket_(socket), meter_(limits) {
+RequestGuard::RequestGuard(QTcpSocket* socket, const WebLimits& limits, WebListener* listener)
+    : QObject(socket), socket_(socket), listener_(listener), meter_(limits) {
     // Qt's buffer never holds more than the largest request and one byte: past that it stops
     // taking bytes from the system, and the meter has already refused the request.
     socket_->setReadBufferSize(static_cast<qint64>(limits.maxRequestBytes) + 1);
@@ -76,13 +80,35 @@ void RequestGuard::Refuse(const QByteArray& status) {
     timeout_.stop();
     // Nothing of the request is left for the parser, so no handler ever sees it.
     socket_->skip(socket_->bytesAvailable());
-    LogRefusal(socket_, status);
+    if (listener_) listener_->LogRefusal(RefusalLine(socket_, status));
     socket_->write(WebListener::FixedAnswer(status));
     CloseAfterWriting(socket_);
 }
 
 WebListener::WebListener(const WebLimits& limits, QObject* parent)
-    : QTcpServer(parent), limits_(limits) {}
+    : QTcpServer(parent), limits_(limits), refusals_(kRefusalLogInterval) {
+    refusalSummary_.setSingleShot(true);
+    connect(&refusalSummary_, &QTimer::timeout, this, [this] { FlushRefusals(); });
+}
+
+void WebListener::LogRefusal(const QString& line) {
+    for (const std::string& out : refusals_.Refused(RefusalLog::Clock::now(), line.toStdString()))
+        LogLine(out);
+    ScheduleRefusalSummary();
+}
+
+void WebListener::FlushRefusals() {
+    if (const std::string summary = refusals_.Due(RefusalLog::Clock::now()); !summary.empty())
+        LogLine(summary);
+    ScheduleRefusalSummary();
+}
+
+void WebListener::ScheduleRefusalSummary() {
+    if (refusalSummary_.isActive() || !refusals_.counting()) return;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(refusals_.intervalEnd() -
+                                                                   RefusalLog::Clock::now());
+    refusalSummary_.start(std::max(left, std::chrono::milliseconds(0)));
+}
 
 void WebListener::Answered(QTcpSocket* socket) {
     if (auto* guard = socket->findChild<RequestGuard*>(QString(), Qt::FindDirectChildrenOnly))
@@ -107,14 +133,14 @@ void WebListener::incomingConnection(qintptr descriptor) {
         QTcpSocket* refused = socket.release();
         connect(refused, &QTcpSocket::disconnected, refused, &QObject::deleteLater);
         const QByteArray status = QByteArrayLiteral("503 Service Unavailable");
-        LogRefusal(refused, status + " (too many connections)");
+        LogRefusal(RefusalLine(refused, status + " (too many connections)"));
         refused->write(FixedAnswer(status));
         CloseAfterWriting(refused);
         return;
     }
     ++open_;
     connect(socket.get(), &QObject::destroyed, this, [this] { --open_; });
-    new RequestGuard(socket.get(), limits_);  // owned by the socket
+    new RequestGuard(socket.get(), limits_, this);  // owned by the socket
     addPendingConnection(socket.release());
 }
 

@@ -7,24 +7,32 @@
 // the byte or line bounds gets 431 or 413, one not whole within the request timeout gets 408,
 // and the connection is closed; nothing of it reaches the HTTP server's handlers. Once the
 // server has answered a request (WebListener::Answered), whatever more the client sends is
-// read and dropped: each connection carries one request. Lives on the thread that made it.
+// read and dropped: each connection carries one request. Refusals are logged through a
+// RefusalLog, so that a flood of them writes a summary line now and then rather than a line
+// each. Lives on the thread that made it.
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
+#include <QString>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
+#include "RefusalLog.h"
 #include "WebLimits.h"
 
 namespace display {
 
-// Meters the request of one connection; a child of its socket.
+class WebListener;
+
+// Meters the request of one connection; a child of its socket. Logs a refusal through
+// listener (not at all once the listener is gone).
 class RequestGuard : public QObject {
     Q_OBJECT
 
   public:
-    RequestGuard(QTcpSocket* socket, const WebLimits& limits);
+    RequestGuard(QTcpSocket* socket, const WebLimits& limits, WebListener* listener);
 
     // The HTTP server has answered: stop the request timer and drop any later bytes.
     void SetAnswered();
@@ -34,6 +42,7 @@ class RequestGuard : public QObject {
     void Refuse(const QByteArray& status);
 
     QTcpSocket* socket_;
+    QPointer<WebListener> listener_;
     RequestMeter meter_;
     QTimer timeout_;
     bool answered_ = false;
@@ -57,12 +66,21 @@ class WebListener : public QTcpServer {
     // plain-text body and "Connection: close".
     static QByteArray FixedAnswer(const QByteArray& status);
 
+    // Writes line ("--http: <client> answered 503 ...") on stderr, or only counts it when
+    // other refusals were written shortly before (see RefusalLog).
+    void LogRefusal(const QString& line);
+
   protected:
     void incomingConnection(qintptr descriptor) override;
 
   private:
+    void FlushRefusals();
+    void ScheduleRefusalSummary();
+
     WebLimits limits_;
     int open_ = 0;
+    RefusalLog refusals_;
+    QTimer refusalSummary_;  // writes the count of the last burst once its interval is over
 };
 
 }  // namespace display

@@ -174,10 +174,10 @@ bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* soc
 void WebServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
     WebListener::Answered(socket);
     if (IsUpgrade(request)) {
-        LogLine(QStringLiteral("--http: %1 asked for a protocol switch (%2), answered 400")
-                    .arg(Endpoint(socket->peerAddress(), socket->peerPort()),
-                         QString::fromLatin1(request.value("upgrade").left(40)))
-                    .toStdString());
+        listener_->LogRefusal(
+            QStringLiteral("--http: %1 asked for a protocol switch (%2), answered 400")
+                .arg(Endpoint(socket->peerAddress(), socket->peerPort()),
+                     QString::fromLatin1(request.value("upgrade").left(40))));
         AnswerText(makeResponder(request, socket), Status::BadRequest,
                    "no protocol switch here: the board's updates are server-sent events at "
                    "/events");
@@ -188,10 +188,9 @@ void WebServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* so
 
 void WebServer::Follow(const QHttpServerRequest& request, QTcpSocket* socket) {
     if (viewers() >= limits_.maxViewers) {
-        LogLine(QStringLiteral("--http: %1 answered 503 (already %2 pages following)")
-                    .arg(Endpoint(socket->peerAddress(), socket->peerPort()))
-                    .arg(viewers())
-                    .toStdString());
+        listener_->LogRefusal(QStringLiteral("--http: %1 answered 503 (already %2 pages following)")
+                                  .arg(Endpoint(socket->peerAddress(), socket->peerPort()))
+                                  .arg(viewers()));
         AnswerText(makeResponder(request, socket), Status::ServiceUnavailable,
                    "too many viewers at once", {{"Retry-After", "5"}});
         return;

@@ -1,5 +1,13 @@
 #include "WebViewer.h"
 
+#if defined(__linux__)
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include "Receiver.h"
@@ -12,10 +20,32 @@ namespace {
 // A named event the page counts as a sign of life (comments are not seen by pages).
 const QByteArray kKeepAlive = QByteArrayLiteral("event: ping\ndata: -\n\n");
 
+// The keep-alive events fit in the system's send buffer, so Qt's buffer never shows a page
+// that vanished without closing (a tablet off the Wi-Fi): the system would go on resending
+// for about 15 minutes, the page keeping its place all along. Bounding how long sent bytes
+// may go unacknowledged makes the system give up on it within the stuck bound instead.
+void BoundUnacknowledged(QTcpSocket* socket, int milliseconds) {
+#if defined(__linux__) && defined(TCP_USER_TIMEOUT)
+    const auto bound = static_cast<unsigned int>(milliseconds);
+    if (::setsockopt(static_cast<int>(socket->socketDescriptor()), IPPROTO_TCP, TCP_USER_TIMEOUT,
+                     &bound, sizeof bound) != 0) {
+        LogLine(QStringLiteral("--http: the page at %1 may hold its place long after it "
+                               "vanishes: cannot bound its link's timeout (%2)")
+                    .arg(Endpoint(socket->peerAddress(), socket->peerPort()),
+                         QString::fromLocal8Bit(std::strerror(errno)))
+                    .toStdString());
+    }
+#else
+    (void)socket;
+    (void)milliseconds;
+#endif
+}
+
 }  // namespace
 
 WebViewer::WebViewer(QTcpSocket* socket, const WebLimits& limits)
     : QObject(socket), socket_(socket), limits_(limits) {
+    BoundUnacknowledged(socket_, limits_.stuckViewerMs);
     connect(socket_, &QTcpSocket::bytesWritten, this, [this] { Drained(); });
     connect(socket_, &QTcpSocket::disconnected, this, [this] {
         if (ended_) return;

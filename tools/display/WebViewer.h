@@ -5,8 +5,10 @@
 // link is slower than the updates keeps at most one update waiting in Qt's buffer. Updates
 // that come while it waits are folded into the latest, sent as soon as the link has taken
 // the one before (each update carries the whole board, so nothing is lost but the steps in
-// between). A viewer that has taken nothing for the stuck bound is closed. A child of its
-// socket; lives on the thread of the server.
+// between). A viewer that has taken nothing for the stuck bound is closed. On Linux its link
+// is also closed by the system once sent bytes went unacknowledged for the stuck bound, so a
+// page that vanished without closing frees its place as well. A child of its socket; lives
+// on the thread of the server.
 
 #include <QByteArray>
 #include <QElapsedTimer>

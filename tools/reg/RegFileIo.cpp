@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "common/Log.h"
+
 namespace reg {
 namespace {
 
@@ -96,9 +98,13 @@ void ReplaceFile(const std::string& path, const std::string& bytes) {
         ::unlink(temporary.c_str());
         Fail("Cannot write", path, error);
     }
-    // The rename reaches the disk with the folder.
+    // The rename reaches the disk with the folder. The new file is in place either way, so a
+    // failure here does not fail the export, but a power cut could still bring the old file back.
     Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0 && ::fsync(dir.get()) != 0) Fail("Cannot write", path, errno);
+    if (dir.get() >= 0 && ::fsync(dir.get()) != 0) {
+        LogLine("replaced '" + path + "' but could not flush its folder to disk (" +
+                std::strerror(errno) + "), so the change may not survive a power cut");
+    }
 }
 
 }  // namespace reg

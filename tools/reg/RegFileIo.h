@@ -19,7 +19,8 @@ std::string ReadImportFile(const std::string& path);
 // `path`. A symbolic link at `path` is replaced, not followed; an existing file is never
 // truncated, so a failure at any moment leaves it as it was. The new file is private to the
 // user (mode 0600), as the store is. Throws std::runtime_error naming
-// the file on failure, after removing the temporary file.
+// the file on failure, after removing the temporary file. Once the file is replaced, a failure
+// to flush its folder is only logged: the export has taken place.
 void ReplaceFile(const std::string& path, const std::string& bytes);
 
 }  // namespace reg
