@@ -124,22 +124,13 @@ expect_all_shown() {
     [ "$bad" -eq 0 ] || e2e_fail "$bad message(s) not shown"
 }
 
-# openbox announces itself (_NET_SUPPORTING_WM_CHECK, which e2e_start_x waits for) before the
-# end of its start-up, and a window mapped in between can be missed by it and never show. These
-# two are set at the end.
-wm_settled() { ! xprop -root _NET_WORKAREA _OB_THEME 2>&1 | grep -q 'not found'; }
-start_x_settled() {
-    e2e_start_x
-    e2e_wait_until "$E2E_PATIENCE" wm_settled || e2e_fail "openbox never finished starting"
-}
-
 log_lines() { grep -c "$1" "$E2E_TMP/shop.err" || true; }
 
 case_client_20x2() {
     lcd_require
     e2e_require_x
     e2e_require_client
-    start_x_settled
+    e2e_start_x
     lcd_up lcd text "Size=20x2"
     start_display_for "$lcd_port"
     e2e_write_ini \
@@ -260,7 +251,7 @@ case_serialpos() {
 case_fullscreen() {
     e2e_require_x
     e2e_require_display
-    start_x_settled
+    e2e_start_x
     e2e_spawn full "$AFFICHEUR_DISPLAY" --listen 127.0.0.1:0 --log --fullscreen --screen 1
     full_pid=$E2E_LAST_PID
     local root wid

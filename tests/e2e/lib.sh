@@ -165,7 +165,10 @@ e2e_try_start_x() {
     e2e_spawn openbox openbox --sm-disable
     openbox=$E2E_LAST_PID
     e2e_wait_until "$E2E_PATIENCE" e2e_wm_running_or_gone "$openbox"
-    if ! e2e_wm_running; then
+    # openbox announces itself (_NET_SUPPORTING_WM_CHECK) before the end of its start-up, and
+    # a window mapped in between can be missed by it and never show; these two properties are
+    # set at the end.
+    if ! e2e_wm_running || ! e2e_wait_until "$E2E_PATIENCE" e2e_wm_settled; then
         e2e_stop "$openbox"
         e2e_stop "$xvfb"
         return 1
@@ -179,6 +182,8 @@ e2e_wm_running_or_gone() { e2e_wm_running || e2e_not_running "$1"; }
 e2e_wm_running() {
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
 }
+
+e2e_wm_settled() { ! xprop -root _NET_WORKAREA _OB_THEME 2>&1 | grep -q 'not found'; }
 
 # ---- the display ---------------------------------------------------------------------------
 
