@@ -1,221 +1,23 @@
 // The built afficheur-display run as its own process, fed over loopback, judged by its log.
 
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/mman.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QString>
 
 #include <algorithm>
 #include <chrono>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "support/DisplayProcess.h"
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using std::chrono::milliseconds;
-
-constexpr milliseconds kPatience{10000};  // generous: the machine may be busy
-
-// One running afficheur-display with its stdout on a pipe and its stderr in a file in memory
-// (never full, so it never holds the display up). Ends it when destroyed.
-class Display {
-  public:
-    explicit Display(std::vector<std::string> args, bool withDisplayServer = true) {
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0) return;
-        errors_ = ::memfd_create("afficheur-display-stderr", MFD_CLOEXEC);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(out[1], STDOUT_FILENO);
-            if (errors_ >= 0) ::dup2(errors_, STDERR_FILENO);
-            if (!withDisplayServer) {
-                ::unsetenv("DISPLAY");
-                ::unsetenv("WAYLAND_DISPLAY");
-                ::unsetenv("QT_QPA_PLATFORM");
-            }
-            std::vector<char*> argv;
-            std::string program = AFFICHEUR_DISPLAY;
-            argv.push_back(program.data());
-            for (auto& arg : args)
-                argv.push_back(arg.data());
-            argv.push_back(nullptr);
-            ::execv(program.c_str(), argv.data());
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        out_ = out[0];
-    }
-
-    ~Display() {
-        if (pid_ > 0 && !exited_) {
-            ::kill(pid_, SIGTERM);
-            if (!WaitExit(milliseconds(5000))) {
-                ::kill(pid_, SIGKILL);
-                ::waitpid(pid_, nullptr, 0);
-            }
-        }
-        if (out_ >= 0) ::close(out_);
-        if (errors_ >= 0) ::close(errors_);
-    }
-    Display(const Display&) = delete;
-    Display& operator=(const Display&) = delete;
-
-    // The next line of its stdout, or nothing when none comes within the time or it ends.
-    std::optional<std::string> NextLine(milliseconds within = kPatience) {
-        const auto deadline = Clock::now() + within;
-        for (;;) {
-            const auto end = buffer_.find('\n');
-            if (end != std::string::npos) {
-                std::string line = buffer_.substr(0, end);
-                buffer_.erase(0, end + 1);
-                return line;
-            }
-            const auto left =
-                std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
-            if (left <= 0 || out_ < 0) return std::nullopt;
-            pollfd p{out_, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
-            char chunk[65536];
-            const auto n = ::read(out_, chunk, sizeof chunk);
-            if (n <= 0) return std::nullopt;
-            buffer_.append(chunk, static_cast<std::size_t>(n));
-        }
-    }
-
-    // The next log line as JSON; an empty object when none comes.
-    QJsonObject NextRecord(milliseconds within = kPatience) {
-        const auto line = NextLine(within);
-        if (!line) return {};
-        return QJsonDocument::fromJson(QByteArray::fromStdString(*line)).object();
-    }
-
-    // Starts with "--headless --log --listen 127.0.0.1:0" and reads the port it chose.
-    static uint16_t Listening(Display& display) {
-        const auto first = display.NextRecord();
-        const QString address = first.value("address").toString();
-        return static_cast<uint16_t>(address.section(':', -1).toUInt());
-    }
-
-    // Everything it wrote on stderr so far.
-    std::string Errors() const {
-        std::string text;
-        char chunk[4096];
-        for (off_t at = 0;;) {
-            const auto n = errors_ < 0 ? 0 : ::pread(errors_, chunk, sizeof chunk, at);
-            if (n <= 0) return text;
-            text.append(chunk, static_cast<std::size_t>(n));
-            at += n;
-        }
-    }
-
-    // Waits until its stderr holds the text; false when it does not within the time.
-    bool ErrorsShow(const std::string& text, milliseconds within = kPatience) const {
-        const auto deadline = Clock::now() + within;
-        while (Errors().find(text) == std::string::npos) {
-            if (Clock::now() >= deadline) return false;
-            ::usleep(20000);
-        }
-        return true;
-    }
-
-    // Stops reading its stdout, as a reader such as `head -n1` does once it has its line.
-    void CloseOutput() {
-        if (out_ >= 0) ::close(out_);
-        out_ = -1;
-    }
-
-    // Its exit code once it ends within the time; -1 otherwise, or when killed by a signal.
-    int ExitCode(milliseconds within = kPatience) {
-        if (!exited_ && !WaitExit(within)) return -1;
-        return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
-    }
-
-    // Every line still to come, until it closes its stdout.
-    std::string RestOfOutput() {
-        std::string rest;
-        while (const auto line = NextLine())
-            rest += *line + "\n";
-        return rest + buffer_;
-    }
-
-  private:
-    bool WaitExit(milliseconds within) {
-        const auto deadline = Clock::now() + within;
-        while (Clock::now() < deadline) {
-            if (::waitpid(pid_, &status_, WNOHANG) == pid_) return exited_ = true;
-            ::usleep(10000);
-        }
-        return false;
-    }
-
-    pid_t pid_ = -1;
-    int out_ = -1;
-    int errors_ = -1;
-    int status_ = 0;
-    bool exited_ = false;
-    std::string buffer_;
-};
-
-// A client connection on loopback. Closed when destroyed.
-class Connection {
-  public:
-    explicit Connection(uint16_t port) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    }
-    ~Connection() { ::close(fd_); }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
-    bool connected() const { return connected_; }
-
-    // Writes as much as the peer takes; false once it stops taking.
-    bool Send(const std::string& bytes) {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const auto n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-            if (n <= 0) return false;
-            done += static_cast<std::size_t>(n);
-        }
-        return true;
-    }
-
-    // Ends the message: the peer sees the end of the stream.
-    void EndMessage() { ::shutdown(fd_, SHUT_WR); }
-
-    // True when the peer closes its side within the time (end of stream or reset).
-    bool ClosedByPeer(milliseconds within) {
-        pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(within.count())) <= 0) return false;
-        char byte;
-        return ::recv(fd_, &byte, 1, 0) <= 0;
-    }
-
-  private:
-    int fd_;
-    bool connected_ = false;
-};
-
-// One whole message: connect, write, close.
-bool SendMessage(uint16_t port, const std::string& bytes) {
-    Connection connection(port);
-    return connection.connected() && connection.Send(bytes);
-}
+using namespace displaytest;
 
 std::vector<std::string> Headless(int idleTimeoutMs = 5000) {
     return {"--headless",  "--log",          "--listen",
@@ -226,7 +28,7 @@ std::vector<std::string> Headless(int idleTimeoutMs = 5000) {
 
 TEST(DisplayProcess, LogsEveryKindOfMessageWithItsBytes) {
     Display display(Headless());
-    const uint16_t port = Display::Listening(display);
+    const uint16_t port = display.Listening();
     ASSERT_NE(port, 0);
 
     struct Case {
@@ -284,7 +86,7 @@ TEST(DisplayProcess, LogsEveryKindOfMessageWithItsBytes) {
 
 TEST(DisplayProcess, ReportsTheColourIndexAndTheUnknownCommandByte) {
     Display display(Headless());
-    const uint16_t port = Display::Listening(display);
+    const uint16_t port = display.Listening();
 
     ASSERT_TRUE(SendMessage(port,
                             "\xFF"
@@ -302,7 +104,7 @@ TEST(DisplayProcess, ReportsTheColourIndexAndTheUnknownCommandByte) {
 
 TEST(DisplayProcess, CutsAMessageOver64KiBAndKeepsWorking) {
     Display display(Headless());
-    const uint16_t port = Display::Listening(display);
+    const uint16_t port = display.Listening();
 
     const std::string big =
         "\xFF"
@@ -325,7 +127,7 @@ TEST(DisplayProcess, CutsAMessageOver64KiBAndKeepsWorking) {
 
 TEST(DisplayProcess, ClosesASilentConnectionAfterTheIdleTimeoutWithoutShowingIt) {
     Display display(Headless(300));
-    const uint16_t port = Display::Listening(display);
+    const uint16_t port = display.Listening();
 
     Connection partial(port);
     ASSERT_TRUE(partial.Send("Prom"));
@@ -351,7 +153,7 @@ TEST(DisplayProcess, AMessageWhoseSenderPausesLessThanTheIdleTimeoutIsWhole) {
     // Pauses of 100 ms against 3 s: a busy machine (sanitizers, parallel tests) cannot
     // stretch one into a timeout.
     Display display(Headless(3000));
-    const uint16_t port = Display::Listening(display);
+    const uint16_t port = display.Listening();
     Connection slow(port);
     ASSERT_TRUE(slow.Send("len"));
     ::usleep(100000);
@@ -368,7 +170,7 @@ TEST(DisplayProcess, CutsAMessageNotWholeWithinItsDeadlineHoweverOftenBytesCome)
     auto args = Headless(5000);
     args.insert(args.end(), {"--message-timeout", "1000"});
     Display display(args);
-    const uint16_t port = Display::Listening(display);
+    const uint16_t port = display.Listening();
 
     // One byte every 100 ms keeps the idle timer from ever running out; the deadline ends it.
     Connection trickle(port);
@@ -390,7 +192,7 @@ TEST(DisplayProcess, CutsAMessageNotWholeWithinItsDeadlineHoweverOftenBytesCome)
 
 TEST(DisplayProcess, ALogReaderThatGoesAwayStopsTheLogNotTheDisplay) {
     Display display(Headless());
-    const uint16_t port = Display::Listening(display);
+    const uint16_t port = display.Listening();
     display.CloseOutput();  // as `afficheur-display --log | head -n1`
 
     ASSERT_TRUE(SendMessage(port, "premier"));
@@ -407,7 +209,7 @@ TEST(DisplayProcess, ALogReaderThatGoesAwayStopsTheLogNotTheDisplay) {
 
 TEST(DisplayProcess, NoLogLineCarriesAControlCharacter) {
     Display display(Headless());
-    const uint16_t port = Display::Listening(display);
+    const uint16_t port = display.Listening();
 
     // A colour text (naming no palette index, so that it is noted on stderr too) that would
     // clear the terminal and forge a second line, with DEL and a C1 control (0x81 is U+0081
@@ -467,7 +269,7 @@ TEST(DisplayProcess, RefusesConnectionsPastItsLimitAndRecovers) {
     auto args = Headless(3000);
     args.insert(args.end(), {"--max-connections", "4"});
     Display display(args);
-    const uint16_t port = Display::Listening(display);
+    const uint16_t port = display.Listening();
 
     std::vector<std::unique_ptr<Connection>> held;
     for (int i = 0; i < 6; ++i)
@@ -487,7 +289,7 @@ TEST(DisplayProcess, InStallModeHoldsConnectionsUnread) {
     auto args = Headless(3000);  // held connections close only after the idle timeout
     args.insert(args.end(), {"--stall", "--max-connections", "2"});
     Display display(args);
-    const uint16_t port = Display::Listening(display);
+    const uint16_t port = display.Listening();
 
     Connection first(port);
     ASSERT_TRUE(first.Send("jamais lu"));
@@ -510,7 +312,7 @@ TEST(DisplayProcess, InStallModeFreesEachHeldConnectionAfterTheIdleTimeout) {
     auto args = Headless(300);
     args.insert(args.end(), {"--stall", "--max-connections", "1"});
     Display display(args);
-    const uint16_t port = Display::Listening(display);
+    const uint16_t port = display.Listening();
 
     // Nothing is read, so a sender's close is never seen: only the timeout frees the one
     // slot, or every connection after the first would be refused.
@@ -564,7 +366,7 @@ TEST(DisplayProcess, OptionsAndStartFailuresEndWithAReason) {
 
 TEST(DisplayProcess, EndsWithAReasonWhenItsPortIsTaken) {
     Display first(Headless());
-    const uint16_t port = Display::Listening(first);
+    const uint16_t port = first.Listening();
     Display second({"--headless", "--listen", "127.0.0.1:" + std::to_string(port)});
     EXPECT_EQ(second.ExitCode(), 1);
 }

@@ -25,6 +25,7 @@
 
 namespace {
 
+using namespace displaytest;
 using namespace webtest;
 
 constexpr const char* kChromium = "/usr/bin/chromium";

@@ -13,11 +13,12 @@
 
 namespace {
 
+using namespace displaytest;
 using namespace webtest;
 
 // A stream that has its head and its first board.
-std::unique_ptr<Socket> Follow(uint16_t port) {
-    auto viewer = std::make_unique<Socket>(port);
+std::unique_ptr<Connection> Follow(uint16_t port) {
+    auto viewer = std::make_unique<Connection>(port);
     viewer->Send("GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: text/event-stream\r\n\r\n");
     viewer->ReadUntil("}\n\n");
     return viewer;
@@ -28,7 +29,7 @@ TEST(WebProcess, AnswersEachPathAndNothingChangesTheBoard) {
     const Ports ports = ReadPorts(display);
     ASSERT_NE(ports.http, 0);
     ASSERT_TRUE(SendMessage(ports.display, "Caf\xE9"));
-    display.NextMessage();
+    display.NextRecord();
 
     const std::string page = Get(ports.http, "/");
     EXPECT_EQ(StatusOf(page), "200");
@@ -64,11 +65,11 @@ TEST(WebProcess, AnswersEachPathAndNothingChangesTheBoard) {
          "400"},
     };
     for (const auto& c : cases) {
-        Socket socket(ports.http);
-        ASSERT_TRUE(socket.Send(c.request)) << c.name;
-        const std::string answer = socket.ReadAll();
+        Connection connection(ports.http);
+        ASSERT_TRUE(connection.Send(c.request)) << c.name;
+        const std::string answer = connection.ReadAll();
         EXPECT_EQ(StatusOf(answer), c.status) << c.name;
-        EXPECT_TRUE(socket.closed()) << c.name;
+        EXPECT_TRUE(connection.closed()) << c.name;
         // One answer, nothing after it.
         EXPECT_EQ(answer.find("HTTP/1.1 ", 1), std::string::npos) << c.name << ": " << answer;
     }
@@ -104,12 +105,12 @@ TEST(WebProcess, EveryViewerGetsTheWholeBoardAtOnceAndAtEachChange) {
 TEST(WebProcess, The33rdViewerGets503AndASlotFreedIsTakenAgain) {
     Display display(WebArgs());
     const Ports ports = ReadPorts(display);
-    std::vector<std::unique_ptr<Socket>> viewers;
+    std::vector<std::unique_ptr<Connection>> viewers;
     for (int i = 0; i < 32; ++i) {
         viewers.push_back(Follow(ports.http));
         ASSERT_EQ(StatusOf(viewers.back()->received()), "200") << "viewer " << i + 1;
     }
-    Socket extra(ports.http);
+    Connection extra(ports.http);
     extra.Send("GET /events HTTP/1.1\r\n\r\n");
     const std::string refused = extra.ReadAll();
     EXPECT_EQ(StatusOf(refused), "503");
@@ -155,27 +156,27 @@ TEST(WebProcess, RefusesRequestsPastTheBounds) {
          "413"},
     };
     for (const auto& c : cases) {
-        Socket socket(ports.http);
-        socket.Send(c.request);  // the server may close before taking it all
-        EXPECT_EQ(StatusOf(socket.ReadAll()), c.status) << c.name;
-        EXPECT_TRUE(socket.closed()) << c.name;
+        Connection connection(ports.http);
+        connection.Send(c.request);  // the server may close before taking it all
+        EXPECT_EQ(StatusOf(connection.ReadAll()), c.status) << c.name;
+        EXPECT_TRUE(connection.closed()) << c.name;
     }
     // Just within the bounds is served.
     const std::string fields =
         "GET /state HTTP/1.1\r\nX-Pad: " + std::string(7 * 1024, 'p') + "\r\n\r\n";
-    Socket within(ports.http);
+    Connection within(ports.http);
     ASSERT_TRUE(within.Send(fields));
     EXPECT_EQ(StatusOf(within.ReadAll()), "200");
     // And the display still shows what it is sent.
     ASSERT_TRUE(SendMessage(ports.display, "encore"));
-    display.NextMessage();
+    display.NextRecord();
     EXPECT_NE(Get(ports.http, "/state").find("\"text\":\"encore\""), std::string::npos);
 }
 
 TEST(WebProcess, ARequestNotWholeInTimeGets408AndItsSlotBack) {
     Display display(WebArgs());
     const Ports ports = ReadPorts(display);
-    Socket dribbling(ports.http);
+    Connection dribbling(ports.http);
     ASSERT_TRUE(dribbling.Send("GET /state HTTP/1.1\r\nHost: 127.0.0.1\r\n"));
     // The request timeout is 10 s; a client that never finishes is answered and closed.
     EXPECT_EQ(StatusOf(dribbling.ReadAll(kPatience + milliseconds(10000))), "408");
@@ -186,10 +187,10 @@ TEST(WebProcess, PastTheConnectionBoundANewConnectionGets503Unread) {
     Display display(WebArgs());
     const Ports ports = ReadPorts(display);
     // 64 connections that say nothing hold every slot until the request timeout.
-    std::vector<std::unique_ptr<Socket>> idle;
+    std::vector<std::unique_ptr<Connection>> idle;
     for (int i = 0; i < 64; ++i)
-        idle.push_back(std::make_unique<Socket>(ports.http));
-    Socket extra(ports.http);
+        idle.push_back(std::make_unique<Connection>(ports.http));
+    Connection extra(ports.http);
     extra.Send("GET /state HTTP/1.1\r\n\r\n");
     EXPECT_EQ(StatusOf(extra.ReadAll()), "503");
     idle.clear();
@@ -204,7 +205,7 @@ TEST(WebProcess, PastTheConnectionBoundANewConnectionGets503Unread) {
 TEST(WebProcess, ASlowReaderHoldsUpNeitherTheReceiverNorTheOtherViewers) {
     Display display(WebArgs());
     const Ports ports = ReadPorts(display);
-    auto slow = std::make_unique<Socket>(ports.http, 4096);
+    auto slow = std::make_unique<Connection>(ports.http, 4096);
     slow->Send("GET /events HTTP/1.1\r\n\r\n");  // and then never reads
     auto fast = Follow(ports.http);
 
@@ -214,7 +215,7 @@ TEST(WebProcess, ASlowReaderHoldsUpNeitherTheReceiverNorTheOtherViewers) {
     for (int i = 0; i < kMessages; ++i) {
         const std::string text = std::to_string(i) + ":" + std::string(60000, 'a' + i % 26);
         ASSERT_TRUE(SendMessage(ports.display, text)) << i;
-        ASSERT_TRUE(display.NextMessage().value("shown").toBool()) << i;
+        ASSERT_TRUE(display.NextRecord().value("shown").toBool()) << i;
     }
     // ...and the reading viewer follows to the last board.
     const std::string last = "\"text\":\"" + std::to_string(kMessages - 1) + ":";
