@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
 
 TEST(NumberText, WholeNumbersTakeABlankOrAMinusSign) {
     EXPECT_EQ(NumberText(3), " 3");
@@ -29,6 +30,10 @@ TEST(NumberText, SinglePrecisionKeepsSevenDigitsAndDropsTheLeadingZero) {
 
 TEST(NumberText, PeriodWhateverTheLocale) {
     // A decimal comma locale must not leak into settings text (skipped if not installed).
+#ifdef AFFICHEUR_TEST_LOCALES
+    // The build's own fr_FR, for a machine that has not generated it.
+    ::setenv("LOCPATH", AFFICHEUR_TEST_LOCALES, 0);
+#endif
     const char* old = std::setlocale(LC_NUMERIC, nullptr);
     const std::string saved = old ? old : "C";
     if (std::setlocale(LC_NUMERIC, "fr_FR.UTF-8") == nullptr) GTEST_SKIP() << "no fr_FR locale";
