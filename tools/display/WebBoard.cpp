@@ -1,7 +1,8 @@
 #include "WebBoard.h"
 
-#include <array>
 #include <cstdint>
+
+#include "common/Utf8.h"
 
 namespace display {
 
@@ -16,48 +17,18 @@ void AppendUnicodeEscape(std::string& out, uint32_t code) {
         out += kHexDigits[(code >> shift) & 0xF];
 }
 
-// The length of the well-formed UTF-8 sequence at the start of bytes, or 0 when there is
-// none (a stray continuation byte, an overlong form, a surrogate, past U+10FFFF, cut short).
-std::size_t Utf8Length(std::string_view bytes, uint32_t* code) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    uint32_t value = 0;
-    uint32_t least = 0;
-    if (lead < 0x80) {
-        *code = lead;
-        return 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2, value = lead & 0x1F, least = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, value = lead & 0x0F, least = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, value = lead & 0x07, least = 0x10000;
-    } else {
-        return 0;
-    }
-    if (bytes.size() < length) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80) return 0;
-        value = (value << 6) | (byte(i) & 0x3F);
-    }
-    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
-    *code = value;
-    return length;
-}
-
 }  // namespace
 
-std::string JsonString(std::string_view utf8) {
+std::string JsonString(std::string_view text) {
     std::string out;
-    out.reserve(utf8.size() + 2);
+    out.reserve(text.size() + 2);
     out += '"';
-    while (!utf8.empty()) {
-        uint32_t code = 0;
-        const std::size_t length = Utf8Length(utf8, &code);
+    while (!text.empty()) {
+        char32_t code = 0;
+        const std::size_t length = utf8::Decode(text, 0, &code);
         if (length == 0) {
             out += kReplacement;
-            utf8.remove_prefix(1);
+            text.remove_prefix(1);
             continue;
         }
         switch (code) {
@@ -86,11 +57,11 @@ std::string JsonString(std::string_view utf8) {
                 if (code < 0x20 || code == 0x2028 || code == 0x2029) {
                     AppendUnicodeEscape(out, code);
                 } else {
-                    out.append(utf8.substr(0, length));
+                    out.append(text.substr(0, length));
                 }
                 break;
         }
-        utf8.remove_prefix(length);
+        text.remove_prefix(length);
     }
     out += '"';
     return out;
