@@ -51,11 +51,9 @@ QRect ReachableBounds(const QRect& bounds, int captionPixels, const QList<QRect>
             return bounds;
         }
     }
-    const QRect* nearest = &screens.front();
-    for (const QRect& area : screens) {
-        if (Distance(area, bounds.center()) < Distance(*nearest, bounds.center())) nearest = &area;
-    }
-    const QRect& area = *nearest;
+    const QPoint centre = bounds.center();
+    const QRect& area = *std::ranges::min_element(
+        screens, {}, [&centre](const QRect& screen) { return Distance(screen, centre); });
     const int width = std::min(bounds.width(), area.width());
     const int height = std::min(bounds.height(), area.height());
     const int left = std::clamp(bounds.left(), area.left(), area.left() + area.width() - width);
