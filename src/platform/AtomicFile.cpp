@@ -15,28 +15,11 @@
 #include <utility>
 
 #include "common/Log.h"
+#include "platform/FileDescriptor.h"
 
 namespace platform {
 namespace fs = std::filesystem;
 namespace {
-
-// An open file descriptor, closed when it goes out of scope.
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    int release() { return std::exchange(fd_, -1); }
-
-  private:
-    int fd_;
-};
 
 std::string ErrnoText(const char* what) {
     return std::string(what) + ": " + std::strerror(errno);
@@ -53,18 +36,6 @@ fs::path FinalTarget(fs::path path) {
         path = target.is_absolute() ? target : path.parent_path() / target;
     }
     return path;
-}
-
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<size_t>(written));
-    }
-    return true;
 }
 
 std::string TemporaryPrefix(const fs::path& target) {
@@ -197,7 +168,7 @@ bool EditFileAtomically(const fs::path& path, const FileEdit& edit, std::string*
     if (!out.valid()) return *error = ErrnoText("cannot create a temporary file"), false;
     const bool written = WriteAll(out.get(), *updated) && ::fsync(out.get()) == 0;
     const int writeErrno = errno;
-    if (!written || ::close(out.release()) != 0) {
+    if (!written || !out.Close()) {
         errno = written ? errno : writeErrno;
         *error = ErrnoText("cannot write the file");
         ::unlink(temporary.c_str());

@@ -10,52 +10,20 @@
 #include <stdexcept>
 
 #include "common/Log.h"
+#include "platform/FileDescriptor.h"
 
 namespace reg {
 namespace {
 
-// A file descriptor closed when it goes out of scope.
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    // Closes now, reporting whether the close succeeded.
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-  private:
-    int fd_;
-};
-
 [[noreturn]] void Fail(const std::string& what, const std::string& path, int error) {
     throw std::runtime_error(what + " '" + path + "': " + std::strerror(error));
-}
-
-// Writes all of `bytes`, going on after short writes and interrupted calls.
-bool WriteAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 }  // namespace
 
 std::string ReadImportFile(const std::string& path) {
     // Without O_NONBLOCK, opening a FIFO would wait for a writer.
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    platform::Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (fd.get() < 0) Fail("Cannot open", path, errno);
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0) Fail("Cannot read", path, errno);
@@ -86,12 +54,13 @@ void ReplaceFile(const std::string& path, const std::string& bytes) {
     const std::filesystem::path folder =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    platform::Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.get() < 0) Fail("Cannot write", path, errno);
     // The file stays private to the user (mkostemp makes it 0600), as the store is.
     int error = 0;
     errno = 0;
-    if (!WriteAll(fd.get(), bytes) || ::fsync(fd.get()) != 0) error = errno != 0 ? errno : EIO;
+    if (!platform::WriteAll(fd.get(), bytes) || ::fsync(fd.get()) != 0)
+        error = errno != 0 ? errno : EIO;
     if (!fd.Close() && error == 0) error = errno;
     if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
     if (error != 0) {
@@ -100,7 +69,7 @@ void ReplaceFile(const std::string& path, const std::string& bytes) {
     }
     // The rename reaches the disk with the folder. The new file is in place either way, so a
     // failure here does not fail the export, but a power cut could still bring the old file back.
-    Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    platform::Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0 && ::fsync(dir.get()) != 0) {
         LogLine("replaced '" + path + "' but could not flush its folder to disk (" +
                 std::strerror(errno) + "), so the change may not survive a power cut");
