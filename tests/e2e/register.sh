@@ -12,8 +12,8 @@
 #                 minimized comes back restricted too
 #   frame         maximize by a double-click on the caption, restore by its button, a wider
 #                 window by the right edge, the caption's active and inactive colours
-#   quick-presses two buttons pressed a few milliseconds apart: each text followed by its own
-#                 colour, in press order, none lost
+#   quick-presses two buttons pressed about 10 ms apart, the window held meanwhile: each text
+#                 followed by its own colour, in press order, none lost
 #   link-mark     the caption's status mark: neutral, then delivered, then failed
 #   wayland       without an X server, the client runs as a Wayland client (weston, headless)
 set -u
@@ -247,7 +247,11 @@ case_frame() {
 }
 
 case_quick_presses() {
-    start
+    # About 10 ms between presses: openbox's click grab would lose some of them in the X server
+    # whenever openbox answers late (see e2e_start_x), before any reach the window.
+    e2e_require_x
+    e2e_require_client
+    e2e_start_x --no-click-grab
     e2e_start_display shop
     e2e_write_ini "[ecran]" "ip=127.0.0.1" "port=$shop_port" \
         "[boutons]" "0=Un" "0 couleur=1" "1=Deux" "1 couleur=2" "[system]" "admin=JQ"
@@ -259,7 +263,7 @@ case_quick_presses() {
         local args=()
         for ((i = 0; i < per; i++)); do
             args+=(mousemove --window "$E2E_WID" 64 $((E2E_CLIENT_Y + (120 + 240 * (i % 2) + 127) / 15))
-                click 1 sleep 0.005)
+                click --delay 5 1 sleep 0.005)
             if ((i % 2 == 0)); then expected+=(556E FF3231); else expected+=(44657578 FF3232); fi
         done
         kill -STOP "$E2E_CLIENT_PID"
