@@ -26,32 +26,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileDescriptor.h"
+
 namespace {
 
+using platform::Fd;
+using platform::WriteAll;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 constexpr milliseconds kPatience{10000};
-
-// A file descriptor closed when it goes.
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    Fd& operator=(Fd&& other) noexcept {
-        std::swap(fd_, other.fd_);
-        return *this;
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 [[noreturn]] void Fail(const std::string& why) {
     std::fprintf(stderr, "bench_lcdproc: %s\n", why.c_str());
@@ -107,9 +91,7 @@ Fd Listen(uint16_t* port) {
 }
 
 void Answer(int fd, const std::string& text) {
-    if (::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
-        Fail("cannot answer the display");
-    }
+    if (!WriteAll(fd, text)) Fail("cannot answer the display");
 }
 
 // One message as the client sends it; returns when its connection is closed.
@@ -122,9 +104,7 @@ Clock::time_point SendMessage(uint16_t port, const std::string& bytes) {
     if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         Fail("cannot reach the display");
     }
-    if (::write(fd.get(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
-        Fail("cannot write the message");
-    }
+    if (!WriteAll(fd.get(), bytes)) Fail("cannot write the message");
     ::shutdown(fd.get(), SHUT_WR);  // the last byte, then the end of the message
     return Clock::now();
 }
