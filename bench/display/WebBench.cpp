@@ -27,8 +27,11 @@
 #include <thread>
 #include <vector>
 
+#include "platform/FileDescriptor.h"
+
 namespace {
 
+using platform::Fd;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
@@ -109,31 +112,28 @@ class Display {
     std::thread drain_;
 };
 
-int Connect(uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+// A connection to the port on loopback; not valid when it could not be made.
+Fd Connect(uint16_t port) {
+    Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
+    if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        return Fd();
     return fd;
 }
 
 // One stream reader; keeps only what it needs to find the next update.
 struct Viewer {
-    int fd = -1;
+    explicit Viewer(Fd connection) : fd(std::move(connection)) {}
+    Fd fd;
     std::string pending;
-    ~Viewer() {
-        if (fd >= 0) ::close(fd);
-    }
     // Reads what is there without waiting; true once `mark` has been seen.
     bool Seen(const std::string& mark) {
         char chunk[65536];
         for (;;) {
-            const auto n = ::recv(fd, chunk, sizeof chunk, MSG_DONTWAIT);
+            const auto n = ::recv(fd.get(), chunk, sizeof chunk, MSG_DONTWAIT);
             if (n <= 0) break;
             pending.append(chunk, static_cast<std::size_t>(n));
         }
@@ -150,10 +150,10 @@ struct Viewer {
 std::vector<std::unique_ptr<Viewer>> Follow(uint16_t port, int count) {
     std::vector<std::unique_ptr<Viewer>> viewers;
     for (int i = 0; i < count; ++i) {
-        auto viewer = std::make_unique<Viewer>();
-        viewer->fd = Connect(port);
+        auto viewer = std::make_unique<Viewer>(Connect(port));
         const std::string request = "GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
-        if (viewer->fd < 0 || ::send(viewer->fd, request.data(), request.size(), 0) < 0) break;
+        if (!viewer->fd.valid() || ::send(viewer->fd.get(), request.data(), request.size(), 0) < 0)
+            break;
         const auto deadline = Clock::now() + kPatience;
         while (!viewer->Seen("}\n\n") && Clock::now() < deadline)
             ::usleep(1000);
@@ -163,12 +163,11 @@ std::vector<std::unique_ptr<Viewer>> Follow(uint16_t port, int count) {
 }
 
 bool SendMessage(uint16_t port, const std::string& bytes, Clock::time_point* lastByte) {
-    const int fd = Connect(port);
-    if (fd < 0) return false;
-    const bool sent =
-        ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+    const Fd fd = Connect(port);
+    if (!fd.valid()) return false;
+    const bool sent = ::send(fd.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+                      static_cast<ssize_t>(bytes.size());
     *lastByte = Clock::now();
-    ::close(fd);
     return sent;
 }
 
@@ -213,7 +212,7 @@ int main(int argc, char** argv) {
             // Waits for bytes rather than spinning: the display shares the processor.
             std::vector<pollfd> waiting;
             for (std::size_t v = 0; v < viewers.size(); ++v) {
-                if (!seen[v]) waiting.push_back({viewers[v]->fd, POLLIN, 0});
+                if (!seen[v]) waiting.push_back({viewers[v]->fd.get(), POLLIN, 0});
             }
             ::poll(waiting.data(), waiting.size(), 100);
             for (std::size_t v = 0; v < viewers.size(); ++v) {
