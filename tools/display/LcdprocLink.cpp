@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "HostPort.h"
 #include "common/Log.h"
 
 namespace display {
@@ -13,20 +14,14 @@ constexpr qsizetype kMaxAnswerBytes = 64 * 1024;  // a line from LCDd longer tha
 }  // namespace
 
 std::optional<LcdprocEndpoint> ParseLcdprocEndpoint(const QString& text) {
-    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
-    if (colon <= 0) return std::nullopt;
-    QString host = text.left(colon);
-    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
-        host = host.mid(1, host.size() - 2);
-    } else if (host.contains(QLatin1Char(':'))) {
-        return std::nullopt;  // an IPv6 address needs its brackets: [::1]:13666
-    }
-    bool ok = false;
-    const uint port = text.mid(colon + 1).toUInt(&ok);
-    if (!ok || port < 1 || port > 65535 || host.isEmpty() || host.contains(QLatin1Char(' '))) {
+    const auto parts = SplitHostPort(text);
+    if (!parts || parts->port == 0 || parts->host.isEmpty() ||
+        parts->host.contains(QLatin1Char(' '))) {
         return std::nullopt;
     }
-    return LcdprocEndpoint{host, static_cast<quint16>(port)};
+    // An IPv6 address needs its brackets: [::1]:13666.
+    if (!parts->bracketed && parts->host.contains(QLatin1Char(':'))) return std::nullopt;
+    return LcdprocEndpoint{parts->host, parts->port};
 }
 
 LcdprocLink::LcdprocLink(LcdprocEndpoint endpoint, LcdCharset charset, QObject* parent)

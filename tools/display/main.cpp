@@ -19,6 +19,7 @@
 #include <optional>
 
 #include "FullScreen.h"
+#include "HostPort.h"
 #include "LcdprocLink.h"
 #include "Message.h"
 #include "OptionDefault.h"
@@ -43,20 +44,13 @@ struct Endpoint {
 
 // "127.0.0.1:9100", "[::1]:9100", "localhost:9100"; port 0 lets the system choose.
 std::optional<Endpoint> ParseEndpoint(const QString& text) {
-    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
-    if (colon <= 0) return std::nullopt;
-    QString host = text.left(colon);
-    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
-        host = host.mid(1, host.size() - 2);
-    }
-    bool ok = false;
-    const uint port = text.mid(colon + 1).toUInt(&ok);
-    if (!ok || port > 65535) return std::nullopt;
+    const auto parts = display::SplitHostPort(text);
+    if (!parts) return std::nullopt;
     Endpoint endpoint;
-    endpoint.port = static_cast<quint16>(port);
-    if (host == QLatin1String("localhost")) {
+    endpoint.port = parts->port;
+    if (parts->host == QLatin1String("localhost")) {
         endpoint.address = QHostAddress(QHostAddress::LocalHost);
-    } else if (!endpoint.address.setAddress(host)) {
+    } else if (!endpoint.address.setAddress(parts->host)) {
         return std::nullopt;
     }
     return endpoint;

@@ -1,0 +1,21 @@
+#include "HostPort.h"
+
+namespace display {
+
+std::optional<HostPort> SplitHostPort(const QString& text) {
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0) return std::nullopt;
+    HostPort parts;
+    parts.host = text.left(colon);
+    if (parts.host.startsWith(QLatin1Char('[')) && parts.host.endsWith(QLatin1Char(']'))) {
+        parts.host = parts.host.mid(1, parts.host.size() - 2);
+        parts.bracketed = true;
+    }
+    bool ok = false;
+    const uint port = text.mid(colon + 1).toUInt(&ok);
+    if (!ok || port > 65535) return std::nullopt;
+    parts.port = static_cast<quint16>(port);
+    return parts;
+}
+
+}  // namespace display
