@@ -67,10 +67,12 @@ find_register() {
 }
 register_got() { grep -q "keysym 0x[0-9a-f]*, $1)" "$E2E_TMP/register.out"; }
 
+# start [--no-click-grab]: the X server and openbox (see e2e_start_x), once the tools and the
+# client are there.
 start() {
     e2e_require_x
     e2e_require_client
-    e2e_start_x
+    e2e_start_x "$@"
 }
 
 case_keyboard() {
@@ -249,9 +251,7 @@ case_frame() {
 case_quick_presses() {
     # About 10 ms between presses: openbox's click grab would lose some of them in the X server
     # whenever openbox answers late (see e2e_start_x), before any reach the window.
-    e2e_require_x
-    e2e_require_client
-    e2e_start_x --no-click-grab
+    start --no-click-grab
     e2e_start_display shop
     e2e_write_ini "[ecran]" "ip=127.0.0.1" "port=$shop_port" \
         "[boutons]" "0=Un" "0 couleur=1" "1=Deux" "1 couleur=2" "[system]" "admin=JQ"
