@@ -82,7 +82,7 @@ TEST(WebBoard, KeysComeInTheirOrderAndTheEventIsOneDataLine) {
     board.text = "deux\nlignes";
     EXPECT_EQ(display::BoardJson(board),
               R"({"text":"deux\nlignes","scroll":"","register":"","colour":15,"rgb":"#ffffff"})");
-    const std::string event = display::BoardEvent(board);
+    const std::string event = display::BoardEvent(display::BoardJson(board));
     EXPECT_EQ(event, "data: " + display::BoardJson(board) + "\n\n");
     // A line end inside would split the event.
     EXPECT_EQ(event.find('\n'), event.size() - 2);

@@ -92,8 +92,11 @@ std::string BoardJson(const Board& board) {
     return json;
 }
 
-std::string BoardEvent(const Board& board) {
-    return "data: " + BoardJson(board) + "\n\n";
+std::string BoardEvent(std::string_view json) {
+    std::string event = "data: ";
+    event += json;
+    event += "\n\n";
+    return event;
 }
 
 }  // namespace display

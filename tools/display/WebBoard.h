@@ -26,7 +26,7 @@ std::string RgbText(Rgb rgb);
 // sets, is written as 15, the starting colour.
 std::string BoardJson(const Board& board);
 
-// The board as one server-sent event: "data: <json>\n\n".
-std::string BoardEvent(const Board& board);
+// The board's JSON (BoardJson) as one server-sent event: "data: <json>\n\n".
+std::string BoardEvent(std::string_view json);
 
 }  // namespace display

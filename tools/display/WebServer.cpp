@@ -136,8 +136,9 @@ QStringList WebServer::NetworkUrls() const {
 }
 
 void WebServer::Show(const Board& board) {
-    json_ = QByteArray::fromStdString(BoardJson(board));
-    event_ = QByteArray::fromStdString(BoardEvent(board));
+    const std::string json = BoardJson(board);
+    json_ = QByteArray::fromStdString(json);
+    event_ = QByteArray::fromStdString(BoardEvent(json));
     const auto viewers = viewers_;  // a write may end a viewer
     for (WebViewer* viewer : viewers)
         viewer->Offer(event_);
