@@ -327,6 +327,7 @@ TEST(LcdprocLink, DropsAnLcddThatStopsAnsweringAndTriesAgain) {
     }
 }
 
+// Read from the option, and written back the same way in the link's log lines.
 TEST(LcdprocLink, ReadsTheEndpointOfTheOption) {
     struct Case {
         const char* text;
@@ -336,6 +337,7 @@ TEST(LcdprocLink, ReadsTheEndpointOfTheOption) {
         {"127.0.0.1:13666", std::make_pair("127.0.0.1", 13666)},
         {"localhost:13667", std::make_pair("localhost", 13667)},
         {"[::1]:13666", std::make_pair("::1", 13666)},
+        {"[fe80::1%2]:13666", std::make_pair("fe80::1%2", 13666)},  // a numeric scope
         {"lcd-box:1", std::make_pair("lcd-box", 1)},
         {"::1:13666", std::nullopt},  // an IPv6 address needs brackets
         {"127.0.0.1", std::nullopt},
@@ -351,6 +353,7 @@ TEST(LcdprocLink, ReadsTheEndpointOfTheOption) {
         if (!endpoint) continue;
         EXPECT_EQ(endpoint->host.toStdString(), c.endpoint->first) << c.text;
         EXPECT_EQ(endpoint->port, c.endpoint->second) << c.text;
+        EXPECT_EQ(LcdprocLink(*endpoint, Ascii()).Address().toStdString(), c.text);
     }
 }
 

@@ -18,4 +18,10 @@ std::optional<HostPort> SplitHostPort(const QString& text) {
     return parts;
 }
 
+QString JoinHostPort(const QString& host, quint16 port) {
+    const QString shown = host.contains(QLatin1Char(':')) ? QStringLiteral("[%1]").arg(host) : host;
+    // One pass over both: a numeric scope ("%2" in "fe80::1%2") must not take the port.
+    return QStringLiteral("%1:%2").arg(shown, QString::number(port));
+}
+
 }  // namespace display

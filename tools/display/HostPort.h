@@ -1,7 +1,7 @@
 #pragma once
-// The HOST:PORT form the command line's addresses share (--listen, --http, --lcdproc): split at
-// the last colon, an IPv6 address in brackets ("[::1]:9100"). What a host may be is each
-// option's own rule.
+// The HOST:PORT form the command line's addresses and the log's labels share (--listen,
+// --http, --lcdproc): split at the last colon, an IPv6 address in brackets ("[::1]:9100").
+// What a host may be is each option's own rule.
 
 #include <QString>
 
@@ -18,5 +18,9 @@ struct HostPort {
 // Empty when there is no colon after a first character, or the port is not a whole number
 // from 0 to 65535.
 std::optional<HostPort> SplitHostPort(const QString& text);
+
+// host and port written as HOST:PORT, a host with a colon (IPv6) in brackets. A numeric scope
+// in the host ("fe80::1%2") stays as it is.
+QString JoinHostPort(const QString& host, quint16 port);
 
 }  // namespace display

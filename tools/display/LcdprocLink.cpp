@@ -41,10 +41,7 @@ LcdprocLink::~LcdprocLink() {
 }
 
 QString LcdprocLink::Address() const {
-    const QString host = endpoint_.host.contains(QLatin1Char(':'))
-                             ? QStringLiteral("[%1]").arg(endpoint_.host)
-                             : endpoint_.host;
-    return QStringLiteral("%1:%2").arg(host).arg(endpoint_.port);
+    return JoinHostPort(endpoint_.host, endpoint_.port);
 }
 
 void LcdprocLink::Start() {

@@ -1,5 +1,7 @@
 #include "Receiver.h"
 
+#include "HostPort.h"
+
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -104,11 +106,7 @@ QString Endpoint(const QHostAddress& address, quint16 port) {
     bool isV4 = false;
     const quint32 v4 = address.toIPv4Address(&isV4);
     if (isV4) plain = QHostAddress(v4);  // ::ffff:127.0.0.1 reads as 127.0.0.1
-    const QString host = plain.protocol() == QAbstractSocket::IPv6Protocol
-                             ? QStringLiteral("[%1]").arg(plain.toString())
-                             : plain.toString();
-    // One pass over both: a numeric scope ("%2" in "fe80::1%2") must not take the port.
-    return QStringLiteral("%1:%2").arg(host, QString::number(port));
+    return JoinHostPort(plain.toString(), port);
 }
 
 Receiver::Receiver(Limits limits, QObject* parent) : QObject(parent), limits_(limits) {
