@@ -131,4 +131,13 @@ QByteArray ListeningLine(const QDateTime& time, const QString& address) {
     });
 }
 
+QByteArray ServingLine(const QDateTime& time, const QString& address) {
+    return Line(QJsonObject{
+        {"time", Time(time)},
+        {"kind", QStringLiteral("http")},
+        {"address", address},
+        {"url", QStringLiteral("http://%1/").arg(address)},
+    });
+}
+
 }  // namespace display

@@ -40,4 +40,8 @@ QByteArray JsonLine(const QDateTime& time, const Reception& reception, const Out
 // The first log line: where the display listens, newline included.
 QByteArray ListeningLine(const QDateTime& time, const QString& address);
 
+// The log line that says where the page is served, newline included:
+//   {"address":"127.0.0.1:8080","kind":"http","time":"...","url":"http://127.0.0.1:8080/"}
+QByteArray ServingLine(const QDateTime& time, const QString& address);
+
 }  // namespace display

@@ -1,8 +1,6 @@
 #include "WebServer.h"
 
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLoggingCategory>
 #include <QNetworkInterface>
 #include <QtHttpServer/QHttpServerRequest>
@@ -216,16 +214,6 @@ void WebServer::Follow(const QHttpServerRequest& request, QTcpSocket* socket) {
 
 void WebServer::Forget(QObject* viewer) {
     std::erase_if(viewers_, [viewer](WebViewer* v) { return static_cast<QObject*>(v) == viewer; });
-}
-
-QByteArray ServingLine(const QDateTime& time, const QString& address) {
-    const QJsonObject line{
-        {"time", time.toUTC().toString(Qt::ISODateWithMs)},
-        {"kind", QStringLiteral("http")},
-        {"address", address},
-        {"url", QStringLiteral("http://%1/").arg(address)},
-    };
-    return QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
 }
 
 void AnnounceNetworkPage(const WebServer& server) {

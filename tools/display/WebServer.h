@@ -17,7 +17,6 @@
 // it, as does everything it makes.
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QHostAddress>
 #include <QString>
 #include <QStringList>
@@ -84,10 +83,6 @@ class WebServer : public QAbstractHttpServer {
     std::vector<WebViewer*> viewers_;  // each a child of its socket, forgotten when it ends
     QTimer heartbeat_;
 };
-
-// The log line that says where the page is served, newline included:
-//   {"address":"127.0.0.1:8080","kind":"http","time":"...","url":"http://127.0.0.1:8080/"}
-QByteArray ServingLine(const QDateTime& time, const QString& address);
 
 // When the page is served beyond this machine, says on stderr, in one line, where to open it.
 void AnnounceNetworkPage(const WebServer& server);
