@@ -31,7 +31,7 @@ class Connection : public QObject {
         connect(&deadline_, &QTimer::timeout, this, [this] {
             reception_.reason = QStringLiteral("no whole message within %1 ms of its connection")
                                     .arg(limits_.messageTimeoutMs);
-            Finish(Ending::Cut);
+            Finish(Ending::Late);
         });
         connect(socket_, &QTcpSocket::readyRead, this, [this] { Read(); });
         connect(socket_, &QTcpSocket::disconnected, this, [this] { Finish(Ending::Closed); });
@@ -90,6 +90,7 @@ QString EndingName(Ending ending) {
         case Ending::Reset:
             return QStringLiteral("reset");
         case Ending::Cut:
+        case Ending::Late:
             return QStringLiteral("cut");
         case Ending::Silent:
             return QStringLiteral("silent");

@@ -28,21 +28,21 @@ namespace display {
 enum class Ending {
     Closed,   // the sender closed it: the bytes are the whole message
     Reset,    // the connection broke (reset by the sender): the bytes are what arrived
-    Cut,      // the message passed the byte limit (reason empty) or its deadline (reason says
-              // so): the bytes are its first part
+    Cut,      // the message passed the byte limit: the bytes are its first part
+    Late,     // the message passed its deadline (reason says which): the bytes are its first part
     Silent,   // nothing arrived for the idle timeout: the bytes are an unfinished message
     Refused,  // too many connections at once: closed before anything was read
     Stalled,  // taken and held open, never read (stall mode): reported when taken
 };
 
-// "closed", "reset", "cut", "silent", "refused", "stalled".
+// "closed", "reset", "cut" (Cut and Late), "silent", "refused", "stalled".
 QString EndingName(Ending ending);
 
 struct Reception {
     QString peer;  // "address:port" of the sender
     QByteArray bytes;
     Ending ending = Ending::Closed;
-    QString reason;  // what broke the connection, for Reset; the deadline passed, for Cut
+    QString reason;  // what broke the connection, for Reset; the deadline passed, for Late
 };
 
 struct Limits {

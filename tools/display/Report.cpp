@@ -59,11 +59,10 @@ Outcome Judge(const Reception& reception, int idleTimeoutMs) {
                          .arg(reception.reason);
             break;
         case Ending::Cut:
-            if (reception.reason.isEmpty()) {
-                notes << QStringLiteral("message longer than %1 bytes, cut there")
-                             .arg(kMaxMessageBytes);
-                break;
-            }
+            notes
+                << QStringLiteral("message longer than %1 bytes, cut there").arg(kMaxMessageBytes);
+            break;
+        case Ending::Late:
             // Past its deadline a message is as unfinished as a silent one.
             outcome.shown = false;
             notes << QStringLiteral("%1: connection closed, unfinished message not shown")
