@@ -79,8 +79,7 @@ std::string Quote(std::string_view bytes) {
     return out;
 }
 
-LcdCharset::LcdCharset(std::string name, Iconv cd, Locale locale)
-    : name_(std::move(name)), cd_(std::move(cd)), locale_(std::move(locale)) {}
+LcdCharset::LcdCharset(Iconv cd, Locale locale) : cd_(std::move(cd)), locale_(std::move(locale)) {}
 
 std::optional<LcdCharset> LcdCharset::Open(std::string_view name, std::string* error) {
     std::string plain(name.substr(0, name.find('/')));  // "ASCII//TRANSLIT" names ASCII
@@ -93,7 +92,7 @@ std::optional<LcdCharset> LcdCharset::Open(std::string_view name, std::string* e
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         return fail("character set \"" + plain + "\" is unknown to iconv (iconv -l lists them)");
     }
-    LcdCharset charset(plain, Iconv(cd), Locale(newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr)));
+    LcdCharset charset(Iconv(cd), Locale(newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr)));
     if (charset.Convert("A") != "A" || charset.Convert("\xC3\xA9").size() != 1) {
         return fail("character set \"" + plain +
                     "\" is not one byte per character with ASCII below 128; LCDd counts "

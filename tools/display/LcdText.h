@@ -52,8 +52,6 @@ class LcdCharset {
     // not valid UTF-8 becomes "?". The result is cut at kMaxLcdTextBytes.
     std::string Convert(std::string_view utf8) const;
 
-    const std::string& name() const { return name_; }
-
   private:
     struct IconvCloser {
         void operator()(iconv_t cd) const { iconv_close(cd); }
@@ -64,9 +62,8 @@ class LcdCharset {
     using Iconv = std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser>;
     using Locale = std::unique_ptr<std::remove_pointer_t<locale_t>, LocaleFreer>;
 
-    LcdCharset(std::string name, Iconv cd, Locale locale);
+    LcdCharset(Iconv cd, Locale locale);
 
-    std::string name_;
     Iconv cd_;
     Locale locale_;  // null when C.UTF-8 is missing: the process's locale is used
 };

@@ -59,9 +59,6 @@ class WebListener : public QTcpServer {
     // socket this listener did not make.
     static void Answered(QTcpSocket* socket);
 
-    // Connections open now, viewers included.
-    int open() const { return open_; }
-
     // A complete answer with this status line ("431 Request Header Fields Too Large"), a short
     // plain-text body and "Connection: close".
     static QByteArray FixedAnswer(const QByteArray& status);
@@ -78,7 +75,7 @@ class WebListener : public QTcpServer {
     void ScheduleRefusalSummary();
 
     WebLimits limits_;
-    int open_ = 0;
+    int open_ = 0;  // connections open now, viewers included
     RefusalLog refusals_;
     QTimer refusalSummary_;  // writes the count of the last burst once its interval is over
 };

@@ -63,11 +63,11 @@ void WebViewer::Offer(const QByteArray& event) {
     Write(event);
 }
 
-bool WebViewer::Tick() {
-    if (ended_) return false;
+void WebViewer::Tick() {
+    if (ended_) return;
     if (socket_->bytesToWrite() == 0) {
         Write(kKeepAlive);
-        return true;
+        return;
     }
     if (stuck_.isValid() && stuck_.elapsed() >= limits_.stuckViewerMs) {
         LogLine(QStringLiteral("--http: the page at %1 took nothing for %2 s and was dropped")
@@ -77,9 +77,7 @@ bool WebViewer::Tick() {
         ended_ = true;
         emit closed(this);
         socket_->abort();
-        return false;
     }
-    return true;
 }
 
 void WebViewer::Drained() {

@@ -31,10 +31,8 @@ class WebViewer : public QObject {
     void Offer(const QByteArray& event);
 
     // Sends a keep-alive event when nothing waits; closes the viewer when its link has taken
-    // nothing for the stuck bound. Returns false when it closed it.
-    bool Tick();
-
-    QTcpSocket* socket() const { return socket_; }
+    // nothing for the stuck bound.
+    void Tick();
 
   signals:
     // The stream ended (the page left, the link broke, or the viewer was closed as stuck).
