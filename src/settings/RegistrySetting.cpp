@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "common/IgnoringErrors.h"
-#include "platform/Ansi.h"
 #include "platform/RegistryRoots.h"
 
 namespace INI32 {
@@ -25,15 +24,12 @@ KeyAddress Address(const std::string& keyPath) {
         address.subkey = keyPath;
         return address;
     }
-    // The root name in upper case, compared exactly: its letter case plays no part.
-    const std::string rootName = platform::UpperCase(keyPath.substr(0, cut));
-    address.subkey = keyPath.substr(cut + 1);
-    for (const platform::RegistryRoot& root : platform::kRegistryRoots) {
-        if (rootName == root.full) {
-            address.root = root.handle;
-            break;
-        }
+    // Full root names only, their letter case playing no part: HKCU is no root here.
+    if (const platform::RegistryRoot* root =
+            platform::FindRegistryRoot(keyPath.substr(0, cut), /*briefToo=*/false)) {
+        address.root = root->handle;
     }
+    address.subkey = keyPath.substr(cut + 1);
     return address;
 }
 
