@@ -245,10 +245,6 @@ std::optional<KeyId> Walk(Store& store, KeyId key, const std::vector<std::u16str
 // Which form of a call is running: the code-page one converts names and text data.
 enum class Form { Ansi, Wide };
 
-bool IsText(DWORD type) {
-    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-}
-
 std::u16string NameOf(const char* name) {
     return name == nullptr ? std::u16string() : AnsiToUtf16(name);
 }
@@ -259,13 +255,13 @@ std::u16string NameOf(const WCHAR* name) {
 
 // Data as a caller of `form` gives it, in the form the store keeps.
 std::string Stored(Form form, DWORD type, std::string_view data) {
-    if (form == Form::Ansi && IsText(type)) return utf8::Utf16Bytes(AnsiToUtf16(data));
+    if (form == Form::Ansi && IsTextType(type)) return utf8::Utf16Bytes(AnsiToUtf16(data));
     return std::string(data);
 }
 
 // Data as the store keeps it, in the form a caller of `form` gets it.
 std::string Given(Form form, const registry::ValueData& value) {
-    if (form == Form::Ansi && IsText(value.type)) {
+    if (form == Form::Ansi && IsTextType(value.type)) {
         return Utf16ToAnsi(utf8::Utf16FromBytes(value.data));
     }
     return value.data;

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "common/Log.h"
@@ -362,7 +363,7 @@ void Store::ConvertFromVersion1() {
     auto updateValue = prepare("UPDATE vals SET name = ?2, folded = ?3, data = ?4 WHERE id = ?1");
     for (const Row& row : rows) {
         const bool text =
-            row.type == REG_SZ || row.type == REG_EXPAND_SZ || row.type == REG_MULTI_SZ;
+            std::in_range<DWORD>(row.type) && IsTextType(static_cast<DWORD>(row.type));
         Query(db_.get(), updateValue.get())
             .Bind(1, row.id)
             .Bind(2, wide(row.name))

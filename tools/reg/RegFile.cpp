@@ -11,21 +11,15 @@
 namespace reg {
 namespace {
 
+using platform::IsTextType;  // the hex form of these types is UTF-16LE in version 5.00 files
 using platform::REG_BINARY;
 using platform::REG_DWORD;
-using platform::REG_EXPAND_SZ;
-using platform::REG_MULTI_SZ;
 using platform::REG_SZ;
 
 constexpr size_t kLineLimit = 80;
 
 const char* const kHeader4 = "REGEDIT4";
 const char* const kHeader5 = "Windows Registry Editor Version 5.00";
-
-// Text types whose hex form is UTF-16LE in version 5.00 files.
-bool IsTextType(uint32_t type) {
-    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-}
 
 // UTF-8 text as UTF-16LE bytes; each malformed byte becomes U+FFFD, so that the bytes after
 // it (a closing ']' or quote) are never taken into it.
