@@ -100,6 +100,7 @@ void Form1::CreateControls(const host::UserControlFactory& makeSavePosition) {
     client_ = new QWidget(this);
     client_->setObjectName("ClientArea");
     client_->setAutoFillBackground(true);
+    // Made after the client area, so that they lie above its edges.
     leftEdge_ = new EdgeGrip(*this, Qt::LeftEdge);
     rightEdge_ = new EdgeGrip(*this, Qt::RightEdge);
     LayOutFrame();
@@ -274,8 +275,6 @@ void Form1::LayOutFrame() {
                           kCaptionPixels);
     leftEdge_->setGeometry(0, clientTop, kGripPixels, clientHeight);
     rightEdge_->setGeometry(width() - kGripPixels, clientTop, kGripPixels, clientHeight);
-    leftEdge_->raise();
-    rightEdge_->raise();
 }
 
 void Form1::paintEvent(QPaintEvent*) {
