@@ -19,9 +19,14 @@ using namespace platform;
 
 namespace {
 
+// A value's name as listings and questions show it: the key's default value has none.
+std::string ShownName(const std::string& name) {
+    return name.empty() ? "(Default)" : name;
+}
+
 void PrintValue(const Value& value) {
-    std::cout << "    " << (value.name.empty() ? "(Default)" : value.name) << "    "
-              << TypeText(value.type) << "    " << DataText(value) << "\n";
+    std::cout << "    " << ShownName(value.name) << "    " << TypeText(value.type) << "    "
+              << DataText(value) << "\n";
 }
 
 bool Confirm(const std::string& question) {
@@ -106,9 +111,7 @@ int Add(const Options& o) {
     const std::u16string wideName = utf8::ToUtf16(*name);
     const bool exists = RegQueryValueExW(handle.get(), wideName.c_str(), nullptr, nullptr, nullptr,
                                          nullptr) == ERROR_SUCCESS;
-    if (exists && !o.force &&
-        !Confirm("Value " + (name->empty() ? std::string("(Default)") : *name) +
-                 " exists, overwrite")) {
+    if (exists && !o.force && !Confirm("Value " + ShownName(*name) + " exists, overwrite")) {
         std::cout << "The operation was cancelled by the user.\n";
         return 0;
     }
@@ -131,10 +134,9 @@ int Delete(const Options& o) {
     } else if (!o.allValues && key.subkey.empty()) {
         throw Failure("Invalid key name: a root cannot be deleted");
     }
-    const std::string what =
-        name          ? "the registry value " + (name->empty() ? std::string("(Default)") : *name)
-        : o.allValues ? "all values under the registry key " + key.Full()
-                      : "the registry key " + key.Full();
+    const std::string what = name          ? "the registry value " + ShownName(*name)
+                             : o.allValues ? "all values under the registry key " + key.Full()
+                                           : "the registry key " + key.Full();
     if (!o.force && !Confirm("Permanently delete " + what)) {
         std::cout << "The operation was cancelled by the user.\n";
         return 0;
