@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!IsCleanJsonString(display::JsonString(bytes))) std::abort();
     display::Board board;
     board.text = std::string(bytes);
-    const std::string event = display::BoardEvent(board);
+    const std::string event = display::BoardEvent(display::BoardJson(board));
     if (event.find('\n') != event.size() - 2) std::abort();  // one data line, then the end
     return 0;
 }
