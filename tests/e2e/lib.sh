@@ -75,6 +75,15 @@ e2e_skip() {
     exit "$E2E_SKIP"
 }
 
+# e2e_missing WHY: something the case needs is not on this machine (a tool, a driver, a built
+# program). A skip, except under ./test (AFFICHEUR_REQUIRE_TOOLS=1), which installs and builds
+# everything the cases need: there a skip would hide a failed install, so it fails.
+e2e_missing() {
+    [ "${AFFICHEUR_REQUIRE_TOOLS:-}" = 1 ] &&
+        e2e_fail "$* (./test requires it; scripts/packages.txt should bring it)"
+    e2e_skip "$*"
+}
+
 e2e_log() { echo "-- $*"; }
 
 # e2e_wait_until SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds (returns 0)
@@ -116,32 +125,39 @@ e2e_require_x() {
     local tool
     for tool in Xvfb openbox xdotool xprop xwininfo iconv; do
         command -v "$tool" >/dev/null 2>&1 ||
-            e2e_skip "$tool is not installed (scripts/ensure-packages installs it)"
+            e2e_missing "$tool is not installed (scripts/ensure-packages installs it)"
     done
 }
 
 e2e_require_display() {
     [ -n "${AFFICHEUR_DISPLAY:-}" ] && [ -x "$AFFICHEUR_DISPLAY" ] ||
-        e2e_skip "afficheur-display is not built (${AFFICHEUR_DISPLAY:-unset})"
+        e2e_missing "afficheur-display is not built (${AFFICHEUR_DISPLAY:-unset})"
 }
 
 e2e_require_client() {
     e2e_require_display
     [ -n "${AFFICHEUR_CLIENT:-}" ] && [ -x "$AFFICHEUR_CLIENT" ] ||
-        e2e_skip "afficheur is not built (${AFFICHEUR_CLIENT:-unset})"
+        e2e_missing "afficheur is not built (${AFFICHEUR_CLIENT:-unset})"
 }
 
 # ---- X server and window manager ---------------------------------------------------------
 
-# Starts Xvfb on a free display number (it picks one itself) and openbox on it; exports
-# DISPLAY. Returns when the window manager is running. A server that another one, ending at
-# the same moment on the same number, leaves unreachable is replaced (up to three tries).
-# e2e_start_x [--no-click-grab]: a virtual X server with openbox, as $DISPLAY.
+# e2e_start_x [--no-click-grab]: a virtual X server with openbox, as $DISPLAY. Xvfb picks a free
+# display number itself (-displayfd). Returns when the window manager has finished starting.
+#
+# -noreset: by default an X server resets when its last client disconnects, and a reset closes
+# every connection still in its handshake. Our first client is a probe (xprop) that ends at
+# once, so without it openbox, connecting right after, is often cut off by that reset on a busy
+# machine ("Failed to open the display from the DISPLAY environment variable").
+#
 # --no-click-grab: openbox without its press bindings on client windows (focus and raise on a
 # click). openbox holds those through a synchronous grab that freezes the pointer until it
 # answers; when it answers late, the X server replays the clicks queued meanwhile at the
 # positions of later moves, or not at all, and no X client can tell. Cases that press faster
 # than openbox may answer on a busy machine need it off.
+#
+# Each step of the start is logged (the number read, each probe), and a failed try says which
+# step failed; the case's failure output then ends with Xvfb's and openbox's own words.
 e2e_start_x() {
     local attempt config=""
     if [ "${1:-}" = --no-click-grab ]; then
@@ -151,27 +167,37 @@ e2e_start_x() {
         grep -q '<context name="Frame">' "$config" ||
             e2e_fail "openbox's configuration has an unexpected shape: $config"
     fi
-    for attempt in 1 2 3; do
+    for attempt in 1 2; do
         e2e_try_start_x "$config" && return 0
-        e2e_log "X server try $attempt failed; trying again"
+        e2e_log "X server try $attempt failed: $E2E_X_FAILURE"
     done
-    e2e_fail "no X server with a window manager could be started"
+    e2e_fail "no X server with a window manager could be started: $E2E_X_FAILURE"
 }
 
 e2e_try_start_x() {
     local config=$1 fdfile="$E2E_TMP/displayfd" xvfb openbox
     : >"$fdfile"
-    "Xvfb" -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$fdfile" \
+    # The number comes through a file, not a pipe: Xvfb writes it and its newline in two
+    # writes, and a pipe closed by its reader in between would make the second one fail.
+    "Xvfb" -displayfd 3 -noreset -nolisten tcp -screen 0 1280x1024x24 3>"$fdfile" \
         >>"$E2E_TMP/xvfb.out" 2>>"$E2E_TMP/xvfb.err" &
     xvfb=$!
     E2E_PIDS+=("$xvfb")
-    if ! e2e_wait_until "$E2E_PATIENCE" grep -q '^[0-9][0-9]*$' "$fdfile"; then
+    if ! e2e_wait_until "$E2E_PATIENCE" e2e_display_number_written "$fdfile" "$xvfb"; then
+        E2E_X_FAILURE="Xvfb wrote no display number ($(e2e_state "$xvfb"))"
+        e2e_stop "$xvfb"
+        return 1
+    fi
+    if ! [ -s "$fdfile" ]; then
+        E2E_X_FAILURE="Xvfb ended before it wrote a display number (xvfb.err says why)"
         e2e_stop "$xvfb"
         return 1
     fi
     export DISPLAY=":$(head -n 1 "$fdfile")"
     unset WAYLAND_DISPLAY
+    e2e_log "Xvfb (pid $xvfb) is display $DISPLAY"
     if ! e2e_wait_until "$E2E_PATIENCE" e2e_x_reachable; then
+        E2E_X_FAILURE="X server $DISPLAY not reachable: $(xprop -root 2>&1 | head -n 1) ($(e2e_state "$xvfb"))"
         e2e_stop "$xvfb"
         return 1
     fi
@@ -182,11 +208,24 @@ e2e_try_start_x() {
     # a window mapped in between can be missed by it and never show; these two properties are
     # set at the end.
     if ! e2e_wm_running || ! e2e_wait_until "$E2E_PATIENCE" e2e_wm_settled; then
+        E2E_X_FAILURE="openbox did not start on $DISPLAY (openbox $(e2e_state "$openbox"), Xvfb $(e2e_state "$xvfb")): $(tail -n 1 "$E2E_TMP/openbox.out" "$E2E_TMP/openbox.err" 2>/dev/null | grep -v '^==>' | grep . | tail -n 1)"
         e2e_stop "$openbox"
         e2e_stop "$xvfb"
         return 1
     fi
     e2e_log "X server $DISPLAY with openbox"
+}
+
+E2E_X_FAILURE=""
+
+# True once Xvfb has written its number and the newline after it, or once it has ended.
+e2e_display_number_written() {
+    e2e_not_running "$2" && return 0
+    grep -qx '[0-9][0-9]*' "$1" && [ "$(tail -c 1 "$1" | od -An -tx1 | tr -d ' ')" = 0a ]
+}
+
+e2e_state() {
+    if kill -0 "$1" 2>/dev/null; then echo "running"; else echo "ended"; fi
 }
 
 e2e_x_reachable() { xprop -root >/dev/null 2>&1; }
