@@ -7,6 +7,7 @@
 // window is maximized) does the latter in one click. The strip is painted in the palette's active
 // or inactive highlight colours as the window is active or not. User-interface thread only.
 
+#include <QColor>
 #include <QToolButton>
 #include <QWidget>
 #include <optional>
@@ -25,6 +26,11 @@ class CaptionStrip final : public QWidget {
     void FollowWindow();
     StatusMark& Mark() { return *mark_; }
 
+    // The usual title bar colours: the highlight and its text while the window is active, a
+    // neutral shade and the window text otherwise. The title and the buttons' marks use both.
+    QColor BackColour() const;
+    QColor TextColour() const;
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -33,7 +39,8 @@ class CaptionStrip final : public QWidget {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
-    QToolButton* Button(const char* name, const char* tip, int icon);
+    QToolButton* Button(const char* name, const char* tip, int glyph);
+    bool Active() const;
     void ToggleMaximized();
     void LayOut();
 
