@@ -22,10 +22,10 @@ source "$here/lib.sh"
 
 lcd_require() {
     e2e_require_display
-    command -v LCDd >/dev/null 2>&1 || e2e_skip "LCDd is not installed (package lcdproc)"
-    command -v stdbuf >/dev/null 2>&1 || e2e_skip "stdbuf is not installed (coreutils)"
+    command -v LCDd >/dev/null 2>&1 || e2e_missing "LCDd is not installed (package lcdproc)"
+    command -v stdbuf >/dev/null 2>&1 || e2e_missing "stdbuf is not installed (coreutils)"
     LCD_DRIVERS=$(dirname "$(dpkg -L lcdproc 2>/dev/null | grep -m1 '/lcdproc/text.so$')")
-    [ -f "$LCD_DRIVERS/text.so" ] || e2e_skip "LCDd's text driver is not found"
+    [ -f "$LCD_DRIVERS/text.so" ] || e2e_missing "LCDd's text driver is not found"
 }
 
 # lcd_config NAME PORT DRIVER DRIVER-LINE...: writes $E2E_TMP/NAME.conf for LCDd on
@@ -179,7 +179,7 @@ knocked() { [ "$(grep -c . "$E2E_TMP/knocks" 2>/dev/null || true)" -ge "$1" ]; }
 
 case_restart() {
     lcd_require
-    command -v socat >/dev/null 2>&1 || e2e_skip "socat is not installed"
+    command -v socat >/dev/null 2>&1 || e2e_missing "socat is not installed"
     # LCDd absent at start: the display runs, takes messages and says so once.
     local port
     for _ in 1 2 3 4 5; do
@@ -229,8 +229,8 @@ case_restart() {
 
 case_serialpos() {
     lcd_require
-    command -v socat >/dev/null 2>&1 || e2e_skip "socat is not installed"
-    [ -f "$LCD_DRIVERS/serialPOS.so" ] || e2e_skip "LCDd's serialPOS driver is not found"
+    command -v socat >/dev/null 2>&1 || e2e_missing "socat is not installed"
+    [ -f "$LCD_DRIVERS/serialPOS.so" ] || e2e_missing "LCDd's serialPOS driver is not found"
     # The pole display's end of the line: what LCDd writes to the terminal lands in pos.bytes.
     e2e_spawn socat socat -u "pty,raw,echo=0,link=$E2E_TMP/ttyPOS" "OPEN:$E2E_TMP/pos.bytes,creat,trunc"
     e2e_wait_until "$E2E_PATIENCE" test -e "$E2E_TMP/ttyPOS" || e2e_fail "socat made no pseudo-terminal"

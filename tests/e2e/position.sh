@@ -69,7 +69,7 @@ case_move() {
 
 case_maximized() {
     start
-    command -v wmctrl >/dev/null 2>&1 || e2e_skip "wmctrl is not installed"
+    command -v wmctrl >/dev/null 2>&1 || e2e_missing "wmctrl is not installed"
     e2e_start_client
     wmctrl -i -r "$E2E_WID" -b add,maximized_vert,maximized_horz
     e2e_wait_until "$TICK_PATIENCE" state_saved_is 2 || e2e_fail "the maximized state was not saved"

@@ -77,7 +77,7 @@ start() {
 
 case_keyboard() {
     start
-    command -v xev >/dev/null 2>&1 || e2e_skip "xev is not installed (x11-utils)"
+    command -v xev >/dev/null 2>&1 || e2e_missing "xev is not installed (x11-utils)"
     e2e_start_display shop
     e2e_write_ini "[ecran]" "ip=127.0.0.1" "port=$shop_port" "[system]" "admin=JQ"
     start_register
@@ -208,7 +208,7 @@ find_any_client_window() {
 
 case_frame() {
     start
-    command -v xev >/dev/null 2>&1 || e2e_skip "xev is not installed (x11-utils)"
+    command -v xev >/dev/null 2>&1 || e2e_missing "xev is not installed (x11-utils)"
     e2e_write_ini "[system]" "admin=JQ"
     start_register
     e2e_start_client
@@ -307,11 +307,11 @@ case_link_mark() {
 
 case_wayland() {
     e2e_require_client
-    command -v weston >/dev/null 2>&1 || e2e_skip "weston is not installed"
+    command -v weston >/dev/null 2>&1 || e2e_missing "weston is not installed"
     local platforms
     platforms=$(dirname "$(dirname "$(find /usr/lib -path '*qt6/plugins/platforms/libqxcb.so' 2>/dev/null | head -n 1)")")
     [ -e "$platforms/platforms/libqwayland-generic.so" ] ||
-        e2e_skip "Qt's Wayland platform is not installed (qt6-wayland)"
+        e2e_missing "Qt's Wayland platform is not installed (qt6-wayland)"
     export XDG_RUNTIME_DIR="$E2E_TMP/runtime"
     mkdir -m 700 "$XDG_RUNTIME_DIR"
     e2e_spawn weston weston --backend=headless-backend.so --socket=afficheur-e2e --idle-time=0

@@ -15,7 +15,8 @@
 #   AFFICHEUR_BUILD_DIR      the build tree (its CPackConfig.cmake)
 #   AFFICHEUR_VERSION        the project's version
 #   AFFICHEUR_AUTOSTART_DIR  where the autostart entry is installed
-# Exit 0: all good; 1: a check failed; 77: a packaging tool is missing.
+# Exit 0: all good; 1: a check failed; 77: a packaging tool is missing (a failure when
+# AFFICHEUR_REQUIRE_TOOLS=1, as under ./test).
 set -u
 
 fail() {
@@ -24,6 +25,8 @@ fail() {
 }
 for tool in dpkg dpkg-deb dpkg-shlibdeps file desktop-file-validate lintian appstreamcli; do
     command -v "$tool" >/dev/null || {
+        # ./test installs every tool: there a missing one is a failed install, not a skip.
+        [ "${AFFICHEUR_REQUIRE_TOOLS:-}" = 1 ] && fail "$tool is not installed (./test requires it)"
         echo "package: SKIP: $tool is not installed"
         exit 77
     }

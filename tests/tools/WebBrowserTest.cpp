@@ -22,6 +22,7 @@
 
 #include "WebTestSupport.h"
 #include "support/TempFolder.h"
+#include "support/ToolSkip.h"
 
 namespace {
 
@@ -215,7 +216,8 @@ const QString kPageState = QStringLiteral(R"JS(
 class WebBrowser : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (::access(kChromium, X_OK) != 0) GTEST_SKIP() << kChromium << " is not installed";
+        if (::access(kChromium, X_OK) != 0)
+            SKIP_MISSING_TOOL(std::string(kChromium) + " is not installed");
     }
 
     // Opens the page of the display on httpPort and waits until it follows the board;
