@@ -5,6 +5,8 @@
 #include <clocale>
 #include <cstdlib>
 
+#include "support/ToolSkip.h"
+
 TEST(NumberText, WholeNumbersTakeABlankOrAMinusSign) {
     EXPECT_EQ(NumberText(3), " 3");
     EXPECT_EQ(NumberText(0), " 0");
