@@ -44,10 +44,20 @@ TEST(WebProcess, AnswersEachPathAndNothingChangesTheBoard) {
               "{\"text\":\"Caf\xC3\xA9\",\"scroll\":\"\",\"register\":\"\",\"colour\":15,"
               "\"rgb\":\"#ffffff\"}");
 
+    // HEAD gets the very head of the GET, its Content-Length included, and no body.
+    for (const std::string path : {"/", "/state"}) {
+        const std::string get = Get(ports.http, path);
+        Connection head(ports.http);
+        ASSERT_TRUE(head.Send("HEAD " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
+        EXPECT_EQ(head.ReadAll(), get.substr(0, get.find("\r\n\r\n") + 4)) << path;
+        EXPECT_TRUE(head.closed()) << path;
+    }
+
     struct Case {
         const char* name;
         std::string request;
         const char* status;
+        const char* holds = "";  // a line the answer's head has
     };
     const Case cases[] = {
         {"unknown path", "GET /admin HTTP/1.1\r\n\r\n", "404"},
@@ -56,13 +66,15 @@ TEST(WebProcess, AnswersEachPathAndNothingChangesTheBoard) {
         {"posting a board",
          "POST /state HTTP/1.1\r\nContent-Type: application/json\r\nContent-Length: 14\r\n\r\n"
          "{\"text\":\"pwn\"}",
-         "405"},
+         "405", "\r\nAllow: GET, HEAD\r\n"},
         {"putting a page", "PUT / HTTP/1.1\r\nContent-Length: 3\r\n\r\npwn", "405"},
         {"deleting the stream", "DELETE /events HTTP/1.1\r\n\r\n", "405"},
         {"a WebSocket instead of the stream",
          "GET /events HTTP/1.1\r\nConnection: Upgrade\r\nUpgrade: websocket\r\n"
          "Sec-WebSocket-Version: 13\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n",
          "400"},
+        {"the stream's head alone", "HEAD /events HTTP/1.1\r\n\r\n", "200",
+         "\r\nContent-Type: text/event-stream; charset=utf-8\r\n"},
     };
     for (const auto& c : cases) {
         Connection connection(ports.http);
@@ -70,6 +82,7 @@ TEST(WebProcess, AnswersEachPathAndNothingChangesTheBoard) {
         const std::string answer = connection.ReadAll();
         EXPECT_EQ(StatusOf(answer), c.status) << c.name;
         EXPECT_TRUE(connection.closed()) << c.name;
+        EXPECT_NE(answer.find(c.holds), std::string::npos) << c.name << ": " << answer;
         // One answer, nothing after it.
         EXPECT_EQ(answer.find("HTTP/1.1 ", 1), std::string::npos) << c.name << ": " << answer;
     }

@@ -42,9 +42,14 @@ QByteArray LoadPage() {
     return file.readAll();
 }
 
-// One whole answer, after which the connection closes.
-void Answer(QHttpServerResponder responder, Status status, const QByteArray& type,
-            const QByteArray& body, Headers extra = {}) {
+bool IsHead(const QHttpServerRequest& request) {
+    return request.method() == QHttpServerRequest::Method::Head;
+}
+
+// One whole answer, after which the connection closes. A HEAD request gets the same head,
+// Content-Length included, and no body.
+void Answer(QHttpServerResponder responder, const QHttpServerRequest& request, Status status,
+            const QByteArray& type, const QByteArray& body, Headers extra = {}) {
     responder.writeStatusLine(status);
     responder.writeHeader("Content-Type", type);
     responder.writeHeader("Content-Length", QByteArray::number(body.size()));
@@ -52,13 +57,13 @@ void Answer(QHttpServerResponder responder, Status status, const QByteArray& typ
     responder.writeHeader("X-Content-Type-Options", "nosniff");
     responder.writeHeader("Connection", "close");
     responder.writeHeaders(extra);
-    responder.writeBody(body);
+    responder.writeBody(IsHead(request) ? QByteArray() : body);  // ends the head in any case
     responder.socket()->disconnectFromHost();
 }
 
-void AnswerText(QHttpServerResponder responder, Status status, const QByteArray& text,
-                Headers extra = {}) {
-    Answer(std::move(responder), status, "text/plain; charset=utf-8", text + '\n', extra);
+void AnswerText(QHttpServerResponder responder, const QHttpServerRequest& request, Status status,
+                const QByteArray& text, Headers extra = {}) {
+    Answer(std::move(responder), request, status, "text/plain; charset=utf-8", text + '\n', extra);
 }
 
 // A request to switch to a WebSocket: Qt's server would hand it over after the handler only
@@ -149,21 +154,22 @@ bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* soc
     const bool known = path == QLatin1String("/") || path == QLatin1String("/state") ||
                        path == QLatin1String("/events");
     if (!known) return false;  // missingHandler answers 404
-    if (request.method() != QHttpServerRequest::Method::Get) {
+    if (request.method() != QHttpServerRequest::Method::Get && !IsHead(request)) {
         // Nothing here takes anything: the board only changes by the display's own link.
-        AnswerText(makeResponder(request, socket), Status::MethodNotAllowed,
-                   "only GET is served here", {{"Allow", "GET"}});
+        AnswerText(makeResponder(request, socket), request, Status::MethodNotAllowed,
+                   "only GET and HEAD are served here", {{"Allow", "GET, HEAD"}});
     } else if (path == QLatin1String("/")) {
         if (page_.isEmpty()) {
-            AnswerText(makeResponder(request, socket), Status::InternalServerError,
+            AnswerText(makeResponder(request, socket), request, Status::InternalServerError,
                        "the page is missing from the program");
         } else {
-            Answer(makeResponder(request, socket), Status::Ok, "text/html; charset=utf-8", page_,
+            Answer(makeResponder(request, socket), request, Status::Ok, "text/html; charset=utf-8",
+                   page_,
                    {{"Content-Security-Policy", kPagePolicy}, {"Referrer-Policy", "no-referrer"}});
         }
     } else if (path == QLatin1String("/state")) {
-        Answer(makeResponder(request, socket), Status::Ok, "application/json; charset=utf-8",
-               json_);
+        Answer(makeResponder(request, socket), request, Status::Ok,
+               "application/json; charset=utf-8", json_);
     } else {
         Follow(request, socket);
     }
@@ -177,29 +183,40 @@ void WebServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* so
             QStringLiteral("--http: %1 asked for a protocol switch (%2), answered 400")
                 .arg(Endpoint(socket->peerAddress(), socket->peerPort()),
                      QString::fromLatin1(request.value("upgrade").left(40))));
-        AnswerText(makeResponder(request, socket), Status::BadRequest,
+        AnswerText(makeResponder(request, socket), request, Status::BadRequest,
                    "no protocol switch here: the board's updates are server-sent events at "
                    "/events");
         return;
     }
-    AnswerText(makeResponder(request, socket), Status::NotFound, "not found");
+    AnswerText(makeResponder(request, socket), request, Status::NotFound, "not found");
 }
 
 void WebServer::Follow(const QHttpServerRequest& request, QTcpSocket* socket) {
+    const Headers streamHead = {{"Content-Type", "text/event-stream; charset=utf-8"},
+                                {"Cache-Control", "no-store"},
+                                {"X-Content-Type-Options", "nosniff"},
+                                {"X-Accel-Buffering", "no"}};
+    if (IsHead(request)) {
+        // The stream's head alone: nothing follows, and no viewer's place is taken.
+        QHttpServerResponder responder = makeResponder(request, socket);
+        responder.writeStatusLine(Status::Ok);
+        responder.writeHeaders(streamHead);
+        responder.writeHeader("Connection", "close");
+        responder.writeBody(QByteArray());
+        socket->disconnectFromHost();
+        return;
+    }
     if (viewers() >= limits_.maxViewers) {
         listener_->LogRefusal(QStringLiteral("--http: %1 answered 503 (already %2 pages following)")
                                   .arg(Endpoint(socket->peerAddress(), socket->peerPort()))
                                   .arg(viewers()));
-        AnswerText(makeResponder(request, socket), Status::ServiceUnavailable,
+        AnswerText(makeResponder(request, socket), request, Status::ServiceUnavailable,
                    "too many viewers at once", {{"Retry-After", "5"}});
         return;
     }
     QHttpServerResponder responder = makeResponder(request, socket);
     responder.writeStatusLine(Status::Ok);
-    responder.writeHeaders({{"Content-Type", "text/event-stream; charset=utf-8"},
-                            {"Cache-Control", "no-store"},
-                            {"X-Content-Type-Options", "nosniff"},
-                            {"X-Accel-Buffering", "no"}});
+    responder.writeHeaders(streamHead);
     responder.writeBody(kRetry);
     socket->flush();
     // The stream is the viewer's from now on: the HTTP server reads no further request

@@ -7,8 +7,9 @@
 //   GET /state   the board as JSON (see WebBoard.h)
 //   GET /events  a server-sent event stream: the whole board at once and at each change,
 //                and a keep-alive event every heartbeat
-// Other paths get 404, other methods on these paths 405. Each connection carries one request
-// (answers say "Connection: close"), except a stream, which stays open.
+// HEAD on each gets the head the GET would get (for a stream, its head alone, and the
+// connection closes). Other paths get 404, other methods on these paths 405. Each connection
+// carries one request (answers say "Connection: close"), except a stream, which stays open.
 //
 // Bounded by WebLimits: at most maxViewers streams at once (the next gets 503), at most
 // maxConnections connections (the next gets 503 unread), requests past the byte and line
