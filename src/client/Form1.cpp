@@ -10,6 +10,7 @@
 #include "host/DoEvents.h"
 #include "host/EventProcedure.h"
 #include "platform/Ansi.h"
+#include "protocol/Wire.h"
 #include "settings/INI32.h"
 #include "settings/SettingsFile.h"
 
@@ -20,9 +21,6 @@ namespace {
 constexpr float kAdministratorHeight = 3180;
 constexpr float kRestrictedHeight = 1300;
 const std::string kAccessValue = "JQ";
-
-// Character 255, the lead byte of a command message (0xFF once in the code page).
-const std::string kCommandLead = "\xC3\xBF";
 
 // The client area as designed, and the controls' common left edge and width (twips).
 constexpr int kClientWidth = 1920;
@@ -205,20 +203,21 @@ void Form1::Command1_Click(int16_t Index) {
     W.Close();
     host::DoEvents();
     ConnectToDisplay();
-    W.SendData(kCommandLead + "2" + Setting("boutons", ButtonKey(Index) + " couleur", "0", 2));
+    W.SendData(protocol::ComposeText(protocol::Kind::Colour,
+                                     Setting("boutons", ButtonKey(Index) + " couleur", "0", 2)));
     W.Close();
 }
 
 void Form1::Command2_Click() {
     ConnectToDisplay();
-    W.SendData(kCommandLead + "1" + TextOf(*Text1));
+    W.SendData(protocol::ComposeText(protocol::Kind::Scroll, TextOf(*Text1)));
     W.Close();
     Setting("deroulant", "texte", TextOf(*Text1), 0);
 }
 
 void Form1::Command3_Click() {
     ConnectToDisplay();
-    W.SendData(kCommandLead + "3" + TextOf(*text2));
+    W.SendData(protocol::ComposeText(protocol::Kind::Register, TextOf(*text2)));
     W.Close();
     Setting("NomCaisse", "texte", TextOf(*text2), 0);
 }

@@ -2,47 +2,19 @@
 
 #include <array>
 #include <cmath>
+#include <utility>
 
 #include "common/LeadingNumber.h"
-#include "platform/Ansi.h"
 
 namespace display {
 
-namespace {
-
-constexpr char kCommandLead = '\xFF';
-
-}  // namespace
-
-Message Decode(std::string_view bytes) {
+Message Decode(std::string_view bytes, protocol::Encoding encoding) {
+    protocol::Decoded decoded = protocol::Decode(bytes, encoding);
     Message message;
-    if (bytes.empty() || bytes.front() != kCommandLead) {
-        message.kind = Kind::Text;
-        message.text = platform::FromAnsi(bytes);
-        return message;
-    }
-    if (bytes.size() < 2) {
-        message.kind = Kind::Unknown;
-        return message;
-    }
-    const std::string_view rest = bytes.substr(2);
-    message.text = platform::FromAnsi(rest);
-    switch (bytes[1]) {
-        case '1':
-            message.kind = Kind::Scroll;
-            break;
-        case '2':
-            message.kind = Kind::Colour;
-            message.colour = ColourIndex(rest);
-            break;
-        case '3':
-            message.kind = Kind::Register;
-            break;
-        default:
-            message.kind = Kind::Unknown;
-            message.command = static_cast<uint8_t>(bytes[1]);
-            break;
-    }
+    message.kind = decoded.kind;
+    message.text = std::move(decoded.text);
+    message.command = decoded.command;
+    if (message.kind == Kind::Colour) message.colour = ColourIndex(bytes.substr(2));
     return message;
 }
 

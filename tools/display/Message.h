@@ -2,29 +2,24 @@
 // What the display makes of one message, in plain C++ (no Qt), so the rules can be tested and
 // fuzzed on their own.
 //
-// A message is the whole content of one connection, no framing. A message whose first byte is
-// 0xFF is a command: the next byte names it ('1' scrolling text, '2' colour, '3' register
-// name) and the rest, possibly empty, is its text. Any other message is plain text to show.
-// Bytes are Windows-1252; texts here are UTF-8. Decoding never throws on any input and reads
-// only the bytes it is given.
+// A message is the whole content of one connection, no framing; its bytes are read by the
+// wire format (protocol/Wire.h). Texts here are UTF-8. Decoding never throws on any input and
+// reads only the bytes it is given.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "protocol/Wire.h"
+
 namespace display {
 
 // The largest message the display keeps; the bytes past it are cut off.
 inline constexpr std::size_t kMaxMessageBytes = 64 * 1024;
 
-enum class Kind {
-    Text,      // plain text, shown large in the current colour
-    Scroll,    // 0xFF '1' + text: the scrolling line
-    Colour,    // 0xFF '2' + text: the colour of the plain text, by palette index
-    Register,  // 0xFF '3' + text: the register's name, shown in a corner
-    Unknown,   // 0xFF and any other command byte, or 0xFF alone: logged, changes nothing
-};
+// The message kinds of the wire format (protocol/Wire.h).
+using Kind = protocol::Kind;
 
 struct Message {
     Kind kind = Kind::Text;
@@ -36,8 +31,10 @@ struct Message {
     std::optional<uint8_t> command;
 };
 
-// Decodes one message's bytes.
-Message Decode(std::string_view bytes);
+// Decodes one message's bytes, its texts in the given encoding (what the client sends by
+// default; malformed UTF-8 shows U+FFFD).
+Message Decode(std::string_view bytes,
+               protocol::Encoding encoding = protocol::Encoding::Windows1252);
 
 // The palette index a colour text names: its leading number when that is a whole number from
 // 0 to 15; nothing otherwise (" 12" and "&HC" name 12; "16", "-1", "2.5" name none).

@@ -1,0 +1,132 @@
+#include "protocol/Wire.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "common/Utf8.h"
+#include "platform/Ansi.h"
+
+namespace protocol {
+
+namespace {
+
+// U+00FF as UTF-8: the lead byte 0xFF once the text is in Windows-1252.
+constexpr std::string_view kLeadText = "\xC3\xBF";
+
+bool SameName(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+std::string Utf8Repaired(std::string_view bytes) {
+    if (utf8::IsWellFormed(bytes)) return std::string(bytes);
+    std::string text;
+    text.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        char32_t cp = 0;
+        const std::size_t length = utf8::Decode(bytes, i, &cp);
+        if (length == 0) {
+            utf8::Append(text, U'\uFFFD');
+            ++i;
+        } else {
+            text.append(bytes.substr(i, length));
+            i += length;
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+std::optional<Encoding> EncodingNamed(std::string_view name) {
+    if (SameName(name, "windows-1252") || SameName(name, "cp1252")) return Encoding::Windows1252;
+    if (SameName(name, "utf-8") || SameName(name, "utf8")) return Encoding::Utf8;
+    return std::nullopt;
+}
+
+std::string_view EncodingName(Encoding encoding) {
+    return encoding == Encoding::Utf8 ? "utf-8" : "windows-1252";
+}
+
+std::optional<char> CommandByte(Kind kind) {
+    switch (kind) {
+        case Kind::Scroll:
+            return '1';
+        case Kind::Colour:
+            return '2';
+        case Kind::Register:
+            return '3';
+        case Kind::Text:
+        case Kind::Unknown:
+            break;
+    }
+    return std::nullopt;
+}
+
+std::string ComposeText(Kind kind, std::string_view text) {
+    const std::optional<char> command = CommandByte(kind);
+    if (!command) return std::string(text);
+    std::string message(kLeadText);
+    message += *command;
+    message += text;
+    return message;
+}
+
+std::string Compose(Kind kind, std::string_view text, Encoding encoding) {
+    std::string body = encoding == Encoding::Utf8 ? std::string(text) : platform::ToAnsi(text);
+    const std::optional<char> command = CommandByte(kind);
+    if (!command) return body;
+    std::string message{kCommandLead, *command};
+    return message + body;
+}
+
+std::string TextOf(std::string_view bytes, Encoding encoding) {
+    return encoding == Encoding::Utf8 ? Utf8Repaired(bytes) : platform::FromAnsi(bytes);
+}
+
+Decoded Decode(std::string_view bytes, Encoding encoding) {
+    Decoded message;
+    if (bytes.empty() || bytes.front() != kCommandLead) {
+        message.text = TextOf(bytes, encoding);
+        return message;
+    }
+    if (bytes.size() < 2) {
+        message.kind = Kind::Unknown;
+        return message;
+    }
+    message.text = TextOf(bytes.substr(2), encoding);
+    switch (bytes[1]) {
+        case '1':
+            message.kind = Kind::Scroll;
+            break;
+        case '2':
+            message.kind = Kind::Colour;
+            break;
+        case '3':
+            message.kind = Kind::Register;
+            break;
+        default:
+            message.kind = Kind::Unknown;
+            message.command = static_cast<uint8_t>(bytes[1]);
+            break;
+    }
+    return message;
+}
+
+std::optional<Unfit> Unrepresentable(std::string_view text) {
+    std::size_t position = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        ++position;
+        char32_t cp = 0;
+        const std::size_t length = utf8::Decode(text, i, &cp);
+        if (length == 0) return Unfit{position, U'\uFFFD'};
+        const std::string_view character = text.substr(i, length);
+        if (cp != U'?' && platform::ToAnsi(character) == "?") return Unfit{position, cp};
+        i += length;
+    }
+    return std::nullopt;
+}
+
+}  // namespace protocol

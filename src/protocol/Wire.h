@@ -1,0 +1,74 @@
+#pragma once
+// The display's wire format, shared by everything that speaks it: the client's window, the
+// display program and afficheur-send.
+//
+// A message is the whole content of one TCP connection: the sender connects, writes it and
+// closes, and the display reads until the end. A message whose first byte is 0xFF is a
+// command: the next byte names it ('1' scrolling text, '2' colour, '3' register name) and the
+// rest, possibly empty, is its text. Any other message is plain text to show. Texts travel in
+// Windows-1252 (what the client sends), or in UTF-8 for a display started that way; the 0xFF
+// lead is the same byte in both, since it never occurs in UTF-8. Inside the system texts are
+// UTF-8. Plain functions, no state; decoding never throws and reads only the bytes given.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace protocol {
+
+// The lead byte of a command message.
+inline constexpr char kCommandLead = '\xFF';
+
+enum class Kind {
+    Text,      // plain text, shown large in the current colour
+    Scroll,    // 0xFF '1' + text: the scrolling line
+    Colour,    // 0xFF '2' + text: the colour of the plain text, by palette index
+    Register,  // 0xFF '3' + text: the register's name
+    Unknown,   // 0xFF and any other command byte, or 0xFF alone
+};
+
+enum class Encoding { Windows1252, Utf8 };
+
+// "windows-1252" (also "cp1252") and "utf-8" (also "utf8"), in any case; nothing otherwise.
+std::optional<Encoding> EncodingNamed(std::string_view name);
+// "windows-1252" or "utf-8".
+std::string_view EncodingName(Encoding encoding);
+
+// The command byte that names a kind ('1', '2', '3'); nothing for Text and Unknown.
+std::optional<char> CommandByte(Kind kind);
+
+// A message as system text (UTF-8), the lead written as U+00FF, for a sender that converts its
+// text to Windows-1252 as a whole on the way out (the client's link does). Requires a kind
+// other than Unknown.
+std::string ComposeText(Kind kind, std::string_view text);
+
+// A message's bytes on the wire: the command lead and byte, then the UTF-8 text in the given
+// encoding. In Windows-1252 a character the code page lacks becomes '?' (see Unrepresentable
+// to refuse it first). Requires a kind other than Unknown.
+std::string Compose(Kind kind, std::string_view text, Encoding encoding);
+
+struct Decoded {
+    Kind kind = Kind::Text;
+    std::string text;                // after the command (the whole message for plain text)
+    std::optional<uint8_t> command;  // Unknown only: the command byte, if there is one
+};
+
+// One message's bytes as the display reads them. Malformed UTF-8 shows U+FFFD for each bad
+// byte; Windows-1252 maps every byte.
+Decoded Decode(std::string_view bytes, Encoding encoding);
+
+// Bytes in an encoding as UTF-8 text (malformed UTF-8: U+FFFD for each bad byte).
+std::string TextOf(std::string_view bytes, Encoding encoding);
+
+// The first character of a UTF-8 text that Windows-1252 cannot hold: its place (1 for the
+// first character) and its code point; nothing when every character fits. A malformed byte
+// counts as a character that does not fit (code point U+FFFD).
+struct Unfit {
+    std::size_t position = 0;
+    char32_t codePoint = 0;
+};
+std::optional<Unfit> Unrepresentable(std::string_view text);
+
+}  // namespace protocol
