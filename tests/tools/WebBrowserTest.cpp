@@ -31,6 +31,14 @@ using namespace webtest;
 
 constexpr const char* kChromium = "/usr/bin/chromium";
 
+// Run in each document before its own scripts: keeps what its policy blocks.
+const QString kWatchPolicy = QStringLiteral(R"JS(
+window.policyViolations = [];
+document.addEventListener("securitypolicyviolation", (e) => {
+  window.policyViolations.push(e.violatedDirective + " " + (e.blockedURI || "inline"));
+});
+)JS");
+
 // A headless chromium with a new empty profile, spoken to over --remote-debugging-pipe:
 // commands go in on its fd 3, answers and events come out on its fd 4, one JSON text each,
 // ended by a NUL. Closes the browser when destroyed.
@@ -129,14 +137,21 @@ class Browser {
         }
     }
 
-    // Opens url in a new tab and keeps talking to it.
+    // Opens url in a new tab and keeps talking to it. What the page's Content-Security-Policy
+    // blocks is kept in the page's window.policyViolations, from before its first line runs.
     bool Open(const QString& url) {
         const QString target =
-            Call("Target.createTarget", {{"url", url}}).value("targetId").toString();
+            Call("Target.createTarget", {{"url", "about:blank"}}).value("targetId").toString();
         session_ = Call("Target.attachToTarget", {{"targetId", target}, {"flatten", true}})
                        .value("sessionId")
                        .toString();
-        return !session_.isEmpty();
+        if (session_.isEmpty()) return false;
+        Call("Page.enable", {}, session_);
+        Call("Page.addScriptToEvaluateOnNewDocument", {{"source", kWatchPolicy}}, session_);
+        return !Call("Page.navigate", {{"url", url}}, session_)
+                    .value("frameId")
+                    .toString()
+                    .isEmpty();
     }
 
     // The value of a script that returns JSON text, run in the tab, parsed.
@@ -209,6 +224,8 @@ const QString kPageState = QStringLiteral(R"JS(
     marqueeX: $("scroll").getBoundingClientRect().left,
     outside: performance.getEntriesByType("resource")
                .filter((e) => !e.name.startsWith(location.origin)).length,
+    background: getComputedStyle(document.body).backgroundColor,
+    violations: (window.policyViolations || ["not watched"]).join("; "),
   });
 })()
 )JS");
@@ -229,6 +246,10 @@ class WebBrowser : public ::testing::Test {
         const auto state = browser.ReadUntil(
             kPageState, [](const QJsonObject& s) { return s.value("connected").toBool(); });
         ASSERT_TRUE(state.value("connected").toBool());
+        // The page's own script ran (it connected) and its own style applies, under a policy
+        // that allows only those, by their hashes, and blocked nothing.
+        EXPECT_EQ(state.value("background").toString().toStdString(), "rgb(0, 0, 0)");
+        EXPECT_EQ(state.value("violations").toString().toStdString(), "");
         browser.Run(QStringLiteral("window.testMarker = 42"));
     }
 
@@ -296,6 +317,8 @@ TEST_F(WebBrowser, ThePageFollowsTheBoardAsTheClientSendsItWithoutAReload) {
     EXPECT_EQ(dark.value("textColour").toString(), "rgb(0, 0, 0)");
     EXPECT_TRUE(dark.value("outlined").toBool());
     EXPECT_EQ(dark.value("marker").toInt(), 42) << "the page was reloaded";
+    // Fitting the text and running the marquee set styles from the script: not blocked.
+    EXPECT_EQ(dark.value("violations").toString().toStdString(), "");
 }
 
 TEST_F(WebBrowser, ThePageComesBackByItselfWhenTheProgramRestarts) {

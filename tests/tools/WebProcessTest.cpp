@@ -24,8 +24,18 @@ std::unique_ptr<Connection> Follow(uint16_t port) {
     return viewer;
 }
 
+// Every answer of the server has these, the fixed ones of its bounds included.
+void ExpectEveryAnswersHeaders(const std::string& answer, const std::string& what) {
+    const std::string head = answer.substr(0, answer.find("\r\n\r\n") + 2);
+    EXPECT_NE(head.find("\r\nX-Content-Type-Options: nosniff\r\n"), std::string::npos) << what;
+    EXPECT_NE(head.find("\r\nCross-Origin-Resource-Policy: same-origin\r\n"), std::string::npos)
+        << what;
+}
+
 TEST(WebProcess, AnswersEachPathAndNothingChangesTheBoard) {
-    Display display(WebArgs());
+    std::vector<std::string> args = WebArgs();
+    args.insert(args.end(), {"--http-host", "display.shop.lan"});
+    Display display(args);
     const Ports ports = ReadPorts(display);
     ASSERT_NE(ports.http, 0);
     ASSERT_TRUE(SendMessage(ports.display, "Caf\xE9"));
@@ -34,8 +44,13 @@ TEST(WebProcess, AnswersEachPathAndNothingChangesTheBoard) {
     const std::string page = Get(ports.http, "/");
     EXPECT_EQ(StatusOf(page), "200");
     EXPECT_NE(page.find("Content-Type: text/html; charset=utf-8"), std::string::npos);
-    // The browser itself holds the page to asking nothing of the outside.
-    EXPECT_NE(page.find("Content-Security-Policy: default-src 'none';"), std::string::npos);
+    // The browser itself holds the page to asking nothing of the outside, and to running no
+    // script or style but the page's own.
+    EXPECT_NE(page.find("Content-Security-Policy: default-src 'none'; script-src 'sha256-"),
+              std::string::npos);
+    EXPECT_NE(page.find("; style-src 'sha256-"), std::string::npos);
+    EXPECT_EQ(page.find("unsafe-inline"), std::string::npos);
+    ExpectEveryAnswersHeaders(page, "the page");
     EXPECT_NE(BodyOf(page).find("new EventSource(\"events\")"), std::string::npos);
 
     const std::string state = Get(ports.http, "/state?x=1");
@@ -75,6 +90,22 @@ TEST(WebProcess, AnswersEachPathAndNothingChangesTheBoard) {
          "400"},
         {"the stream's head alone", "HEAD /events HTTP/1.1\r\n\r\n", "200",
          "\r\nContent-Type: text/event-stream; charset=utf-8\r\n"},
+        {"this machine by name", "GET /state HTTP/1.1\r\nHost: localhost:8080\r\n\r\n", "200"},
+        {"a name given by --http-host",
+         "GET /state HTTP/1.1\r\nHost: Display.Shop.lan:8080\r\n\r\n", "200"},
+        // A page of another site whose name now leads here (DNS rebinding) gets nothing.
+        {"another site's name", "GET /state HTTP/1.1\r\nHost: rebound.example:8080\r\n\r\n", "421"},
+        {"another site's name, for the stream",
+         "GET /events HTTP/1.1\r\nHost: rebound.example\r\n\r\n", "421"},
+        {"another site's name, for a path that is not here",
+         "GET /admin HTTP/1.1\r\nHost: rebound.example\r\n\r\n", "421"},
+        {"another site's name, for a WebSocket",
+         "GET /events HTTP/1.1\r\nHost: rebound.example\r\nConnection: Upgrade\r\n"
+         "Upgrade: websocket\r\nSec-WebSocket-Version: 13\r\n"
+         "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n",
+         "421"},
+        {"two Host fields",
+         "GET /state HTTP/1.1\r\nHost: 127.0.0.1\r\nHost: rebound.example\r\n\r\n", "400"},
     };
     for (const auto& c : cases) {
         Connection connection(ports.http);
@@ -83,6 +114,7 @@ TEST(WebProcess, AnswersEachPathAndNothingChangesTheBoard) {
         EXPECT_EQ(StatusOf(answer), c.status) << c.name;
         EXPECT_TRUE(connection.closed()) << c.name;
         EXPECT_NE(answer.find(c.holds), std::string::npos) << c.name << ": " << answer;
+        ExpectEveryAnswersHeaders(answer, c.name);
         // One answer, nothing after it.
         EXPECT_EQ(answer.find("HTTP/1.1 ", 1), std::string::npos) << c.name << ": " << answer;
     }
@@ -173,6 +205,7 @@ TEST(WebProcess, RefusesRequestsPastTheBounds) {
         connection.Send(c.request);  // the server may close before taking it all
         EXPECT_EQ(StatusOf(connection.ReadAll()), c.status) << c.name;
         EXPECT_TRUE(connection.closed()) << c.name;
+        ExpectEveryAnswersHeaders(connection.received(), c.name);
     }
     // Just within the bounds is served.
     const std::string fields =
@@ -206,6 +239,7 @@ TEST(WebProcess, PastTheConnectionBoundANewConnectionGets503Unread) {
     Connection extra(ports.http);
     extra.Send("GET /state HTTP/1.1\r\n\r\n");
     EXPECT_EQ(StatusOf(extra.ReadAll()), "503");
+    ExpectEveryAnswersHeaders(extra.received(), "503 unread");
     idle.clear();
     std::string status;
     for (int attempt = 0; attempt < 100 && status != "200"; ++attempt) {
@@ -256,6 +290,11 @@ TEST(WebProcess, EndsWithAReasonWhenItCannotServe) {
     EXPECT_EQ(taken.ExitCode(), 1);
     Display bad({"--headless", "--listen", "127.0.0.1:0", "--http", "nowhere:80"});
     EXPECT_EQ(bad.ExitCode(), 2);
+    std::vector<std::string> badName = WebArgs();
+    badName.insert(badName.end(), {"--http-host", "shop lan"});
+    EXPECT_EQ(Display(badName).ExitCode(), 2);
+    Display nameAlone({"--headless", "--listen", "127.0.0.1:0", "--http-host", "shop.lan"});
+    EXPECT_EQ(nameAlone.ExitCode(), 2);
 }
 
 }  // namespace

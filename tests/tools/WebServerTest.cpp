@@ -78,6 +78,82 @@ quint16 Start(WebServer& server) {
     return static_cast<quint16>(server.Address().section(':', -1).toUInt());
 }
 
+TEST(WebServer, ServesOnlyTheHostsItIsOpenedBy) {
+    using display::HostVerdict;
+    const QHostAddress lan(QStringLiteral("192.168.1.20"));
+    const QHostAddress lanMapped(QStringLiteral("::ffff:192.168.1.20"));
+    const QHostAddress lan6(QStringLiteral("2001:db8::20"));
+    const QStringList named = {display::HostName(QStringLiteral("Display.Shop.lan")),
+                               display::HostName(QStringLiteral("[2001:DB8::21]"))};
+    struct Case {
+        const char* field;
+        bool loopbackOnly;
+        QStringList names;
+        QHostAddress local;
+        HostVerdict verdict;
+    };
+    const QHostAddress lo(QHostAddress::LocalHost);
+    const auto Served = HostVerdict::Served;
+    const auto Misdirected = HostVerdict::Misdirected;
+    const auto Malformed = HostVerdict::Malformed;
+    const Case cases[] = {
+        // Bound to loopback: loopback only, whatever the port.
+        {"", true, {}, lo, Served},
+        {"127.0.0.1", true, {}, lo, Served},
+        {"127.0.0.1:8080", true, {}, lo, Served},
+        {"127.9.8.7:1", true, {}, lo, Served},
+        {"localhost", true, {}, lo, Served},
+        {"LocalHost:8080", true, {}, lo, Served},
+        {"[::1]", true, {}, lo, Served},
+        {"[::1]:8080", true, {}, lo, Served},
+        {"[::ffff:127.0.0.1]:8080", true, {}, lo, Served},
+        {"rebound.example", true, {}, lo, Misdirected},
+        {"rebound.example:8080", true, {}, lo, Misdirected},
+        {"localhost.rebound.example", true, {}, lo, Misdirected},
+        {"127.0.0.1.rebound.example", true, {}, lo, Misdirected},
+        {"127.1", true, {}, lo, Misdirected},
+        {"127.000.0.1", true, {}, lo, Misdirected},
+        {"0x7f.0.0.1", true, {}, lo, Misdirected},
+        {"192.168.1.20", true, {}, lo, Misdirected},
+        {"display.shop.lan", true, named, lo, Served},
+        // Bound to other addresses: the address the request came to and loopback, then the
+        // names, or any host while there is none.
+        {"192.168.1.20:8080", false, named, lan, Served},
+        {"192.168.1.20:8080", false, named, lanMapped, Served},
+        {"[2001:db8::20]:8080", false, named, lan6, Served},
+        {"127.0.0.1:8080", false, named, lan, Served},
+        {"localhost", false, named, lan, Served},
+        {"DISPLAY.shop.lan:8080", false, named, lan, Served},
+        {"[2001:db8:0::21]", false, named, lan6, Served},
+        {"192.168.1.21:8080", false, named, lan, Misdirected},
+        {"rebound.example", false, named, lan, Misdirected},
+        {"display.shop.lan.rebound.example", false, named, lan, Misdirected},
+        {"rebound.example", false, {}, lan, Served},
+        {"192.168.1.21", false, {}, lan, Served},
+        // Not a host and optional port, or two Host fields (Qt joins them with ", ").
+        {"127.0.0.1, rebound.example", true, {}, lo, Malformed},
+        {"127.0.0.1, 127.0.0.1", false, {}, lan, Malformed},
+        {"127.0.0.1:", true, {}, lo, Malformed},
+        {"127.0.0.1:80:80", true, {}, lo, Malformed},
+        {"127.0.0.1:65536", true, {}, lo, Malformed},
+        {"127.0.0.1:8o", true, {}, lo, Malformed},
+        {"::1", true, {}, lo, Malformed},
+        {"[::1", true, {}, lo, Malformed},
+        {"[::1]x", true, {}, lo, Malformed},
+        {"[fe80::1%25eth0]", false, {}, lan, Malformed},
+        {"[localhost]", true, {}, lo, Malformed},
+        {"user@localhost", true, {}, lo, Malformed},
+        {"local host", false, {}, lan, Malformed},
+    };
+    for (const Case& c : cases) {
+        const display::HostRule rule{c.loopbackOnly, c.names};
+        EXPECT_EQ(display::JudgeHost(c.field, rule, c.local), c.verdict)
+            << '"' << c.field << "\" bound to " << (c.loopbackOnly ? "loopback" : "the network");
+    }
+    for (const char* bad : {"", "a b", "[::1", "user@host", "caf\u00e9.lan", "fe80::1%eth0"})
+        EXPECT_EQ(display::HostName(QString::fromUtf8(bad)), QString()) << bad;
+}
+
 TEST(WebServer, AReadingPageGetsKeepAliveEventsBetweenUpdates) {
     WebServer server(ShortLimits());
     Reader page(Start(server));

@@ -119,7 +119,10 @@ QByteArray WebListener::FixedAnswer(const QByteArray& status) {
     const QByteArray body = status + '\n';
     return "HTTP/1.1 " + status +
            "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
-           QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+           QByteArray::number(body.size()) +
+           "\r\nX-Content-Type-Options: nosniff\r\nCross-Origin-Resource-Policy: "
+           "same-origin\r\nConnection: close\r\n\r\n" +
+           body;
 }
 
 void WebListener::incomingConnection(qintptr descriptor) {

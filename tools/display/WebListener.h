@@ -60,7 +60,7 @@ class WebListener : public QTcpServer {
     static void Answered(QTcpSocket* socket);
 
     // A complete answer with this status line ("431 Request Header Fields Too Large"), a short
-    // plain-text body and "Connection: close".
+    // plain-text body, the headers every answer of the server has and "Connection: close".
     static QByteArray FixedAnswer(const QByteArray& status);
 
     // Writes line ("--http: <client> answered 503 ...") on stderr, or only counts it when

@@ -1,5 +1,6 @@
 #include "WebServer.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QLoggingCategory>
 #include <QNetworkInterface>
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "Receiver.h"
@@ -23,12 +25,39 @@ namespace {
 using Status = QHttpServerResponder::StatusCode;
 using Headers = std::initializer_list<std::pair<QByteArray, QByteArray>>;
 
-// The page may run its own inline script and style and talk back to where it came from;
-// nothing else, so it can never ask anything of the outside.
-const QByteArray kPagePolicy = QByteArrayLiteral(
-    "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; "
-    "connect-src 'self'; img-src data:; base-uri 'none'; form-action 'none'; "
-    "frame-ancestors 'none'");
+// Said on every answer: the browser takes each as the type it says it is, and lets no page of
+// another site embed or read it.
+const Headers kEveryAnswer = {{"X-Content-Type-Options", "nosniff"},
+                              {"Cross-Origin-Resource-Policy", "same-origin"}};
+
+// The 'sha256-...' sources of the contents of each <tag>...</tag> of page, as CSP hashes them
+// (the browser reads CR LF and CR as LF before); 'none' when there is none.
+QByteArray HashSources(const QByteArray& page, const QByteArray& tag) {
+    const QByteArray open = '<' + tag;
+    const QByteArray close = "</" + tag + '>';
+    QByteArrayList sources;
+    for (qsizetype at = page.indexOf(open); at >= 0; at = page.indexOf(open, at)) {
+        const qsizetype start = page.indexOf('>', at);
+        const qsizetype end = start < 0 ? -1 : page.indexOf(close, start);
+        if (end < 0) break;
+        QByteArray content = page.mid(start + 1, end - start - 1);
+        content.replace("\r\n", "\n").replace('\r', '\n');
+        sources << "'sha256-" +
+                       QCryptographicHash::hash(content, QCryptographicHash::Sha256).toBase64() +
+                       '\'';
+        at = end + close.size();
+    }
+    return sources.isEmpty() ? QByteArrayLiteral("'none'") : sources.join(' ');
+}
+
+// The page may run its own inline script and style, no other, and talk back to where it came
+// from; nothing else, so it can never ask anything of the outside.
+QByteArray PagePolicy(const QByteArray& page) {
+    return "default-src 'none'; script-src " + HashSources(page, "script") + "; style-src " +
+           HashSources(page, "style") +
+           "; connect-src 'self'; img-src data:; base-uri 'none'; form-action 'none'; "
+           "frame-ancestors 'none'";
+}
 
 // How long a page waits before it reconnects on its own after a dropped stream.
 const QByteArray kRetry = QByteArrayLiteral("retry: 2000\n\n");
@@ -54,7 +83,7 @@ void Answer(QHttpServerResponder responder, const QHttpServerRequest& request, S
     responder.writeHeader("Content-Type", type);
     responder.writeHeader("Content-Length", QByteArray::number(body.size()));
     responder.writeHeader("Cache-Control", "no-store");
-    responder.writeHeader("X-Content-Type-Options", "nosniff");
+    responder.writeHeaders(kEveryAnswer);
     responder.writeHeader("Connection", "close");
     responder.writeHeaders(extra);
     responder.writeBody(IsHead(request) ? QByteArray() : body);  // ends the head in any case
@@ -78,10 +107,106 @@ bool IsAny(const QHostAddress& address) {
            address == QHostAddress::AnyIPv6;
 }
 
+bool IsNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.';
+}
+
+bool AllDigits(QByteArrayView text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// 192.168.1.20 written as browsers write it: four numbers from 0 to 255, no leading zero.
+bool IsDottedQuad(QByteArrayView text) {
+    int parts = 0;
+    for (QByteArrayView rest = text;; ++parts) {
+        const qsizetype dot = rest.indexOf('.');
+        const QByteArrayView part = dot < 0 ? rest : rest.first(dot);
+        if (part.empty() || part.size() > 3 || !AllDigits(part) ||
+            (part.size() > 1 && part.front() == '0') || part.toInt() > 255) {
+            return false;
+        }
+        if (dot < 0) return parts == 3;
+        rest = rest.sliced(dot + 1);
+    }
+}
+
+// The address a host is written as, or a null address when the host is a name.
+QHostAddress AddressOf(QByteArrayView host) {
+    if (!host.contains(':') && !IsDottedQuad(host)) return {};
+    QHostAddress address;
+    if (host.contains('%') || !address.setAddress(QString::fromLatin1(host))) return {};
+    return address;
+}
+
+// The host of "name", "name:port", "192.168.1.20:8080" or "[::1]:8080", without its brackets;
+// nothing when field is not one of those.
+std::optional<QByteArrayView> HostOfField(QByteArrayView field) {
+    QByteArrayView host = field;
+    QByteArrayView rest;
+    if (field.startsWith('[')) {
+        const qsizetype close = field.indexOf(']');
+        if (close < 0) return std::nullopt;
+        host = field.sliced(1, close - 1);
+        rest = field.sliced(close + 1);
+        if (!host.contains(':') || AddressOf(host).isNull()) return std::nullopt;
+    } else {
+        const qsizetype colon = field.indexOf(':');
+        if (colon >= 0) {
+            host = field.first(colon);
+            rest = field.sliced(colon);
+        }
+        if (host.empty() || !std::all_of(host.begin(), host.end(), IsNameCharacter))
+            return std::nullopt;
+    }
+    if (!rest.empty()) {
+        const QByteArrayView port = rest.sliced(1);
+        if (rest.front() != ':' || port.empty() || port.size() > 5 || !AllDigits(port) ||
+            port.toInt() > 65535) {
+            return std::nullopt;
+        }
+    }
+    return host;
+}
+
+// A host as HostName writes it: an address as Qt writes it, a name in lower case.
+QString Canonical(QByteArrayView host) {
+    const QHostAddress address = AddressOf(host);
+    return address.isNull() ? QString::fromLatin1(host).toLower() : address.toString();
+}
+
 }  // namespace
 
+QString HostName(const QString& name) {
+    const QByteArray latin = name.toLatin1();
+    if (QString::fromLatin1(latin) != name) return {};
+    QByteArrayView host = latin;
+    if (host.startsWith('[') && host.endsWith(']')) host = host.sliced(1, host.size() - 2);
+    if (host.contains(':')) return AddressOf(host).isNull() ? QString() : Canonical(host);
+    if (host.empty() || !std::all_of(host.begin(), host.end(), IsNameCharacter)) return {};
+    return Canonical(host);
+}
+
+HostVerdict JudgeHost(QByteArrayView field, const HostRule& rule, const QHostAddress& local) {
+    if (field.empty()) return HostVerdict::Served;
+    const auto host = HostOfField(field);
+    if (!host) return HostVerdict::Malformed;
+    const QHostAddress address = AddressOf(*host);
+    if (address.isLoopback() || host->compare("localhost", Qt::CaseInsensitive) == 0 ||
+        rule.names.contains(Canonical(*host))) {
+        return HostVerdict::Served;
+    }
+    if (rule.loopbackOnly) return HostVerdict::Misdirected;
+    if (!address.isNull() && address.isEqual(local, QHostAddress::TolerantConversion))
+        return HostVerdict::Served;
+    return rule.names.isEmpty() ? HostVerdict::Served : HostVerdict::Misdirected;
+}
+
 WebServer::WebServer(const WebLimits& limits, QObject* parent)
-    : QAbstractHttpServer(parent), limits_(limits), page_(LoadPage()) {
+    : QAbstractHttpServer(parent),
+      limits_(limits),
+      page_(LoadPage()),
+      pagePolicy_(PagePolicy(page_)) {
     // Qt's server warns, unprefixed, of each upgrade request nothing takes; this server
     // answers and logs those itself (QT_LOGGING_RULES still turns them back on).
     QLoggingCategory::setFilterRules(QStringLiteral("qt.httpserver.warning=false"));
@@ -138,6 +263,13 @@ QStringList WebServer::NetworkUrls() const {
     return urls;
 }
 
+bool WebServer::AcceptHostName(const QString& name) {
+    const QString host = HostName(name);
+    if (host.isEmpty()) return false;
+    if (!hostNames_.contains(host)) hostNames_ << host;
+    return true;
+}
+
 void WebServer::Show(const Board& board) {
     const std::string json = BoardJson(board);
     json_ = QByteArray::fromStdString(json);
@@ -149,7 +281,9 @@ void WebServer::Show(const Board& board) {
 
 bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
     WebListener::Answered(socket);
+    // Qt's server hands an upgrade request to missingHandler whatever this returns.
     if (IsUpgrade(request)) return false;  // missingHandler refuses it
+    if (Misdirected(request, socket)) return true;
     const QString path = request.url().path();
     const bool known = path == QLatin1String("/") || path == QLatin1String("/state") ||
                        path == QLatin1String("/events");
@@ -165,7 +299,7 @@ bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* soc
         } else {
             Answer(makeResponder(request, socket), request, Status::Ok, "text/html; charset=utf-8",
                    page_,
-                   {{"Content-Security-Policy", kPagePolicy}, {"Referrer-Policy", "no-referrer"}});
+                   {{"Content-Security-Policy", pagePolicy_}, {"Referrer-Policy", "no-referrer"}});
         }
     } else if (path == QLatin1String("/state")) {
         Answer(makeResponder(request, socket), request, Status::Ok,
@@ -178,6 +312,7 @@ bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* soc
 
 void WebServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
     WebListener::Answered(socket);
+    if (Misdirected(request, socket)) return;
     if (IsUpgrade(request)) {
         listener_->LogRefusal(
             QStringLiteral("--http: %1 asked for a protocol switch (%2), answered 400")
@@ -191,16 +326,38 @@ void WebServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* so
     AnswerText(makeResponder(request, socket), request, Status::NotFound, "not found");
 }
 
+bool WebServer::Misdirected(const QHttpServerRequest& request, QTcpSocket* socket) {
+    const QByteArray host = request.value("host");
+    const HostRule rule{listener_->serverAddress().isLoopback(), hostNames_};
+    const HostVerdict verdict = JudgeHost(host, rule, socket->localAddress());
+    if (verdict == HostVerdict::Served) return false;
+    const bool misdirected = verdict == HostVerdict::Misdirected;
+    listener_->LogRefusal(QStringLiteral("--http: %1 answered %2 (Host \"%3\"%4)")
+                              .arg(Endpoint(socket->peerAddress(), socket->peerPort()),
+                                   misdirected ? QStringLiteral("421") : QStringLiteral("400"),
+                                   QString::fromLatin1(host.left(60)),
+                                   misdirected ? QStringLiteral(" is not a name of this display")
+                                               : QStringLiteral(" is not a host")));
+    if (misdirected) {
+        AnswerText(makeResponder(request, socket), request, Status::MisdirectedRequest,
+                   "this display is not served under that name");
+    } else {
+        AnswerText(makeResponder(request, socket), request, Status::BadRequest,
+                   "the Host field is not a host and port");
+    }
+    return true;
+}
+
 void WebServer::Follow(const QHttpServerRequest& request, QTcpSocket* socket) {
     const Headers streamHead = {{"Content-Type", "text/event-stream; charset=utf-8"},
                                 {"Cache-Control", "no-store"},
-                                {"X-Content-Type-Options", "nosniff"},
                                 {"X-Accel-Buffering", "no"}};
     if (IsHead(request)) {
         // The stream's head alone: nothing follows, and no viewer's place is taken.
         QHttpServerResponder responder = makeResponder(request, socket);
         responder.writeStatusLine(Status::Ok);
         responder.writeHeaders(streamHead);
+        responder.writeHeaders(kEveryAnswer);
         responder.writeHeader("Connection", "close");
         responder.writeBody(QByteArray());
         socket->disconnectFromHost();
@@ -217,6 +374,7 @@ void WebServer::Follow(const QHttpServerRequest& request, QTcpSocket* socket) {
     QHttpServerResponder responder = makeResponder(request, socket);
     responder.writeStatusLine(Status::Ok);
     responder.writeHeaders(streamHead);
+    responder.writeHeaders(kEveryAnswer);
     responder.writeBody(kRetry);
     socket->flush();
     // The stream is the viewer's from now on: the HTTP server reads no further request

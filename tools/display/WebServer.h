@@ -11,6 +11,10 @@
 // connection closes). Other paths get 404, other methods on these paths 405. Each connection
 // carries one request (answers say "Connection: close"), except a stream, which stays open.
 //
+// A request whose Host names another site gets 421 (see JudgeHost). Every answer says
+// "X-Content-Type-Options: nosniff" and "Cross-Origin-Resource-Policy: same-origin", and the
+// page's policy lets the browser run only the page's own script and style, by their hashes.
+//
 // Bounded by WebLimits: at most maxViewers streams at once (the next gets 503), at most
 // maxConnections connections (the next gets 503 unread), requests past the byte and line
 // bounds get 431 or 413, requests not whole in time 408 (see WebListener.h). A slow viewer
@@ -37,6 +41,33 @@ namespace display {
 class WebListener;
 class WebViewer;
 
+// Which names a request's Host field may give the server, so that a page of another site
+// whose name was pointed at this machine (DNS rebinding) gets nothing from it.
+struct HostRule {
+    // Bound to loopback: only "localhost" and loopback addresses, and names.
+    bool loopbackOnly = true;
+    // Names given on the command line, as HostName returns them. Bound to other addresses,
+    // none given means any host.
+    QStringList names;
+};
+
+enum class HostVerdict {
+    Served,       // the request may be answered
+    Misdirected,  // it names another host: 421
+    Malformed,    // the field is not a host and optional port (or comes twice): 400
+};
+
+// Judges a request's Host field (empty when it has none: only programs leave it out, never a
+// browser, so it is served) for a server that local, the address the request came to, is one
+// of. "localhost" and loopback addresses are always served, and so is, bound to other
+// addresses than loopback, local itself written as an address (the address a tablet's
+// bookmark holds); then the rule's names, with any port.
+HostVerdict JudgeHost(QByteArrayView field, const HostRule& rule, const QHostAddress& local);
+
+// A host name or address as given to --http-host, in the form JudgeHost compares: lower case,
+// an address written as Qt writes it. Empty when it is neither a name nor an address.
+QString HostName(const QString& name);
+
 class WebServer : public QAbstractHttpServer {
     Q_OBJECT
 
@@ -62,6 +93,10 @@ class WebServer : public QAbstractHttpServer {
     // True when other machines can reach the page (not bound to loopback).
     bool ServesNetwork() const;
 
+    // Serves requests that give name (one HostName takes) as their Host, beside the ones the
+    // server always takes. False, and nothing changes, when name is not a host.
+    bool AcceptHostName(const QString& name);
+
     // Serves board from now on and sends it to every viewer.
     void Show(const Board& board);
 
@@ -73,12 +108,15 @@ class WebServer : public QAbstractHttpServer {
     void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
 
   private:
+    bool Misdirected(const QHttpServerRequest& request, QTcpSocket* socket);
     void Follow(const QHttpServerRequest& request, QTcpSocket* socket);
     void Forget(QObject* viewer);
 
     WebLimits limits_;
     WebListener* listener_ = nullptr;  // a child, made by Listen
+    QStringList hostNames_;
     QByteArray page_;
+    QByteArray pagePolicy_;
     QByteArray json_;
     QByteArray event_;
     std::vector<WebViewer*> viewers_;  // each a child of its socket, forgotten when it ends

@@ -171,8 +171,15 @@ int main(int argc, char** argv) {
                        "serves the network).")
             .arg(QLatin1String(kDefaultHttp)),
         QStringLiteral("ADDR:PORT"));
+    const QCommandLineOption httpHost(
+        QStringLiteral("http-host"),
+        QStringLiteral("Also serve the web page to requests that name it NAME (such as "
+                       "display.shop.lan); repeatable. Loopback and the address a request came "
+                       "to are always served; bound to loopback nothing else is, bound to the "
+                       "network any name is until one is given. Other names get 421."),
+        QStringLiteral("NAME"));
     parser.addOptions({listen, log, headless, idle, deadline, connections, stall, lcdproc,
-                       lcdCharset, fullscreen, screenChoice, http});
+                       lcdCharset, fullscreen, screenChoice, http, httpHost});
     // --help, --version and unknown options end here
     QStringList arguments = QCoreApplication::arguments();
     arguments = display::WithOptionDefault(arguments, QStringLiteral("--lcdproc"),
@@ -249,6 +256,10 @@ int main(int argc, char** argv) {
     writeLog(display::ListeningLine(QDateTime::currentDateTimeUtc(), receiver.Address()));
 
     std::unique_ptr<display::WebServer> web;
+    if (parser.isSet(httpHost) && !parser.isSet(http)) {
+        LogLine("--http-host names the web page's host: it goes with --http");
+        return kExitUsage;
+    }
     if (parser.isSet(http)) {
         const auto where = ParseEndpoint(parser.value(http));
         if (!where) {
@@ -256,6 +267,14 @@ int main(int argc, char** argv) {
             return kExitUsage;
         }
         web = std::make_unique<display::WebServer>();
+        for (const QString& name : parser.values(httpHost)) {
+            if (!web->AcceptHostName(name)) {
+                LogLine(
+                    "--http-host wants a host name or address, such as display.shop.lan "
+                    "or 192.168.1.20");
+                return kExitUsage;
+            }
+        }
         if (!web->Listen(where->address, where->port, &error)) {
             LogLine(QStringLiteral("cannot serve the page on %1: %2")
                         .arg(parser.value(http), error)
