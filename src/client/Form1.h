@@ -33,10 +33,11 @@
 #include "host/Link.h"
 #include "host/QtForm.h"
 #include "host/UserControlHost.h"
+#include "settings/SettingsFile.h"
 
 namespace client {
 
-inline constexpr const char* kSettingsFile = "QUORIXaffich.ini";
+inline constexpr const char* kSettingsFile = INI32::kClientSettingsFile;
 // The name of the window-position keeper on the form, as Form_Load calls it.
 inline constexpr const char* kPositionKeeper = "SavePosition";
 

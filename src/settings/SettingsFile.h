@@ -8,6 +8,9 @@
 
 namespace INI32 {
 
+// The client's settings file, which afficheur-send also reads for the display's address.
+inline constexpr const char* kClientSettingsFile = "QUORIXaffich.ini";
+
 // "<folder of the executable>\<executable name>.ini", the file an empty file argument names.
 // Throws only when memory runs out; with the executable not found it is "\.ini".
 std::string DefaultSettingsFile();

@@ -1,0 +1,262 @@
+// afficheur-send: its options read in process, and the built command run against a stand-in
+// display on loopback (one message per connection, read to the end, then closed).
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <variant>
+#include <vector>
+
+#include "SendOptions.h"
+#include "platform/FileDescriptor.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+using protocol::Kind;
+
+std::string NoInput() {
+    return "Merci\n";
+}
+
+struct ParseCase {
+    const char* name;
+    std::vector<std::string> args;
+    std::vector<sender::Outgoing> messages;  // empty: a usage error is expected
+    const char* error = "";                  // part of the usage error's words
+};
+
+TEST(SendOptions, ReadAsATable) {
+    const ParseCase cases[] = {
+        {"a plain text", {"Bienvenue"}, {{Kind::Text, "Bienvenue"}}},
+        {"standard input without its final line feed", {"-"}, {{Kind::Text, "Merci"}}},
+        {"lines in a row make one message",
+         {"--line", "Caf\xC3\xA9", "2,40", "--line", "TOTAL", "23,70"},
+         {{Kind::Text, "Caf\xC3\xA9\t2,40\nTOTAL\t23,70"}}},
+        {"a tab or line break inside a side is a blank",
+         {"--line", "a\tb", "1\n2"},
+         {{Kind::Text, "a b\t1 2"}}},
+        {"each other option its own message, in order",
+         {"--scroll", "Soldes", "--colour", "12", "--register=Caisse 2", "--clear", "--line", "A",
+          "1", "Fin"},
+         {{Kind::Scroll, "Soldes"},
+          {Kind::Colour, "12"},
+          {Kind::Register, "Caisse 2"},
+          {Kind::Text, ""},
+          {Kind::Text, "A\t1"},
+          {Kind::Text, "Fin"}}},
+        {"after -- a dash starts a text", {"--", "--clear"}, {{Kind::Text, "--clear"}}},
+        {"nothing to send", {"--to", "127.0.0.1:9100"}, {}, "nothing to send"},
+        {"a colour out of the palette", {"--colour", "16"}, {}, "0 to 15"},
+        {"a colour that is not whole", {"--colour", "2.5"}, {}, "0 to 15"},
+        {"--to without a port", {"--to", "shop", "x"}, {}, "HOST:PORT"},
+        {"--to with port 0", {"--to", "127.0.0.1:0", "x"}, {}, "HOST:PORT"},
+        {"--to IPv6 without brackets", {"--to", "::1:9100", "x"}, {}, "HOST:PORT"},
+        {"an unknown encoding", {"--encoding", "latin1", "x"}, {}, "windows-1252 or utf-8"},
+        {"a timeout of 0", {"--timeout", "0", "x"}, {}, "--timeout"},
+        {"--line with one argument", {"--line", "A"}, {}, "two arguments"},
+        {"an option without its value", {"x", "--scroll"}, {}, "needs a value"},
+        {"an unknown option", {"--colours", "3"}, {}, "unknown option"},
+        {"a text longer than a display keeps", {std::string(64 * 1024 + 1, 'a')}, {}, "longer"},
+    };
+    for (const ParseCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto parsed = sender::ParseSendOptions(c.args, &NoInput);
+        if (c.messages.empty()) {
+            ASSERT_TRUE(std::holds_alternative<sender::UsageError>(parsed));
+            EXPECT_NE(std::get<sender::UsageError>(parsed).why.find(c.error), std::string::npos)
+                << std::get<sender::UsageError>(parsed).why;
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<sender::SendOptions>(parsed))
+            << std::get<sender::UsageError>(parsed).why;
+        const auto& messages = std::get<sender::SendOptions>(parsed).messages;
+        ASSERT_EQ(messages.size(), c.messages.size());
+        for (std::size_t i = 0; i < messages.size(); ++i) {
+            EXPECT_EQ(messages[i].kind, c.messages[i].kind) << i;
+            EXPECT_EQ(messages[i].text, c.messages[i].text) << i;
+        }
+    }
+    const auto options = std::get<sender::SendOptions>(
+        sender::ParseSendOptions({"--to", "[::1]:9100", "--encoding", "UTF-8", "x"}, &NoInput));
+    ASSERT_TRUE(options.to);
+    EXPECT_EQ(options.to->host, "::1");
+    EXPECT_EQ(options.to->port, 9100);
+    EXPECT_EQ(options.encoding, protocol::Encoding::Utf8);
+    EXPECT_EQ(options.timeoutMs, 3000);
+}
+
+// A display on 127.0.0.1 that reads each connection to its end and closes it, in a thread.
+class StandInDisplay {
+  public:
+    StandInDisplay() : listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(listener_.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(listener_.get(), 16) != 0 ||
+            ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            return;
+        }
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~StandInDisplay() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    StandInDisplay(const StandInDisplay&) = delete;
+    StandInDisplay& operator=(const StandInDisplay&) = delete;
+
+    int port() const { return port_; }
+    // The messages read so far; call after the command has ended.
+    std::vector<std::string> messages() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        return messages_;
+    }
+
+  private:
+    void Serve() {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!stop_ && std::chrono::steady_clock::now() < end) {
+            pollfd entry{listener_.get(), POLLIN, 0};
+            if (::poll(&entry, 1, 50) <= 0) continue;
+            platform::Fd connection(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
+            if (!connection.valid()) continue;
+            std::string message;
+            char buffer[4096];
+            for (int reads = 0; reads < 10000; ++reads) {
+                const ssize_t got = ::read(connection.get(), buffer, sizeof buffer);
+                if (got <= 0) break;
+                message.append(buffer, static_cast<std::size_t>(got));
+            }
+            messages_.push_back(message);
+        }
+    }
+
+    platform::Fd listener_;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::vector<std::string> messages_;
+    std::thread thread_;
+};
+
+struct Outcome {
+    int status = -1;
+    std::string err;
+};
+
+std::string Quoted(const std::string& arg) {
+    std::string quoted = "'";
+    for (const char c : arg) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+Outcome RunSend(const TempFolder& folder, const std::vector<std::string>& args) {
+    std::string command = Quoted(AFFICHEUR_SEND);
+    for (const std::string& arg : args)
+        command += ' ' + Quoted(arg);
+    const auto err = folder.path() / "err.txt";
+    command += " </dev/null 2>" + Quoted(err.string());
+    const int status = std::system(command.c_str());
+    Outcome run;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.err = ReadFile(err);
+    return run;
+}
+
+TEST(SendCommand, DeliversEachMessageOnItsOwnConnectionInWindows1252) {
+    TempFolder folder;
+    StandInDisplay display;
+    ASSERT_NE(display.port(), 0);
+    const Outcome run =
+        RunSend(folder, {"--to", "127.0.0.1:" + std::to_string(display.port()), "Caf\xC3\xA9",
+                         "--line", "Cr\xC3\xA8me", "2,40 \xE2\x82\xAC", "--line", "TOTAL",
+                         "23,70 \xE2\x82\xAC", "--colour", "12"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(display.messages(),
+              (std::vector<std::string>{"Caf\xE9", "Cr\xE8me\t2,40 \x80\nTOTAL\t23,70 \x80",
+                                        "\xFF"
+                                        "212"}));
+}
+
+TEST(SendCommand, TakesTheAddressFromTheClientsSettingsAndWritesNothing) {
+    TempFolder folder;
+    StandInDisplay display;
+    const std::string settings =
+        "[ecran]\nip=127.0.0.1\nport=" + std::to_string(display.port()) + "\n";
+    WriteFile(folder.settings() / "QUORIXaffich.ini", settings);
+    const Outcome run = RunSend(folder, {"--encoding", "utf-8", "\xC5\x81\xC3\xB3\x64\xC5\xBA"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(display.messages(), (std::vector<std::string>{"\xC5\x81\xC3\xB3\x64\xC5\xBA"}));
+    EXPECT_EQ(ReadFile(folder.settings() / "QUORIXaffich.ini"), settings);
+}
+
+struct FailureCase {
+    const char* name;
+    std::vector<std::string> args;  // "{PORT}": a loopback port where nothing listens
+    int status;
+    const char* words;
+};
+
+TEST(SendCommand, FailuresAsATable) {
+    TempFolder folder;
+    // A port that was just free: bound, then closed.
+    int freePort = 0;
+    {
+        platform::Fd probe(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ASSERT_EQ(::bind(probe.get(), reinterpret_cast<sockaddr*>(&address), length), 0);
+        ASSERT_EQ(::getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &length), 0);
+        freePort = ntohs(address.sin_port);
+    }
+    const std::string nobody = "127.0.0.1:" + std::to_string(freePort);
+    const FailureCase cases[] = {
+        {"no display listening", {"--to", nobody, "x"}, 4, "dropped: Connection refused"},
+        {"a character outside windows-1252",
+         {"--to", nobody, "ab\xC5\x81"},
+         3,
+         "'\xC5\x81' (U+0141) at position 3"},
+        {"a bad --to", {"--to", "127.0.0.1", "x"}, 2, "--to takes HOST:PORT"},
+        {"no address anywhere", {"x"}, 2, "set ip and port under [ecran] in "},
+        {"a missing settings file names itself",
+         {"--settings", "/nonexistent/shop.ini", "x"},
+         2,
+         "/nonexistent/shop.ini"},
+        {"a missing settings file with --to",
+         {"--settings", "/nonexistent/shop.ini", "--to", nobody, "x"},
+         4,
+         "Connection refused"},
+    };
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Outcome run = RunSend(folder, c.args);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE(run.err.find(c.words), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder.settings() / "QUORIXaffich.ini"));
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+#pragma once
+// afficheur-send's command line as a value: the messages to send, in order, and where and how
+// to send them. Parsing does no input or output beyond reading standard input for "-", so it
+// is tested in process.
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "protocol/Wire.h"
+
+namespace sender {
+
+// The exit statuses the command documents.
+inline constexpr int kExitDelivered = 0;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitUnrepresentable = 3;
+inline constexpr int kExitNotDelivered = 4;
+
+// The most a display keeps of one message; a longer text is refused rather than cut.
+inline constexpr std::size_t kMaxTextBytes = 64 * 1024;
+
+struct Outgoing {
+    protocol::Kind kind = protocol::Kind::Text;
+    std::string text;  // UTF-8, as given
+};
+
+struct Endpoint {
+    std::string host;  // a name or an address, without brackets
+    int port = 0;
+};
+
+struct SendOptions {
+    std::vector<Outgoing> messages;
+    std::optional<Endpoint> to;           // --to; otherwise the settings file's [ecran]
+    std::optional<std::string> settings;  // --settings FILE; otherwise the user's own file
+    protocol::Encoding encoding = protocol::Encoding::Windows1252;
+    bool transliterate = false;
+    int timeoutMs = 3000;
+    bool help = false;
+    bool version = false;
+};
+
+struct UsageError {
+    std::string why;
+};
+
+// Reads standard input whole (for the argument "-").
+using ReadInput = std::string (*)();
+
+// The options of argv[1..], or what is wrong with them. Consecutive --line options make one
+// message: "LEFT<TAB>RIGHT" lines joined by line feeds.
+std::variant<SendOptions, UsageError> ParseSendOptions(const std::vector<std::string>& args,
+                                                       ReadInput readInput);
+
+// "HOST:PORT", "[v6]:PORT": a host and a port from 1 to 65535.
+std::optional<Endpoint> ParseEndpoint(const std::string& text);
+
+}  // namespace sender

@@ -1,0 +1,121 @@
+// afficheur-send: puts a text, a sale's lines, a scrolling text, a colour or the register's
+// name on the customer display, for scripts and till software. See Usage below.
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <iterator>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "Delivery.h"
+#include "Destination.h"
+#include "SendOptions.h"
+#include "Transliterate.h"
+#include "common/Utf8.h"
+#include "protocol/Wire.h"
+
+namespace {
+
+constexpr const char* kUsage = R"(Usage: afficheur-send [OPTION]... [TEXT | -]...
+Sends messages to the customer display (afficheur-display), each on its own connection, in
+the order given. Texts are UTF-8.
+
+  TEXT                   a plain text to show; - reads it from standard input
+  --line TEXT AMOUNT     a line with an amount flush right; --line options in a row make one
+                         message, one line each
+  --scroll TEXT          the scrolling text
+  --colour N             the text's colour, a palette index from 0 to 15
+  --register NAME        the register's name
+  --clear                an empty text
+  --to HOST:PORT         the display's address ([::1]:9100 for IPv6); otherwise [ecran] ip
+                         and port of the client's settings file
+  --settings FILE        read the address from FILE instead of the user's QUORIXaffich.ini
+  --encoding NAME        windows-1252 (default, what the client sends) or utf-8
+  --transliterate        replace characters windows-1252 lacks by look-alikes (else refused)
+  --timeout MS           for each message, from connecting to delivery (default 3000)
+  --help, --version
+
+Exit status: 0 delivered, 2 bad usage or no address, 3 a character the encoding lacks,
+4 refused, unreachable or timed out.
+)";
+
+std::string ReadStandardInput() {
+    return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+}
+
+int Say(int status, const std::string& line) {
+    std::cerr << "afficheur-send: " << line << '\n';
+    return status;
+}
+
+std::string CodePoint(char32_t cp) {
+    char text[16];
+    std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(cp));
+    return text;
+}
+
+// The bytes of each message, or the status and words of the first that cannot be sent.
+std::variant<std::vector<std::string>, int> Compose(const sender::SendOptions& options) {
+    std::vector<std::string> messages;
+    int number = 0;
+    for (const sender::Outgoing& message : options.messages) {
+        ++number;
+        std::string text = message.text;
+        if (options.encoding == protocol::Encoding::Windows1252) {
+            if (options.transliterate) text = sender::TransliterateToWindows1252(text);
+            if (const auto unfit = protocol::Unrepresentable(text)) {
+                std::string shown;
+                if (unfit->codePoint != U'\uFFFD') utf8::Append(shown, unfit->codePoint);
+                return Say(sender::kExitUnrepresentable,
+                           "message " + std::to_string(number) + ": character " +
+                               (shown.empty() ? std::string("(not UTF-8)") : "'" + shown + "'") +
+                               " (" + CodePoint(unfit->codePoint) + ") at position " +
+                               std::to_string(unfit->position) +
+                               " has no place in windows-1252; give --transliterate, or "
+                               "--encoding utf-8 for a display started that way");
+            }
+        }
+        messages.push_back(protocol::Compose(message.kind, text, options.encoding));
+    }
+    return messages;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const auto parsed = sender::ParseSendOptions(args, &ReadStandardInput);
+    if (const auto* error = std::get_if<sender::UsageError>(&parsed)) {
+        return Say(sender::kExitUsage, error->why);
+    }
+    const auto& options = std::get<sender::SendOptions>(parsed);
+    if (options.help) {
+        std::cout << kUsage;
+        return sender::kExitDelivered;
+    }
+    if (options.version) {
+        std::cout << "afficheur-send " << AFFICHEUR_VERSION << '\n';
+        return sender::kExitDelivered;
+    }
+    const auto destination = sender::Destination(options);
+    if (const auto* error = std::get_if<sender::UsageError>(&destination)) {
+        return Say(sender::kExitUsage, error->why);
+    }
+    const auto& where = std::get<sender::Endpoint>(destination);
+    const auto composed = Compose(options);
+    if (const auto* status = std::get_if<int>(&composed)) return *status;
+    const std::string label =
+        (where.host.find(':') != std::string::npos ? "[" + where.host + "]" : where.host) + ":" +
+        std::to_string(where.port);
+    for (const std::string& bytes : std::get<std::vector<std::string>>(composed)) {
+        const sender::Delivery delivery = sender::Deliver(where, bytes, options.timeoutMs);
+        if (!delivery.delivered) {
+            return Say(sender::kExitNotDelivered,
+                       "message to " + label + " dropped: " + delivery.why);
+        }
+    }
+    return sender::kExitDelivered;
+}
