@@ -52,12 +52,15 @@ expected=$(sort <<LIST
 ./usr/bin/afficheur
 ./usr/bin/afficheur-display
 ./usr/bin/afficheur-reg
+./usr/bin/afficheur-send
 ./usr/share/applications/afficheur.desktop
 ./usr/share/doc/afficheur/examples/LCDd-serialPOS-20x2.conf
 ./usr/share/doc/afficheur/examples/LCDd-text.conf
 ./usr/share/icons/hicolor/scalable/apps/afficheur.svg
 ./usr/share/man/man1/afficheur-display.1.gz
 ./usr/share/man/man1/afficheur-reg.1.gz
+./usr/share/man/man1/afficheur-send.1.gz
+./usr/share/bash-completion/completions/afficheur-send
 ./usr/share/man/man1/afficheur.1.gz
 ./usr/share/doc/afficheur/changelog.gz
 ./usr/share/doc/afficheur/copyright
@@ -70,7 +73,7 @@ files=$(awk '$1 ~ /^-/ { print $6 }' <<<"$listing" | sort)
     fail "the package's files differ from the expected ones:$(diff <(echo "$expected") <(echo "$files"))"
 awk '$2 != "root/root" { bad = 1; print "not owned by root: " $6 } END { exit bad }' \
     <<<"$listing" >&2 || fail "ownership"
-for program in afficheur afficheur-display afficheur-reg; do
+for program in afficheur afficheur-display afficheur-reg afficheur-send; do
     grep -qE "^-rwxr-xr-x .* \./usr/bin/$program\$" <<<"$listing" ||
         fail "/usr/bin/$program is not mode 0755"
 done
@@ -103,7 +106,7 @@ grep -qx 'Hidden=true' "$root/$autostart" || fail "the autostart entry is not of
 grep -qx 'Hidden=true' "$root/usr/share/applications/afficheur.desktop" &&
     fail "the menu entry is hidden"
 grep -q '<svg' "$root/usr/share/icons/hicolor/scalable/apps/afficheur.svg" || fail "the icon is no SVG"
-for program in afficheur afficheur-display afficheur-reg; do
+for program in afficheur afficheur-display afficheur-reg afficheur-send; do
     page="$root/usr/share/man/man1/$program.1.gz"
     gzip -dc "$page" | grep -q "^\.TH .* \"afficheur $AFFICHEUR_VERSION\"" ||
         fail "the man page of $program lacks a .TH line for version $AFFICHEUR_VERSION"
