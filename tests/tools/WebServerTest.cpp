@@ -9,11 +9,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <fstream>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "../host/QtWait.h"
 #include "Message.h"
@@ -48,10 +52,12 @@ struct Reader {
     }
 };
 
-// A page that asks for the stream and never reads it, with a small receive buffer.
+// A client that asks for path (the stream unless told) and never reads the answer, with a
+// small receive buffer, so that the server's side keeps what it cannot send.
 class Sleeper {
   public:
-    explicit Sleeper(quint16 port) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    explicit Sleeper(quint16 port, const std::string& path = "/events")
+        : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
         const int small = 4096;
         ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
         sockaddr_in address{};
@@ -59,7 +65,7 @@ class Sleeper {
         address.sin_port = htons(port);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-            const std::string request = "GET /events HTTP/1.1\r\n\r\n";
+            const std::string request = "GET " + path + " HTTP/1.1\r\n\r\n";
             ::send(fd_, request.data(), request.size(), MSG_NOSIGNAL);
         }
     }
@@ -70,6 +76,28 @@ class Sleeper {
   private:
     int fd_;
 };
+
+// The most the system lets a connection's send buffer grow to (Linux's tcp_wmem).
+std::size_t LargestSendBuffer() {
+    std::ifstream wmem("/proc/sys/net/ipv4/tcp_wmem");
+    std::size_t least = 0;
+    std::size_t initial = 0;
+    std::size_t most = 0;
+    if (wmem >> least >> initial >> most) return most;
+    return 4 << 20;
+}
+
+// One request on a connection of its own, by a client that reads all: the whole answer once
+// the server has closed, or what came within the patience.
+QByteArray Ask(quint16 port, const QByteArray& request) {
+    QTcpSocket socket;
+    QByteArray answer;
+    QObject::connect(&socket, &QTcpSocket::readyRead, [&] { answer += socket.readAll(); });
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    socket.write(request);
+    WaitUntil([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, kPatienceMs);
+    return answer + socket.readAll();
+}
 
 quint16 Start(WebServer& server) {
     QString error;
@@ -212,6 +240,34 @@ TEST(WebServer, AViewersLinkGivesUpOnUnacknowledgedBytesWithinTheStuckBound) {
                            TCP_USER_TIMEOUT, &bound, &size),
               0);
     EXPECT_EQ(bound, static_cast<unsigned int>(limits.stuckViewerMs));
+}
+
+TEST(WebServer, AnAnswerLeftUnreadGivesItsConnectionBackAtTheRequestDeadline) {
+    // Clients that ask for a large state and never read it hold every connection, each for no
+    // longer than the deadline counted from its acceptance, answer included.
+    WebLimits limits = ShortLimits();
+    limits.maxConnections = 4;
+    limits.requestTimeoutMs = 1000;
+    WebServer server(limits);
+    const quint16 port = Start(server);
+    // Larger than the system's send buffer takes, so that most of each answer stays in Qt's
+    // buffer (on loopback the system's buffer grows to megabytes; a network's stays far
+    // smaller, where a state of 400 KB does the same).
+    Board board;
+    board.text = std::string(LargestSendBuffer() + (4 << 20), 'x');
+    server.Show(board);
+    std::vector<std::unique_ptr<Sleeper>> sleepers;
+    for (int i = 0; i < limits.maxConnections; ++i)
+        sleepers.push_back(std::make_unique<Sleeper>(port, "/state"));
+
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray answer;
+    while (!answer.startsWith("HTTP/1.1 200") && clock.elapsed() < kPatienceMs) {
+        answer = Ask(port, "GET /state HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        if (!answer.startsWith("HTTP/1.1 200")) RunEventsFor(100);
+    }
+    EXPECT_TRUE(answer.startsWith("HTTP/1.1 200 OK\r\n")) << answer.left(100).toStdString();
 }
 
 TEST(WebServer, AStreamTakesNoFurtherRequestFromItsPage) {

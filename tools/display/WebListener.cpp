@@ -40,8 +40,7 @@ RequestGuard::RequestGuard(QTcpSocket* socket, const WebLimits& limits, WebListe
     // taking bytes from the system, and the meter has already refused the request.
     socket_->setReadBufferSize(static_cast<qint64>(limits.maxRequestBytes) + 1);
     timeout_.setSingleShot(true);
-    connect(&timeout_, &QTimer::timeout, this,
-            [this] { Refuse(QByteArrayLiteral("408 Request Timeout")); });
+    connect(&timeout_, &QTimer::timeout, this, [this] { Expire(); });
     timeout_.start(limits.requestTimeoutMs);
     // Connected before the HTTP server connects its own reader, so the meter sees each new
     // byte before the parser does.
@@ -50,7 +49,28 @@ RequestGuard::RequestGuard(QTcpSocket* socket, const WebLimits& limits, WebListe
 
 void RequestGuard::SetAnswered() {
     answered_ = true;
+}
+
+void RequestGuard::SetStreaming() {
+    answered_ = true;
     timeout_.stop();
+}
+
+void RequestGuard::Expire() {
+    if (refused_) return;  // its answer has a grace of its own
+    if (!answered_) {
+        Refuse(QByteArrayLiteral("408 Request Timeout"));
+        return;
+    }
+    // The answer is still in Qt's buffer, the client not taking it: whatever is left of it
+    // goes, and the connection with it, so that a client that never reads holds no slot.
+    if (listener_) {
+        listener_->LogRefusal(
+            QStringLiteral("--http: %1 had not taken its answer %2 s after it connected: cut")
+                .arg(Endpoint(socket_->peerAddress(), socket_->peerPort()))
+                .arg(timeout_.interval() / 1000.0));
+    }
+    socket_->abort();
 }
 
 void RequestGuard::Read() {
@@ -113,6 +133,11 @@ void WebListener::ScheduleRefusalSummary() {
 void WebListener::Answered(QTcpSocket* socket) {
     if (auto* guard = socket->findChild<RequestGuard*>(QString(), Qt::FindDirectChildrenOnly))
         guard->SetAnswered();
+}
+
+void WebListener::Streaming(QTcpSocket* socket) {
+    if (auto* guard = socket->findChild<RequestGuard*>(QString(), Qt::FindDirectChildrenOnly))
+        guard->SetStreaming();
 }
 
 QByteArray WebListener::FixedAnswer(const QByteArray& status) {

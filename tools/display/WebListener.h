@@ -7,7 +7,11 @@
 // the byte or line bounds gets 431 or 413, one not whole within the request timeout gets 408,
 // and the connection is closed; nothing of it reaches the HTTP server's handlers. Once the
 // server has answered a request (WebListener::Answered), whatever more the client sends is
-// read and dropped: each connection carries one request. Refusals are logged through a
+// read and dropped: each connection carries one request. The request timeout, counted from
+// the connection's acceptance, covers the answer as well: a connection whose answer is not
+// all taken by then is cut, so that a client that asks and never reads holds its slot no
+// longer than one that never finishes asking. A stream (WebListener::Streaming) is no longer
+// timed here: its viewer has a rule of its own (see WebViewer.h). Refusals are logged through a
 // RefusalLog, so that a flood of them writes a summary line now and then rather than a line
 // each. Lives on the thread that made it.
 
@@ -34,11 +38,16 @@ class RequestGuard : public QObject {
   public:
     RequestGuard(QTcpSocket* socket, const WebLimits& limits, WebListener* listener);
 
-    // The HTTP server has answered: stop the request timer and drop any later bytes.
+    // The HTTP server has answered: drop any later bytes. The deadline still holds for the
+    // answer.
     void SetAnswered();
+
+    // The answer is a stream, which stays open: no deadline any more.
+    void SetStreaming();
 
   private:
     void Read();
+    void Expire();
     void Refuse(const QByteArray& status);
 
     QTcpSocket* socket_;
@@ -58,6 +67,9 @@ class WebListener : public QTcpServer {
     // Marks socket's request as answered (see RequestGuard::SetAnswered). Does nothing for a
     // socket this listener did not make.
     static void Answered(QTcpSocket* socket);
+
+    // Marks socket's answer as a stream (see RequestGuard::SetStreaming); the same.
+    static void Streaming(QTcpSocket* socket);
 
     // A complete answer with this status line ("431 Request Header Fields Too Large"), a short
     // plain-text body, the headers every answer of the server has and "Connection: close".

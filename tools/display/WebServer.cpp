@@ -380,6 +380,7 @@ void WebServer::Follow(const QHttpServerRequest& request, QTcpSocket* socket) {
     // The stream is the viewer's from now on: the HTTP server reads no further request
     // from it (the guard drops whatever the page might still send).
     QObject::disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+    WebListener::Streaming(socket);
     auto* viewer = new WebViewer(socket, limits_);  // owned by the socket
     connect(viewer, &WebViewer::closed, this, [this](WebViewer* ended) { Forget(ended); });
     connect(viewer, &QObject::destroyed, this, [this](QObject* gone) { Forget(gone); });
