@@ -102,6 +102,44 @@ TEST(DisplayProcess, ReportsTheColourIndexAndTheUnknownCommandByte) {
     EXPECT_EQ(display.NextRecord().value("command").toString(), "E9");
 }
 
+TEST(DisplayProcess, ReadsUtf8TextsWhenToldAndShowsMalformedBytesAsReplacements) {
+    std::vector<std::string> args = Headless();
+    args.insert(args.end(), {"--encoding", "utf-8"});
+    Display display(args);
+    const uint16_t port = display.Listening();
+    ASSERT_NE(port, 0);
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* kind;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"text beyond windows-1252",
+         "Caf\xC3\xA9 \xC5\x81\xC3\xB3"
+         "d\xC5\xBA",
+         "text", "Café Łódź"},
+        {"a malformed byte",
+         "a\xE9"
+         "b",
+         "text",
+         "a\uFFFD"
+         "b"},
+        {"a command keeps its 0xFF lead",
+         "\xFF"
+         "3\xC3\xA9t\xC3\xA9",
+         "register", "été"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(SendMessage(port, c.bytes));
+        const auto record = display.NextRecord();
+        EXPECT_EQ(record.value("kind").toString(), c.kind);
+        EXPECT_EQ(record.value("text").toString(), QString::fromUtf8(c.text));
+        EXPECT_TRUE(record.value("shown").toBool());
+    }
+}
+
 TEST(DisplayProcess, CutsAMessageOver64KiBAndKeepsWorking) {
     Display display(Headless());
     const uint16_t port = display.Listening();
@@ -355,6 +393,7 @@ TEST(DisplayProcess, OptionsAndStartFailuresEndWithAReason) {
         {"message timeout not a number", {"--headless", "--message-timeout", "soon"}, 2},
         {"message timeout past an hour", {"--headless", "--message-timeout", "3600001"}, 2},
         {"no connection allowed", {"--headless", "--max-connections", "0"}, 2},
+        {"an unknown encoding", {"--headless", "--encoding", "latin1"}, 2},
         {"unknown option", {"--headless", "--fast"}, 1},
         {"a window without a display server", {"--listen", "127.0.0.1:0"}, 1},
     };

@@ -45,11 +45,13 @@ QString HexByte(uint8_t byte) {
 
 }  // namespace
 
-Outcome Judge(const Reception& reception, int idleTimeoutMs) {
+Outcome Judge(const Reception& reception, int idleTimeoutMs, protocol::Encoding encoding) {
     Outcome outcome;
     QStringList notes;
-    outcome.message = Decode(std::string_view(reception.bytes.constData(),
-                                              static_cast<std::size_t>(reception.bytes.size())));
+    outcome.message =
+        display::Decode(std::string_view(reception.bytes.constData(),
+                                         static_cast<std::size_t>(reception.bytes.size())),
+                        encoding);
     outcome.shown = true;
     switch (reception.ending) {
         case Ending::Closed:

@@ -30,7 +30,9 @@ struct Outcome {
 // Decodes the reception and decides whether it is shown: a whole, cut or reset message is;
 // an unfinished one (silent, or cut at its deadline), a refused connection, an unknown command and
 // a colour naming no palette index are not, and say why in the note.
-Outcome Judge(const Reception& reception, int idleTimeoutMs);
+// Texts are read in the given encoding.
+Outcome Judge(const Reception& reception, int idleTimeoutMs,
+              protocol::Encoding encoding = protocol::Encoding::Windows1252);
 
 // The log line for one reception, newline included. Every control character in it is escaped
 // (JSON's own escapes, and \u007f to \u009f for DEL and the C1 controls), so a line read on a

@@ -28,6 +28,7 @@
 #include "Screen.h"
 #include "WebServer.h"
 #include "common/Log.h"
+#include "protocol/Wire.h"
 
 namespace {
 
@@ -178,8 +179,14 @@ int main(int argc, char** argv) {
                        "to are always served; bound to loopback nothing else is, bound to the "
                        "network any name is until one is given. Other names get 421."),
         QStringLiteral("NAME"));
+    const QCommandLineOption encodingOption(
+        QStringLiteral("encoding"),
+        QStringLiteral("How message texts are read: windows-1252 (default, what the client "
+                       "sends) or utf-8 (for till software that sends UTF-8; a malformed byte "
+                       "shows as the replacement character)."),
+        QStringLiteral("NAME"), QStringLiteral("windows-1252"));
     parser.addOptions({listen, log, headless, idle, deadline, connections, stall, lcdproc,
-                       lcdCharset, fullscreen, screenChoice, http, httpHost});
+                       lcdCharset, fullscreen, screenChoice, http, httpHost, encodingOption});
     // --help, --version and unknown options end here
     QStringList arguments = QCoreApplication::arguments();
     arguments = display::WithOptionDefault(arguments, QStringLiteral("--lcdproc"),
@@ -191,6 +198,11 @@ int main(int argc, char** argv) {
     const auto endpoint = ParseEndpoint(parser.value(listen));
     if (!endpoint) {
         LogLine("--listen wants ADDR:PORT, such as 127.0.0.1:9100 or [::1]:9100");
+        return kExitUsage;
+    }
+    const auto encoding = protocol::EncodingNamed(parser.value(encodingOption).toStdString());
+    if (!encoding) {
+        LogLine("--encoding wants windows-1252 or utf-8");
         return kExitUsage;
     }
     const auto idleTimeoutMs = Milliseconds(parser.value(idle));
@@ -308,7 +320,7 @@ int main(int argc, char** argv) {
     QObject::connect(
         &receiver, &display::Receiver::received, &receiver,
         [&](const display::Reception& reception) {
-            const auto outcome = display::Judge(reception, *idleTimeoutMs);
+            const auto outcome = display::Judge(reception, *idleTimeoutMs, *encoding);
             if (logging) {
                 writeLog(display::JsonLine(QDateTime::currentDateTimeUtc(), reception, outcome));
             }
