@@ -162,6 +162,24 @@ def main():
     rows.append(("Bytes to LCDd for one text change",
                  "not measured" if lcd_bytes is None else f"{lcd_bytes:.0f} (one widget_set)",
                  "only what changed", "", "", "-"))
+    send_exit = lcdproc.get("afficheur-send to exit, median")
+    send_exit_p99 = lcdproc.get("afficheur-send to exit, p99")
+    send_shown = lcdproc.get("afficheur-send to widget_set, median")
+    send_shown_p99 = lcdproc.get("afficheur-send to widget_set, p99")
+    true_exit = lcdproc.get("/bin/true to exit, median")
+    true_exit_p99 = lcdproc.get("/bin/true to exit, p99")
+    send_ratio = send_exit / true_exit if send_exit and true_exit else None
+    rows.append(("afficheur-send, start to exit, median (p99)",
+                 "not measured" if send_exit is None else
+                 f"{send_exit:.2f} ms (p99 {send_exit_p99:.2f} ms)",
+                 "≤ 3 × /bin/true",
+                 "" if true_exit is None else f"{true_exit:.2f} ms (p99 {true_exit_p99:.2f} ms)",
+                 "" if send_ratio is None else f"{send_ratio:.1f}",
+                 mark(None if send_ratio is None else send_ratio <= 3)))
+    rows.append(("afficheur-send, start to LCDd widget_set, median (p99)",
+                 "not measured" if send_shown is None else
+                 f"{send_shown:.2f} ms (p99 {send_shown_p99:.2f} ms)",
+                 "none set", "", "", "-"))
     web_median = web.get("web update, all 10 viewers, median")
     web_p99 = web.get("web update, all 10 viewers, p99")
     web_lost = web.get("web updates not seen by all within 10 s")

@@ -7,13 +7,18 @@
 // "success"). The time runs from the close of the message's connection to the arrival of the
 // widget_set line, so it includes one loopback hop each way, which is far below the figure.
 //
-// Usage: bench_lcdproc [N]   (N text changes, default 300). Prints lines "label  value unit".
+// Then afficheur-send in the client's place: from its start to its exit, and to the widget_set
+// line at LCDd, beside /bin/true started and awaited the same way (the floor of any command).
+//
+// Usage: bench_lcdproc [N]   (N text changes, default 300; N/3 runs of each command). Prints
+// lines "label  value unit".
 
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -109,6 +114,30 @@ Clock::time_point SendMessage(uint16_t port, const std::string& bytes) {
     return Clock::now();
 }
 
+// Starts a program with its arguments, standard streams untouched; returns its pid.
+pid_t Start(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+        Fail("cannot start " + args[0]);
+    }
+    return pid;
+}
+
+void AwaitSuccess(pid_t pid, const std::string& what) {
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        Fail(what + " failed");
+    }
+}
+
+double MillisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
 double Percentile(std::vector<double> values, double q) {
     std::sort(values.begin(), values.end());
     const auto at = static_cast<std::size_t>(q * static_cast<double>(values.size() - 1) + 0.5);
@@ -179,6 +208,32 @@ int main(int argc, char** argv) {
     // Nothing more follows the last change.
     if (commands.Next(milliseconds(300))) Fail("more than the changed widget was sent");
 
+    // afficheur-send in the client's place, and /bin/true as the floor of any command.
+    const int runs = std::max(10, rounds / 3);
+    const std::string to = "127.0.0.1:" + std::to_string(displayPort);
+    std::vector<double> sendExit;
+    std::vector<double> sendShown;
+    std::vector<double> trueExit;
+    for (int i = 0; i < runs; ++i) {
+        const auto begin = Clock::now();
+        AwaitSuccess(Start({"/bin/true"}), "/bin/true");
+        trueExit.push_back(MillisecondsSince(begin));
+
+        const std::string text = "Vente " + std::to_string(i);
+        const auto start = Clock::now();
+        const pid_t sender = Start({AFFICHEUR_SEND, "--to", to, text});
+        for (;;) {
+            const auto line = commands.Next();
+            if (!line) Fail("no widget_set for afficheur-send's message " + std::to_string(i));
+            Answer(link.get(), "success\n");
+            if (line->find(text) != std::string::npos) break;
+        }
+        sendShown.push_back(MillisecondsSince(start));
+        AwaitSuccess(sender, "afficheur-send");
+        sendExit.push_back(MillisecondsSince(start));
+        if (!logLines.Next()) Fail("the display did not log afficheur-send's message");
+    }
+
     ::kill(child, SIGTERM);
     ::waitpid(child, nullptr, 0);
 
@@ -186,5 +241,13 @@ int main(int argc, char** argv) {
     std::printf("%-44s %10.3f ms\n", "text to widget_set, p99", Percentile(times, 0.99));
     std::printf("%-44s %10zu\n", "bytes to LCDd for one text change", bytes);
     std::printf("%-44s %10d\n", "text changes measured", rounds);
+    std::printf("%-44s %10.3f ms\n", "afficheur-send to exit, median", Percentile(sendExit, 0.5));
+    std::printf("%-44s %10.3f ms\n", "afficheur-send to exit, p99", Percentile(sendExit, 0.99));
+    std::printf("%-44s %10.3f ms\n", "afficheur-send to widget_set, median",
+                Percentile(sendShown, 0.5));
+    std::printf("%-44s %10.3f ms\n", "afficheur-send to widget_set, p99",
+                Percentile(sendShown, 0.99));
+    std::printf("%-44s %10.3f ms\n", "/bin/true to exit, median", Percentile(trueExit, 0.5));
+    std::printf("%-44s %10.3f ms\n", "/bin/true to exit, p99", Percentile(trueExit, 0.99));
     return 0;
 }
