@@ -65,6 +65,8 @@ struct Board {
     std::string registerName;
     int colour = 15;
 
+    friend bool operator==(const Board&, const Board&) = default;
+
     // Applies one message: plain text replaces the text, a scrolling text the scrolling line,
     // a register name the corner; a colour that names an index becomes the current colour.
     // An unknown command, or a colour that names no index, changes nothing.

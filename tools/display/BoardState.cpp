@@ -1,0 +1,29 @@
+#include "BoardState.h"
+
+#include "WebBoard.h"
+
+namespace display {
+
+std::string StateJson(const SavedBoard& saved) {
+    const Board& board = saved.board;
+    return std::string("{\"") + kStateFormat + "\":" + std::to_string(kStateVersion) +
+           ",\"text\":" + JsonString(board.text) + ",\"scroll\":" + JsonString(board.scroll) +
+           ",\"register\":" + JsonString(board.registerName) +
+           ",\"colour\":" + std::to_string(board.colour) +
+           ",\"textSetAt\":" + std::to_string(saved.textSetAtMs) + "}\n";
+}
+
+Board RestoredBoard(const SavedBoard* saved, std::int64_t nowMs, std::int64_t restoreWithinMs,
+                    const std::string& welcome) {
+    Board board;
+    board.text = welcome;
+    if (saved == nullptr) return board;
+    board.scroll = saved->board.scroll;
+    board.registerName = saved->board.registerName;
+    board.colour = saved->board.colour;
+    const std::int64_t age = nowMs - saved->textSetAtMs;
+    if (age >= 0 && age < restoreWithinMs) board.text = saved->board.text;
+    return board;
+}
+
+}  // namespace display
