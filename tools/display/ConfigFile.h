@@ -1,0 +1,37 @@
+#pragma once
+// afficheur-display's configuration file (--config FILE): one option per line, named as the
+// long option is, without its dashes:
+//
+//   # the shop's display
+//   listen = 0.0.0.0:9100
+//   welcome = Bienvenue chez nous
+//   headless
+//
+// A value is the rest of the line after '=', blanks around it dropped, so blanks inside need
+// no quoting; one pair of double quotes around it is dropped too (for blanks at its ends).
+// '#' or ';' starts a comment line; blank lines are passed over. An option given several
+// times (lcdproc) is given several times. Plain C++, no Qt.
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace display {
+
+// Each option the program takes, by long name, and whether it takes a value.
+using OptionNames = std::map<std::string, bool, std::less<>>;
+
+struct ConfigError {
+    std::string why;  // "FILE:LINE: ..." or "FILE: ..."
+};
+
+// The file's options as command-line arguments ("--listen=0.0.0.0:9100", "--headless"), in
+// the file's order, or the first thing wrong with it (an unknown option, a value missing or
+// given to a switch, --config itself). file names it in the errors.
+std::variant<std::vector<std::string>, ConfigError> ConfigArguments(std::string_view text,
+                                                                    const std::string& file,
+                                                                    const OptionNames& known);
+
+}  // namespace display
