@@ -147,8 +147,16 @@ TEST(WebProcess, EveryViewerGetsTheWholeBoardAtOnceAndAtEachChange) {
     EXPECT_EQ(LastBoard(second->received()).value("colour").toInt(), 4);
 }
 
+// The arguments of a display where one address may hold every place, as the tests' own
+// connections all come from 127.0.0.1 (see WebServerTest for the shares between addresses).
+std::vector<std::string> OneAddressArgs() {
+    std::vector<std::string> args = WebArgs();
+    args.insert(args.end(), {"--http-share-viewers", "32", "--http-share-connections", "64"});
+    return args;
+}
+
 TEST(WebProcess, The33rdViewerGets503AndASlotFreedIsTakenAgain) {
-    Display display(WebArgs());
+    Display display(OneAddressArgs());
     const Ports ports = ReadPorts(display);
     std::vector<std::unique_ptr<Connection>> viewers;
     for (int i = 0; i < 32; ++i) {
@@ -230,7 +238,7 @@ TEST(WebProcess, ARequestNotWholeInTimeGets408AndItsSlotBack) {
 }
 
 TEST(WebProcess, PastTheConnectionBoundANewConnectionGets503Unread) {
-    Display display(WebArgs());
+    Display display(OneAddressArgs());
     const Ports ports = ReadPorts(display);
     // 64 connections that say nothing hold every slot until the request timeout.
     std::vector<std::unique_ptr<Connection>> idle;
@@ -290,9 +298,16 @@ TEST(WebProcess, EndsWithAReasonWhenItCannotServe) {
     EXPECT_EQ(taken.ExitCode(), 1);
     Display bad({"--headless", "--listen", "127.0.0.1:0", "--http", "nowhere:80"});
     EXPECT_EQ(bad.ExitCode(), 2);
-    std::vector<std::string> badName = WebArgs();
-    badName.insert(badName.end(), {"--http-host", "shop lan"});
-    EXPECT_EQ(Display(badName).ExitCode(), 2);
+    const std::vector<std::string> badWebOptions[] = {
+        {"--http-host", "shop lan"},       {"--http-share-viewers", "0"},
+        {"--http-share-viewers", "33"},    {"--http-share-connections", "65"},
+        {"--http-share-connections", "a"},
+    };
+    for (const auto& options : badWebOptions) {
+        std::vector<std::string> args = WebArgs();
+        args.insert(args.end(), options.begin(), options.end());
+        EXPECT_EQ(Display(args).ExitCode(), 2) << options[0] << ' ' << options[1];
+    }
     Display nameAlone({"--headless", "--listen", "127.0.0.1:0", "--http-host", "shop.lan"});
     EXPECT_EQ(nameAlone.ExitCode(), 2);
 }

@@ -14,6 +14,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <cerrno>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -21,6 +22,7 @@
 
 #include "../host/QtWait.h"
 #include "Message.h"
+#include "WebListener.h"
 #include "WebServer.h"
 #include "WebViewer.h"
 
@@ -41,37 +43,56 @@ WebLimits ShortLimits() {
     return limits;
 }
 
-// A page that reads all it is sent.
+// 127.0.0.<n>: every one is this machine, each a client address of its own for the server.
+QString Loopback(int n) {
+    return QStringLiteral("127.0.0.%1").arg(n);
+}
+
+// A page that reads all it is sent, from 127.0.0.<from>.
 struct Reader {
     QTcpSocket socket;
     QByteArray received;
-    explicit Reader(quint16 port) {
+    explicit Reader(quint16 port, int from = 1) {
         QObject::connect(&socket, &QTcpSocket::readyRead, [this] { received += socket.readAll(); });
+        socket.bind(QHostAddress(Loopback(from)));
         socket.connectToHost(QHostAddress::LocalHost, port);
         socket.write("GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     }
 };
 
-// A client that asks for path (the stream unless told) and never reads the answer, with a
-// small receive buffer, so that the server's side keeps what it cannot send.
+// A client from 127.0.0.<from> that sends request (asking for the stream unless told) and
+// never reads the answer, with a small receive buffer, so that the server's side keeps what
+// it cannot send.
 class Sleeper {
   public:
-    explicit Sleeper(quint16 port, const std::string& path = "/events")
+    explicit Sleeper(quint16 port, const std::string& request = "GET /events HTTP/1.1\r\n\r\n",
+                     int from = 1)
         : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
         const int small = 4096;
         ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
         sockaddr_in address{};
         address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK + static_cast<uint32_t>(from - 1));
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
         address.sin_port = htons(port);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-            const std::string request = "GET " + path + " HTTP/1.1\r\n\r\n";
+        if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
             ::send(fd_, request.data(), request.size(), MSG_NOSIGNAL);
-        }
     }
     ~Sleeper() { ::close(fd_); }
     Sleeper(const Sleeper&) = delete;
     Sleeper& operator=(const Sleeper&) = delete;
+
+    // The server has closed the connection (whatever it had sent is left unread).
+    bool Closed() const {
+        char byte = 0;
+        for (int i = 0; i < 1000; ++i) {  // past what the server may have sent first
+            const auto n = ::recv(fd_, &byte, 1, MSG_DONTWAIT);
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) return true;
+            if (n < 0) return false;
+        }
+        return false;
+    }
 
   private:
     int fd_;
@@ -87,12 +108,13 @@ std::size_t LargestSendBuffer() {
     return 4 << 20;
 }
 
-// One request on a connection of its own, by a client that reads all: the whole answer once
-// the server has closed, or what came within the patience.
-QByteArray Ask(quint16 port, const QByteArray& request) {
+// One request on a connection of its own from 127.0.0.<from>, by a client that reads all: the whole
+// answer once the server has closed, or what came within the patience.
+QByteArray Ask(quint16 port, const QByteArray& request, int from = 1) {
     QTcpSocket socket;
     QByteArray answer;
     QObject::connect(&socket, &QTcpSocket::readyRead, [&] { answer += socket.readAll(); });
+    socket.bind(QHostAddress(Loopback(from)));
     socket.connectToHost(QHostAddress::LocalHost, port);
     socket.write(request);
     WaitUntil([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, kPatienceMs);
@@ -247,6 +269,7 @@ TEST(WebServer, AnAnswerLeftUnreadGivesItsConnectionBackAtTheRequestDeadline) {
     // longer than the deadline counted from its acceptance, answer included.
     WebLimits limits = ShortLimits();
     limits.maxConnections = 4;
+    limits.shareConnections = 4;  // all from one address, which may hold them all
     limits.requestTimeoutMs = 1000;
     WebServer server(limits);
     const quint16 port = Start(server);
@@ -258,7 +281,7 @@ TEST(WebServer, AnAnswerLeftUnreadGivesItsConnectionBackAtTheRequestDeadline) {
     server.Show(board);
     std::vector<std::unique_ptr<Sleeper>> sleepers;
     for (int i = 0; i < limits.maxConnections; ++i)
-        sleepers.push_back(std::make_unique<Sleeper>(port, "/state"));
+        sleepers.push_back(std::make_unique<Sleeper>(port, "GET /state HTTP/1.1\r\n\r\n"));
 
     QElapsedTimer clock;
     clock.start();
@@ -268,6 +291,128 @@ TEST(WebServer, AnAnswerLeftUnreadGivesItsConnectionBackAtTheRequestDeadline) {
         if (!answer.startsWith("HTTP/1.1 200")) RunEventsFor(100);
     }
     EXPECT_TRUE(answer.startsWith("HTTP/1.1 200 OK\r\n")) << answer.left(100).toStdString();
+}
+
+TEST(WebServer, NoAddressKeepsTheOtherPagesOut) {
+    struct Case {
+        const char* name;
+        std::vector<int> following;  // each page's address, 127.0.0.<n>, the oldest first
+        int share;
+        int newcomer;
+        bool served;
+        int closed = -1;  // the page whose place the newcomer takes, by its place in following
+    };
+    const Case cases[] = {
+        {"one address holding every place", {1, 1, 1, 1}, 4, 2, true, 0},
+        {"a page back after its link dropped, its old stream still open",
+         {1, 2, 3, 4},
+         2,
+         3,
+         true,
+         2},
+        {"the address that holds the most gives way", {1, 2, 2, 3}, 2, 4, true, 1},
+        {"a new address while every address holds one", {1, 2, 3, 4}, 2, 5, false},
+        {"an address at its share", {1, 1, 2}, 2, 1, false},
+    };
+    for (const Case& c : cases) {
+        WebLimits limits = ShortLimits();
+        limits.maxViewers = 4;
+        limits.shareViewers = c.share;
+        WebServer server(limits);
+        const quint16 port = Start(server);
+        std::vector<std::unique_ptr<Reader>> pages;
+        for (int from : c.following) {
+            pages.push_back(std::make_unique<Reader>(port, from));
+            ASSERT_TRUE(
+                WaitUntil([&] { return pages.back()->received.contains("}\n\n"); }, kPatienceMs))
+                << c.name;
+        }
+        // The newcomer opens the page, which then follows the board.
+        EXPECT_TRUE(Ask(port, "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", c.newcomer)
+                        .startsWith("HTTP/1.1 200 OK\r\n"))
+            << c.name;
+        Reader newcomer(port, c.newcomer);
+        ASSERT_TRUE(
+            WaitUntil([&] { return newcomer.received.contains(c.served ? "}\n\n" : "\r\n\r\n"); },
+                      kPatienceMs))
+            << c.name;
+        EXPECT_EQ(newcomer.received.startsWith("HTTP/1.1 200 OK\r\n"), c.served)
+            << c.name << ": " << newcomer.received.left(40).toStdString();
+        if (c.closed >= 0) {
+            EXPECT_TRUE(WaitUntil(
+                [&] {
+                    return pages[c.closed]->socket.state() == QAbstractSocket::UnconnectedState;
+                },
+                kPatienceMs))
+                << c.name;
+        }
+        RunEventsFor(100);
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            if (static_cast<int>(i) == c.closed) continue;
+            EXPECT_EQ(pages[i]->socket.state(), QAbstractSocket::ConnectedState)
+                << c.name << ": page " << i;
+        }
+    }
+}
+
+TEST(WebServer, SharesCountAnIpv6ClientByItsSlash64) {
+    struct Case {
+        const char* one;
+        const char* other;
+        bool same;
+    };
+    const Case cases[] = {
+        {"192.0.2.1", "192.0.2.1", true},
+        {"192.0.2.1", "192.0.2.2", false},
+        {"192.0.2.1", "::ffff:192.0.2.1", true},
+        {"2001:db8:1:2::1", "2001:db8:1:2:aaaa:bbbb:cccc:dddd", true},
+        {"2001:db8:1:2::1", "2001:db8:1:3::1", false},
+        {"::1", "127.0.0.1", false},
+    };
+    for (const Case& c : cases) {
+        const auto key = [](const char* address) {
+            return display::WebListener::ShareKey(QHostAddress(QString::fromLatin1(address)));
+        };
+        EXPECT_EQ(key(c.one) == key(c.other), c.same) << c.one << " and " << c.other;
+    }
+}
+
+TEST(WebServer, NoAddressKeepsTheOtherConnectionsOut) {
+    struct Case {
+        const char* name;
+        std::vector<int> waiting;  // each unfinished request's address, 127.0.0.<n>
+        int share;
+        int newcomer;
+        bool served;
+    };
+    const Case cases[] = {
+        {"one address holding every connection", {1, 1, 1, 1}, 4, 2, true},
+        {"a new address while every address holds one", {1, 2, 3, 4}, 2, 5, false},
+        {"an address at its share", {1, 1}, 2, 1, false},
+    };
+    for (const Case& c : cases) {
+        WebLimits limits = ShortLimits();
+        limits.maxConnections = 4;
+        limits.shareConnections = c.share;
+        limits.requestTimeoutMs = 3600000;  // they would wait for ever
+        WebServer server(limits);
+        const quint16 port = Start(server);
+        std::vector<std::unique_ptr<Sleeper>> waiting;
+        for (int from : c.waiting)
+            waiting.push_back(std::make_unique<Sleeper>(port, "GET /state HTTP/1.1\r\n", from));
+        const QByteArray answer =
+            Ask(port, "GET /state HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", c.newcomer);
+        EXPECT_TRUE(answer.startsWith(c.served ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 503 "))
+            << c.name << ": " << answer.left(40).toStdString();
+        // The oldest of the address that holds the most is the one cut.
+        if (c.served) {
+            EXPECT_TRUE(WaitUntil([&] { return waiting.front()->Closed(); }, kPatienceMs))
+                << c.name;
+        }
+        RunEventsFor(100);
+        for (std::size_t i = c.served ? 1 : 0; i < waiting.size(); ++i)
+            EXPECT_FALSE(waiting[i]->Closed()) << c.name << ": connection " << i;
+    }
 }
 
 TEST(WebServer, AStreamTakesNoFurtherRequestFromItsPage) {

@@ -106,7 +106,10 @@ void RequestGuard::Refuse(const QByteArray& status) {
 }
 
 WebListener::WebListener(const WebLimits& limits, QObject* parent)
-    : QTcpServer(parent), limits_(limits), refusals_(kRefusalLogInterval) {
+    : QTcpServer(parent),
+      limits_(limits),
+      connections_(limits.maxConnections, limits.shareConnections),
+      refusals_(kRefusalLogInterval) {
     refusalSummary_.setSingleShot(true);
     connect(&refusalSummary_, &QTimer::timeout, this, [this] { FlushRefusals(); });
 }
@@ -140,6 +143,15 @@ void WebListener::Streaming(QTcpSocket* socket) {
         guard->SetStreaming();
 }
 
+std::string WebListener::ShareKey(const QHostAddress& address) {
+    bool isIpv4 = false;
+    const quint32 ipv4 = address.toIPv4Address(&isIpv4);
+    if (isIpv4) return QHostAddress(ipv4).toString().toStdString();
+    Q_IPV6ADDR bytes = address.toIPv6Address();
+    std::fill(std::begin(bytes.c) + 8, std::end(bytes.c), quint8{0});
+    return QHostAddress(bytes).toString().toStdString() + "/64";
+}
+
 QByteArray WebListener::FixedAnswer(const QByteArray& status) {
     const QByteArray body = status + '\n';
     return "HTTP/1.1 " + status +
@@ -156,18 +168,41 @@ void WebListener::incomingConnection(qintptr descriptor) {
         ::close(static_cast<int>(descriptor));  // the socket did not take it over
         return;
     }
-    if (open_ >= limits_.maxConnections) {
+    const std::string address = ShareKey(socket->peerAddress());
+    const auto verdict = connections_.Admit(address);
+    using Admission = FairShare<QTcpSocket*>::Admission;
+    if (verdict.admission == Admission::RefuseShare || verdict.admission == Admission::RefuseFull) {
         // Never handed to the HTTP server: answered here and deleted once closed.
         QTcpSocket* refused = socket.release();
         connect(refused, &QTcpSocket::disconnected, refused, &QObject::deleteLater);
         const QByteArray status = QByteArrayLiteral("503 Service Unavailable");
-        LogRefusal(RefusalLine(refused, status + " (too many connections)"));
+        LogRefusal(RefusalLine(refused, status) +
+                   (verdict.admission == Admission::RefuseShare
+                        ? QStringLiteral(" (already %1 connections from %2)")
+                              .arg(connections_.HeldBy(address))
+                              .arg(QString::fromStdString(address))
+                        : QStringLiteral(" (too many connections)")));
         refused->write(FixedAnswer(status));
         CloseAfterWriting(refused);
         return;
     }
-    ++open_;
-    connect(socket.get(), &QObject::destroyed, this, [this] { --open_; });
+    if (verdict.admission == Admission::TakeBack) {
+        QTcpSocket* victim = verdict.victim;
+        LogRefusal(QStringLiteral("--http: %1 cut to make room for %2 (%3 held %4 of the %5 "
+                                  "connections)")
+                       .arg(Endpoint(victim->peerAddress(), victim->peerPort()),
+                            Endpoint(socket->peerAddress(), socket->peerPort()),
+                            QString::fromStdString(verdict.victimAddress))
+                       .arg(connections_.HeldBy(verdict.victimAddress))
+                       .arg(limits_.maxConnections));
+        connections_.Release(victim);
+        victim->abort();
+        victim->deleteLater();
+    }
+    QTcpSocket* taken = socket.get();
+    connections_.Hold(taken, address);
+    // Only compared, never followed, once it is being destroyed.
+    connect(taken, &QObject::destroyed, this, [this, taken] { connections_.Release(taken); });
     new RequestGuard(socket.get(), limits_, this);  // owned by the socket
     addPendingConnection(socket.release());
 }

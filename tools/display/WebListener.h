@@ -2,7 +2,11 @@
 // The TCP side of the display's web page server: takes connections for Qt's HTTP server and
 // holds each one to the WebLimits before the HTTP server reads it.
 //
-// Past the connection bound a new connection gets a fixed 503 answer and is closed, unread.
+// Connections are shared fairly between client addresses (see FairShare in WebLimits.h): a
+// new connection from an address at its share, or from a new address while every address
+// holds one, gets a fixed 503 answer and is closed, unread; a newcomer below its share while
+// every slot is taken gets the oldest connection (a stream, perhaps) of the address that holds
+// the most, which is cut.
 // Every other one gets a RequestGuard that meters its request as it arrives: a request past
 // the byte or line bounds gets 431 or 413, one not whole within the request timeout gets 408,
 // and the connection is closed; nothing of it reaches the HTTP server's handlers. Once the
@@ -22,6 +26,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+
+#include <string>
 
 #include "RefusalLog.h"
 #include "WebLimits.h"
@@ -71,6 +77,10 @@ class WebListener : public QTcpServer {
     // Marks socket's answer as a stream (see RequestGuard::SetStreaming); the same.
     static void Streaming(QTcpSocket* socket);
 
+    // What tells clients apart for their share: an IPv4 address (an IPv4-mapped IPv6 one as
+    // IPv4), or the /64 of an IPv6 one, since a single device may have a whole /64 to itself.
+    static std::string ShareKey(const QHostAddress& address);
+
     // A complete answer with this status line ("431 Request Header Fields Too Large"), a short
     // plain-text body, the headers every answer of the server has and "Connection: close".
     static QByteArray FixedAnswer(const QByteArray& status);
@@ -87,7 +97,7 @@ class WebListener : public QTcpServer {
     void ScheduleRefusalSummary();
 
     WebLimits limits_;
-    int open_ = 0;  // connections open now, viewers included
+    FairShare<QTcpSocket*> connections_;  // the ones open now, viewers included
     RefusalLog refusals_;
     QTimer refusalSummary_;  // writes the count of the last burst once its interval is over
 };

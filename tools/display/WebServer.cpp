@@ -206,14 +206,15 @@ WebServer::WebServer(const WebLimits& limits, QObject* parent)
     : QAbstractHttpServer(parent),
       limits_(limits),
       page_(LoadPage()),
-      pagePolicy_(PagePolicy(page_)) {
+      pagePolicy_(PagePolicy(page_)),
+      viewers_(limits.maxViewers, limits.shareViewers) {
     // Qt's server warns, unprefixed, of each upgrade request nothing takes; this server
     // answers and logs those itself (QT_LOGGING_RULES still turns them back on).
     QLoggingCategory::setFilterRules(QStringLiteral("qt.httpserver.warning=false"));
     Show(Board{});
     heartbeat_.setInterval(limits_.heartbeatMs);
     connect(&heartbeat_, &QTimer::timeout, this, [this] {
-        const auto viewers = viewers_;  // a tick may end a viewer
+        const auto viewers = viewers_.Holders();  // a tick may end a viewer
         for (WebViewer* viewer : viewers)
             viewer->Tick();
     });
@@ -222,7 +223,7 @@ WebServer::WebServer(const WebLimits& limits, QObject* parent)
 
 WebServer::~WebServer() {
     // The sockets, and their viewers with them, go with the listener; nothing to tell them.
-    for (WebViewer* viewer : viewers_)
+    for (WebViewer* viewer : viewers_.Holders())
         viewer->disconnect(this);
 }
 
@@ -274,7 +275,7 @@ void WebServer::Show(const Board& board) {
     const std::string json = BoardJson(board);
     json_ = QByteArray::fromStdString(json);
     event_ = QByteArray::fromStdString(BoardEvent(json));
-    const auto viewers = viewers_;  // a write may end a viewer
+    const auto viewers = viewers_.Holders();  // a write may end a viewer
     for (WebViewer* viewer : viewers)
         viewer->Offer(event_);
 }
@@ -363,13 +364,34 @@ void WebServer::Follow(const QHttpServerRequest& request, QTcpSocket* socket) {
         socket->disconnectFromHost();
         return;
     }
-    if (viewers() >= limits_.maxViewers) {
-        listener_->LogRefusal(QStringLiteral("--http: %1 answered 503 (already %2 pages following)")
-                                  .arg(Endpoint(socket->peerAddress(), socket->peerPort()))
-                                  .arg(viewers()));
+    const std::string address = WebListener::ShareKey(socket->peerAddress());
+    const auto verdict = viewers_.Admit(address);
+    using Admission = FairShare<WebViewer*>::Admission;
+    const QString peer = Endpoint(socket->peerAddress(), socket->peerPort());
+    if (verdict.admission == Admission::RefuseShare || verdict.admission == Admission::RefuseFull) {
+        const bool share = verdict.admission == Admission::RefuseShare;
+        listener_->LogRefusal(
+            QStringLiteral("--http: %1 answered 503 (already %2 pages following%3)")
+                .arg(peer)
+                .arg(share ? viewers_.HeldBy(address) : viewers())
+                .arg(share ? QStringLiteral(" from %1").arg(QString::fromStdString(address))
+                           : QString()));
         AnswerText(makeResponder(request, socket), request, Status::ServiceUnavailable,
                    "too many viewers at once", {{"Retry-After", "5"}});
         return;
+    }
+    if (verdict.admission == Admission::TakeBack) {
+        // The page whose place is taken reconnects by itself, and is turned away or takes a
+        // place back in turn as the shares say.
+        WebViewer* victim = verdict.victim;
+        listener_->LogRefusal(
+            QStringLiteral("--http: the oldest page from %1 closed to make room for %2 (%1 had "
+                           "%3 of the %4 pages following)")
+                .arg(QString::fromStdString(verdict.victimAddress), peer)
+                .arg(viewers_.HeldBy(verdict.victimAddress))
+                .arg(limits_.maxViewers));
+        viewers_.Release(victim);
+        victim->Close();
     }
     QHttpServerResponder responder = makeResponder(request, socket);
     responder.writeStatusLine(Status::Ok);
@@ -384,12 +406,12 @@ void WebServer::Follow(const QHttpServerRequest& request, QTcpSocket* socket) {
     auto* viewer = new WebViewer(socket, limits_);  // owned by the socket
     connect(viewer, &WebViewer::closed, this, [this](WebViewer* ended) { Forget(ended); });
     connect(viewer, &QObject::destroyed, this, [this](QObject* gone) { Forget(gone); });
-    viewers_.push_back(viewer);
+    viewers_.Hold(viewer, address);
     viewer->Offer(event_);
 }
 
 void WebServer::Forget(QObject* viewer) {
-    std::erase_if(viewers_, [viewer](WebViewer* v) { return static_cast<QObject*>(v) == viewer; });
+    viewers_.ReleaseIf([viewer](WebViewer* v) { return static_cast<QObject*>(v) == viewer; });
 }
 
 void AnnounceNetworkPage(const WebServer& server) {

@@ -15,11 +15,13 @@
 // "X-Content-Type-Options: nosniff" and "Cross-Origin-Resource-Policy: same-origin", and the
 // page's policy lets the browser run only the page's own script and style, by their hashes.
 //
-// Bounded by WebLimits: at most maxViewers streams at once (the next gets 503), at most
-// maxConnections connections (the next gets 503 unread), requests past the byte and line
-// bounds get 431 or 413, requests not whole in time 408 (see WebListener.h). A slow viewer
-// never holds up the others or the receiver (see WebViewer.h). Lives on the thread that made
-// it, as does everything it makes.
+// Bounded by WebLimits: at most maxViewers streams at once and maxConnections connections,
+// shared fairly between client addresses (see FairShare in WebLimits.h): a stream past an
+// address's share gets 503, and a newcomer below it when every place is taken gets the oldest
+// of the address that holds the most (connections likewise, a refused one gets 503 unread);
+// requests past the byte and line bounds get 431 or 413, requests not whole in time 408 (see
+// WebListener.h). A slow viewer never holds up the others or the receiver (see WebViewer.h).
+// Lives on the thread that made it, as does everything it makes.
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -101,7 +103,7 @@ class WebServer : public QAbstractHttpServer {
     void Show(const Board& board);
 
     // Streams open now.
-    int viewers() const { return static_cast<int>(viewers_.size()); }
+    int viewers() const { return viewers_.held(); }
 
   protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
@@ -119,7 +121,7 @@ class WebServer : public QAbstractHttpServer {
     QByteArray pagePolicy_;
     QByteArray json_;
     QByteArray event_;
-    std::vector<WebViewer*> viewers_;  // each a child of its socket, forgotten when it ends
+    FairShare<WebViewer*> viewers_;  // each a child of its socket, forgotten when it ends
     QTimer heartbeat_;
 };
 

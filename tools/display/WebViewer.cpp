@@ -74,10 +74,15 @@ void WebViewer::Tick() {
                     .arg(Endpoint(socket_->peerAddress(), socket_->peerPort()))
                     .arg(static_cast<double>(stuck_.elapsed()) / 1000.0, 0, 'f', 1)
                     .toStdString());
-        ended_ = true;
-        emit closed(this);
-        socket_->abort();
+        Close();
     }
+}
+
+void WebViewer::Close() {
+    if (ended_) return;
+    ended_ = true;
+    emit closed(this);
+    socket_->abort();
 }
 
 void WebViewer::Drained() {

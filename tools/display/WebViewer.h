@@ -34,8 +34,12 @@ class WebViewer : public QObject {
     // nothing for the stuck bound.
     void Tick();
 
+    // Ends the stream now (its place goes to another page), whatever it still holds.
+    void Close();
+
   signals:
-    // The stream ended (the page left, the link broke, or the viewer was closed as stuck).
+    // The stream ended (the page left, the link broke, or the viewer was closed as stuck or
+    // by Close).
     void closed(display::WebViewer* viewer);
 
   private:

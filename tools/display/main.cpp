@@ -17,6 +17,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "FullScreen.h"
 #include "HostPort.h"
@@ -26,6 +27,7 @@
 #include "Receiver.h"
 #include "Report.h"
 #include "Screen.h"
+#include "WebLimits.h"
 #include "WebServer.h"
 #include "common/Log.h"
 #include "protocol/Wire.h"
@@ -81,6 +83,14 @@ std::optional<int> Milliseconds(const QString& text) {
     bool ok = false;
     const int value = text.toInt(&ok);
     if (!ok || value < 1 || value > 3600000) return std::nullopt;
+    return value;
+}
+
+// A whole number from least to most, or nothing.
+std::optional<int> WholeNumber(const QString& text, int least, int most) {
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < least || value > most) return std::nullopt;
     return value;
 }
 
@@ -185,8 +195,26 @@ int main(int argc, char** argv) {
                        "sends) or utf-8 (for till software that sends UTF-8; a malformed byte "
                        "shows as the replacement character)."),
         QStringLiteral("NAME"), QStringLiteral("windows-1252"));
+    const display::WebLimits webDefaults;
+    const QCommandLineOption shareViewers(
+        QStringLiteral("http-share-viewers"),
+        QStringLiteral("The most of the %1 pages following the web page at once one client "
+                       "address holds (an IPv6 address counts by its /64; default %2). Its next "
+                       "page gets 503; a page from an address that holds fewer, when every "
+                       "place is taken, takes the oldest of the address that holds the most.")
+            .arg(webDefaults.maxViewers)
+            .arg(webDefaults.shareViewers),
+        QStringLiteral("N"), QString::number(webDefaults.shareViewers));
+    const QCommandLineOption shareConnections(
+        QStringLiteral("http-share-connections"),
+        QStringLiteral("The same for the web page's %1 connections, pages included (default "
+                       "%2).")
+            .arg(webDefaults.maxConnections)
+            .arg(webDefaults.shareConnections),
+        QStringLiteral("N"), QString::number(webDefaults.shareConnections));
     parser.addOptions({listen, log, headless, idle, deadline, connections, stall, lcdproc,
-                       lcdCharset, fullscreen, screenChoice, http, httpHost, encodingOption});
+                       lcdCharset, fullscreen, screenChoice, http, httpHost, shareViewers,
+                       shareConnections, encodingOption});
     // --help, --version and unknown options end here
     QStringList arguments = QCoreApplication::arguments();
     arguments = display::WithOptionDefault(arguments, QStringLiteral("--lcdproc"),
@@ -268,9 +296,12 @@ int main(int argc, char** argv) {
     writeLog(display::ListeningLine(QDateTime::currentDateTimeUtc(), receiver.Address()));
 
     std::unique_ptr<display::WebServer> web;
-    if (parser.isSet(httpHost) && !parser.isSet(http)) {
-        LogLine("--http-host names the web page's host: it goes with --http");
-        return kExitUsage;
+    for (const QCommandLineOption* option : {&httpHost, &shareViewers, &shareConnections}) {
+        if (parser.isSet(*option) && !parser.isSet(http)) {
+            LogLine("--" + option->names().constFirst().toStdString() +
+                    " is about the web page: it goes with --http");
+            return kExitUsage;
+        }
     }
     if (parser.isSet(http)) {
         const auto where = ParseEndpoint(parser.value(http));
@@ -278,7 +309,23 @@ int main(int argc, char** argv) {
             LogLine("--http wants ADDR:PORT, such as 127.0.0.1:8080 or 0.0.0.0:8080");
             return kExitUsage;
         }
-        web = std::make_unique<display::WebServer>();
+        display::WebLimits webLimits;
+        const auto viewerShare = WholeNumber(parser.value(shareViewers), 1, webLimits.maxViewers);
+        if (!viewerShare) {
+            LogLine("--http-share-viewers wants a whole number from 1 to " +
+                    std::to_string(webLimits.maxViewers));
+            return kExitUsage;
+        }
+        const auto connectionShare =
+            WholeNumber(parser.value(shareConnections), 1, webLimits.maxConnections);
+        if (!connectionShare) {
+            LogLine("--http-share-connections wants a whole number from 1 to " +
+                    std::to_string(webLimits.maxConnections));
+            return kExitUsage;
+        }
+        webLimits.shareViewers = *viewerShare;
+        webLimits.shareConnections = *connectionShare;
+        web = std::make_unique<display::WebServer>(webLimits);
         for (const QString& name : parser.values(httpHost)) {
             if (!web->AcceptHostName(name)) {
                 LogLine(
