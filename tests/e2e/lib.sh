@@ -35,6 +35,8 @@ E2E_TWIPS_PER_PIXEL=15
 e2e_init() {
     set -u
     E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/afficheur-e2e.XXXXXX")
+    # A display on a fixed port keeps its board under XDG_STATE_HOME: the case's own.
+    export XDG_STATE_HOME="$E2E_TMP/state"
     trap e2e_cleanup EXIT
     trap 'exit 1' INT TERM HUP
 }

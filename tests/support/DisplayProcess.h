@@ -156,6 +156,11 @@ class Display {
         out_ = -1;
     }
 
+    // Sends it a signal (SIGTERM to end it as a service manager does, SIGKILL for a crash).
+    void Signal(int signal) {
+        if (pid_ > 0 && !exited_) ::kill(pid_, signal);
+    }
+
     // Its exit code once it ends within the time; -1 otherwise, or when killed by a signal.
     int ExitCode(milliseconds within = kPatience) {
         if (!exited_ && !WaitExit(within)) return -1;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/DisplayProcess.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -394,6 +395,9 @@ TEST(DisplayProcess, OptionsAndStartFailuresEndWithAReason) {
         {"message timeout past an hour", {"--headless", "--message-timeout", "3600001"}, 2},
         {"no connection allowed", {"--headless", "--max-connections", "0"}, 2},
         {"an unknown encoding", {"--headless", "--encoding", "latin1"}, 2},
+        {"a configuration file that is not there", {"--config", "/nonexistent/display.conf"}, 2},
+        {"--restore-within not a number", {"--headless", "--restore-within", "soon"}, 2},
+        {"--welcome-after zero", {"--headless", "--welcome-after", "0"}, 2},
         {"unknown option", {"--headless", "--fast"}, 1},
         {"a window without a display server", {"--listen", "127.0.0.1:0"}, 1},
     };
@@ -401,6 +405,30 @@ TEST(DisplayProcess, OptionsAndStartFailuresEndWithAReason) {
         Display display(c.args, false);
         EXPECT_EQ(display.ExitCode(), c.code) << c.name;
     }
+}
+
+TEST(DisplayProcess, TakesItsOptionsFromAConfigurationFileBeforeTheCommandLines) {
+    TempFolder folder;
+    const auto config = (folder.path() / "display.conf").string();
+    WriteFile(config,
+              "# a display for the tests\n"
+              "headless\n"
+              "log\n"
+              "listen = 127.0.0.1:1\n"
+              "encoding = utf-8\n");
+    // The command line's --listen comes after the file's, and wins.
+    Display display({"--config", config, "--listen", "127.0.0.1:0"}, false);
+    const uint16_t port = display.Listening();
+    ASSERT_NE(port, 0);
+    ASSERT_TRUE(SendMessage(port,
+                            "\xC5\x81\xC3\xB3"
+                            "d\xC5\xBA"));
+    EXPECT_EQ(display.NextRecord().value("text").toString(), QString::fromUtf8("Łódź"));
+
+    WriteFile(config, "headless\nfast = yes\n");
+    Display refused({"--config", config}, false);
+    EXPECT_EQ(refused.ExitCode(), 2);
+    EXPECT_TRUE(refused.ErrorsShow(config + ":2: unknown option 'fast'"));
 }
 
 TEST(DisplayProcess, EndsWithAReasonWhenItsPortIsTaken) {

@@ -8,22 +8,31 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFile>
 #include <QHostAddress>
+#include <QTimer>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
+#include <vector>
 
+#include "BoardStore.h"
+#include "ConfigFile.h"
 #include "FullScreen.h"
 #include "HostPort.h"
 #include "LcdprocLink.h"
 #include "Message.h"
 #include "OptionDefault.h"
+#include "QuitOnSignals.h"
 #include "Receiver.h"
 #include "Report.h"
 #include "Screen.h"
@@ -38,6 +47,7 @@ constexpr const char* kDefaultListen = "127.0.0.1:9100";
 constexpr const char* kDefaultHttp = "127.0.0.1:8080";
 constexpr int kDefaultIdleTimeoutMs = 5000;
 constexpr int kDefaultMessageTimeoutMs = 10000;
+constexpr qint64 kDefaultRestoreWithinSeconds = 12 * 3600;
 constexpr int kExitUsage = 2;
 
 struct Endpoint {
@@ -60,15 +70,60 @@ std::optional<Endpoint> ParseEndpoint(const QString& text) {
 }
 
 // A window needs a display server; the options that never show one do not.
-bool WantsWindow(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
+bool WantsWindow(const std::vector<std::string>& arguments) {
+    for (const std::string& arg : arguments) {
         if (arg == "--headless" || arg == "-h" || arg == "--help" || arg == "--help-all" ||
             arg == "-v" || arg == "--version") {
             return false;
         }
     }
     return true;
+}
+
+// The file that --config names in the command line (the last one given), if any.
+std::optional<std::string> ConfigFileArgument(const std::vector<std::string>& arguments) {
+    std::optional<std::string> file;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& arg = arguments[i];
+        if (arg == "--config" && i + 1 < arguments.size()) {
+            file = arguments[++i];
+        } else if (arg.rfind("--config=", 0) == 0) {
+            file = arg.substr(9);
+        }
+    }
+    return file;
+}
+
+// The options the configuration file gives, as arguments; a file that cannot be read or holds
+// a fault ends the program with a reason (exit status 2).
+std::optional<std::vector<std::string>> ConfigFileOptions(
+    const std::string& file, const QList<QCommandLineOption>& options) {
+    QFile input(QString::fromStdString(file));
+    if (!input.open(QIODevice::ReadOnly)) {
+        LogLine("--config: cannot read " + file + ": " + input.errorString().toStdString());
+        return std::nullopt;
+    }
+    display::OptionNames known;
+    for (const QCommandLineOption& option : options) {
+        for (const QString& name : option.names())
+            known[name.toStdString()] = !option.valueName().isEmpty();
+    }
+    const QByteArray text = input.read(1024 * 1024);
+    auto arguments =
+        display::ConfigArguments(std::string_view(text.constData(), text.size()), file, known);
+    if (const auto* error = std::get_if<display::ConfigError>(&arguments)) {
+        LogLine("--config: " + error->why);
+        return std::nullopt;
+    }
+    return std::get<std::vector<std::string>>(std::move(arguments));
+}
+
+// Seconds from 0 to a year, or nothing.
+std::optional<qint64> Seconds(const QString& text) {
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    if (!ok || value < 0 || value > 366LL * 24 * 3600) return std::nullopt;
+    return value;
 }
 
 // Writes one log line; false when stdout no longer takes it (a reader that went away).
@@ -100,20 +155,6 @@ int main(int argc, char** argv) {
     // A log reader that goes away (`| head -n1`) must not end the display: the failed write
     // is noticed instead, and logging stops.
     std::signal(SIGPIPE, SIG_IGN);
-    const bool window = WantsWindow(argc, argv);
-    if (window && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        LogLine(
-            "no display server (DISPLAY is not set): start with --headless to run without "
-            "a window");
-        return EXIT_FAILURE;
-    }
-    std::unique_ptr<QCoreApplication> app = window ? std::make_unique<QApplication>(argc, argv)
-                                                   : std::make_unique<QCoreApplication>(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("afficheur-display"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(AFFICHEUR_VERSION));
-
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Customer display for the Afficheur client. Each connection is one message: plain "
@@ -212,11 +253,73 @@ int main(int argc, char** argv) {
             .arg(webDefaults.maxConnections)
             .arg(webDefaults.shareConnections),
         QStringLiteral("N"), QString::number(webDefaults.shareConnections));
-    parser.addOptions({listen, log, headless, idle, deadline, connections, stall, lcdproc,
-                       lcdCharset, fullscreen, screenChoice, http, httpHost, shareViewers,
-                       shareConnections, encodingOption});
+    const QCommandLineOption state(
+        QStringLiteral("state"),
+        QStringLiteral("Keep the board in FILE across restarts (default: display-PORT.json "
+                       "under $STATE_DIRECTORY, or else ${XDG_STATE_HOME:-~/.local/state}/"
+                       "afficheur/; none when the port is 0)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption restoreWithin(
+        QStringLiteral("restore-within"),
+        QStringLiteral("At start, show the saved text again only when it is younger than "
+                       "SECONDS (default %1, 12 hours); the scrolling text, the register's "
+                       "name and the colour always come back.")
+            .arg(kDefaultRestoreWithinSeconds),
+        QStringLiteral("SECONDS"), QString::number(kDefaultRestoreWithinSeconds));
+    const QCommandLineOption welcome(
+        QStringLiteral("welcome"),
+        QStringLiteral("The text shown at a first start and when the saved text is too old "
+                       "(default: none)."),
+        QStringLiteral("TEXT"));
+    const QCommandLineOption welcomeAfter(
+        QStringLiteral("welcome-after"),
+        QStringLiteral("Show the welcome text again after SECONDS without a message (default: "
+                       "never)."),
+        QStringLiteral("SECONDS"));
+    const QCommandLineOption config(
+        QStringLiteral("config"),
+        QStringLiteral("Read options from FILE, one per line by its long name (listen = "
+                       "0.0.0.0:9100, welcome = Bienvenue chez nous, headless); the command "
+                       "line's own come after them."),
+        QStringLiteral("FILE"));
+    const QList<QCommandLineOption> options = {
+        listen,         log,   headless,      idle,         deadline,
+        connections,    stall, lcdproc,       lcdCharset,   fullscreen,
+        screenChoice,   http,  httpHost,      shareViewers, shareConnections,
+        encodingOption, state, restoreWithin, welcome,      welcomeAfter,
+        config};
+    parser.addOptions(options);
+
+    // The configuration file's options go first, so that the command line's own win.
+    std::vector<std::string> commandLine(argv, argv + argc);
+    std::vector<std::string> fromFile;
+    if (const auto file = ConfigFileArgument(commandLine)) {
+        const auto read = ConfigFileOptions(*file, options);
+        if (!read) return kExitUsage;
+        fromFile = *read;
+    }
+    std::vector<std::string> everything = fromFile;
+    everything.insert(everything.end(), commandLine.begin() + (argc > 0 ? 1 : 0),
+                      commandLine.end());
+
+    const bool window = WantsWindow(everything);
+    if (window && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        LogLine(
+            "no display server (DISPLAY is not set): start with --headless to run without "
+            "a window");
+        return EXIT_FAILURE;
+    }
+    std::unique_ptr<QCoreApplication> app = window ? std::make_unique<QApplication>(argc, argv)
+                                                   : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("afficheur-display"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(AFFICHEUR_VERSION));
+
     // --help, --version and unknown options end here
     QStringList arguments = QCoreApplication::arguments();
+    for (std::size_t i = 0; i < fromFile.size(); ++i)
+        arguments.insert(static_cast<qsizetype>(i + 1), QString::fromStdString(fromFile[i]));
     arguments = display::WithOptionDefault(arguments, QStringLiteral("--lcdproc"),
                                            QLatin1String(display::kDefaultLcdproc));
     arguments = display::WithOptionDefault(arguments, QStringLiteral("--http"),
@@ -250,6 +353,21 @@ int main(int argc, char** argv) {
         LogLine("--max-connections wants a whole number from 1 to 10000");
         return kExitUsage;
     }
+
+    const auto restoreWithinSeconds = Seconds(parser.value(restoreWithin));
+    if (!restoreWithinSeconds) {
+        LogLine("--restore-within wants a whole number of seconds from 0 to a year");
+        return kExitUsage;
+    }
+    std::optional<qint64> welcomeAfterSeconds;
+    if (parser.isSet(welcomeAfter)) {
+        welcomeAfterSeconds = Seconds(parser.value(welcomeAfter));
+        if (!welcomeAfterSeconds || *welcomeAfterSeconds == 0) {
+            LogLine("--welcome-after wants a whole number of seconds from 1 to a year");
+            return kExitUsage;
+        }
+    }
+    const std::string welcomeText = parser.value(welcome).toStdString();
 
     std::optional<display::LcdprocEndpoint> lcdEndpoint;
     if (parser.isSet(lcdproc)) {
@@ -344,7 +462,20 @@ int main(int argc, char** argv) {
         display::AnnounceNetworkPage(*web);
     }
 
-    display::Board board;
+    // The board comes back from the state file, if this display keeps one.
+    const QString statePath =
+        parser.isSet(state) ? parser.value(state) : display::DefaultStatePath(endpoint->port);
+    std::unique_ptr<display::BoardStore> store;
+    std::optional<display::SavedBoard> saved;
+    if (!statePath.isEmpty()) {
+        store = std::make_unique<display::BoardStore>(statePath);
+        saved = store->Load();
+    }
+    const auto nowMs = [] { return QDateTime::currentMSecsSinceEpoch(); };
+    display::Board board = display::RestoredBoard(saved ? &*saved : nullptr, nowMs(),
+                                                  *restoreWithinSeconds * 1000, welcomeText);
+    std::int64_t textSetAtMs =
+        saved && board.text == saved->board.text ? saved->textSetAtMs : nowMs();
     std::unique_ptr<display::Screen> screen;
     if (window) {
         screen = std::make_unique<display::Screen>();
@@ -364,6 +495,27 @@ int main(int argc, char** argv) {
         lcd->Start();
     }
 
+    const auto showEverywhere = [&] {
+        if (screen) screen->Show(board);
+        if (lcd) lcd->Show(board);
+        if (web) web->Show(board);
+    };
+    showEverywhere();
+    // Back to the welcome text after a while without a message, so a sale does not linger.
+    QTimer welcomeTimer;
+    welcomeTimer.setSingleShot(true);
+    if (welcomeAfterSeconds) {
+        welcomeTimer.setInterval(std::chrono::seconds(*welcomeAfterSeconds));
+        QObject::connect(&welcomeTimer, &QTimer::timeout, [&] {
+            if (board.text == welcomeText) return;
+            board.text = welcomeText;
+            textSetAtMs = nowMs();
+            if (store) store->Keep({board, textSetAtMs});
+            showEverywhere();
+        });
+        welcomeTimer.start();
+    }
+
     QObject::connect(
         &receiver, &display::Receiver::received, &receiver,
         [&](const display::Reception& reception) {
@@ -377,9 +529,14 @@ int main(int argc, char** argv) {
             }
             if (!outcome.shown) return;
             board.Apply(outcome.message);
-            if (screen) screen->Show(board);
-            if (lcd) lcd->Show(board);
-            if (web) web->Show(board);
+            if (outcome.message.kind == display::Kind::Text) textSetAtMs = nowMs();
+            if (store) store->Keep({board, textSetAtMs});
+            if (welcomeAfterSeconds) welcomeTimer.start();
+            showEverywhere();
         });
-    return app->exec();
+    // SIGTERM and SIGINT end the loop, so the last board is saved on the way out.
+    const display::QuitOnSignals quitOnSignals;
+    const int status = app->exec();
+    if (store) store->Flush();
+    return status;
 }
