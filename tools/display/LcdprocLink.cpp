@@ -55,7 +55,7 @@ void LcdprocLink::Show(const Board& board) {
         texts_.registerName = charset_.Convert(board.registerName);
     }
     board_ = board;
-    if (state_ == State::Ready) SendChanges();
+    if (state_ == State::Ready) static_cast<void>(SendChanges());  // a drop waits for the retry
 }
 
 void LcdprocLink::Connect() {
@@ -65,36 +65,50 @@ void LcdprocLink::Connect() {
     unanswered_.clear();
     shown_.clear();
     size_.reset();
-    socket_ = new QTcpSocket(this);  // owned by the link; deleted later on each drop
-    connect(socket_, &QTcpSocket::connected, this, [this] { Connected(); });
-    connect(socket_, &QTcpSocket::readyRead, this, [this] { Read(); });
-    connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
-        Drop(e == QAbstractSocket::RemoteHostClosedError ? QStringLiteral("LCDd closed the link")
-                                                         : socket_->errorString());
-    });
-    connect(socket_, &QTcpSocket::disconnected, this,
+    auto* socket = new QTcpSocket(this);  // the link's; handed to the event loop on its drop
+    socket_ = socket;
+    connect(socket, &QTcpSocket::connected, this, [this] { Connected(); });
+    connect(socket, &QTcpSocket::readyRead, this, [this] { Read(); });
+    connect(socket, &QTcpSocket::errorOccurred, this,
+            [this, socket](QAbstractSocket::SocketError e) {
+                Drop(e == QAbstractSocket::RemoteHostClosedError
+                         ? QStringLiteral("LCDd closed the link")
+                         : socket->errorString());
+            });
+    connect(socket, &QTcpSocket::disconnected, this,
             [this] { Drop(QStringLiteral("LCDd closed the link")); });
     answerTimeout_.start();
-    socket_->connectToHost(endpoint_.host, endpoint_.port);
+    socket->connectToHost(endpoint_.host, endpoint_.port);  // may fail, and drop, at once
+}
+
+bool LcdprocLink::Holds(const QPointer<QTcpSocket>& socket) const {
+    return socket && socket == socket_;
 }
 
 void LcdprocLink::Connected() {
+    const QPointer<QTcpSocket> socket = socket_;
+    if (!socket) return;
     state_ = State::Greeting;
     // Each command leaves in a segment of its own: LCDd drops a line that arrives in pieces.
-    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    Send("hello", false);
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    static_cast<void>(Send("hello", false));  // the last step: a drop leaves nothing to undo
 }
 
 void LcdprocLink::Read() {
-    if (!socket_) return;
-    input_ += socket_->readAll();
+    const QPointer<QTcpSocket> socket = socket_;
+    if (!socket) return;
+    input_ += socket->readAll();
     qsizetype end = 0;
-    while (socket_ && (end = input_.indexOf('\n')) >= 0) {
+    // An answer may send, and a send may drop the link: each line is read only while the link
+    // still holds this connection.
+    while (Holds(socket) && (end = input_.indexOf('\n')) >= 0) {
         const std::string line = input_.left(end).toStdString();
         input_.remove(0, end + 1);
         Answer(line);
     }
-    if (input_.size() > kMaxAnswerBytes) Drop(QStringLiteral("LCDd sent a line too long"));
+    if (Holds(socket) && input_.size() > kMaxAnswerBytes) {
+        Drop(QStringLiteral("LCDd sent a line too long"));
+    }
 }
 
 void LcdprocLink::Answer(const std::string& line) {
@@ -114,10 +128,11 @@ void LcdprocLink::Answer(const std::string& line) {
                     .arg(size_->width)
                     .arg(size_->height)
                     .toStdString());
-        for (const auto& command : SetupCommands(Layout(texts_, *size_)))
-            Send(command);
-        SendChanges();
-        if (socket_) emit up();
+        for (const auto& command : SetupCommands(Layout(texts_, *size_))) {
+            if (!Send(command)) return;
+        }
+        if (!SendChanges()) return;
+        emit up();
         return;
     }
     const bool success = line == "success";
@@ -138,32 +153,40 @@ void LcdprocLink::Answer(const std::string& line) {
     }
 }
 
-void LcdprocLink::SendChanges() {
+bool LcdprocLink::SendChanges() {
     const auto widgets = Layout(texts_, *size_);
     const auto commands = WidgetSets(shown_, widgets);
     shown_ = widgets;
     for (const auto& command : commands) {
-        if (!socket_) return;  // dropped on the way
-        Send(command);
+        if (!Send(command)) return false;
     }
+    return true;
 }
 
-void LcdprocLink::Send(const std::string& command, bool answered) {
-    if (!socket_) return;
+bool LcdprocLink::Send(const std::string& command, bool answered) {
+    const QPointer<QTcpSocket> socket = socket_;
+    if (!socket) return false;
     QByteArray line(command.data(), static_cast<qsizetype>(command.size()));
     line += '\n';
-    socket_->write(line);
-    socket_->flush();  // hand it to the system now, as a segment of its own
+    socket->write(line);
+    // Hands it to the system now, as a segment of its own. When LCDd has left, Qt reports the
+    // failed write from inside flush(), and the link is dropped before flush() returns.
+    socket->flush();
+    if (!Holds(socket)) return false;
     if (answered) {
         // The oldest command waiting sets the clock: an LCDd that stops answering is dropped.
         if (unanswered_.empty()) answerTimeout_.start();
         unanswered_.push_back(command);
     }
-    if (socket_->bytesToWrite() > kMaxUnsentBytes) {
-        Drop(QStringLiteral("LCDd is not reading (%1 bytes waiting)").arg(socket_->bytesToWrite()));
-    } else if (unanswered_.size() > kMaxUnanswered) {
-        Drop(QStringLiteral("LCDd left %1 commands unanswered").arg(unanswered_.size()));
+    if (const qint64 waiting = socket->bytesToWrite(); waiting > kMaxUnsentBytes) {
+        Drop(QStringLiteral("LCDd is not reading (%1 bytes waiting)").arg(waiting));
+        return false;
     }
+    if (unanswered_.size() > kMaxUnanswered) {
+        Drop(QStringLiteral("LCDd left %1 commands unanswered").arg(unanswered_.size()));
+        return false;
+    }
+    return true;
 }
 
 void LcdprocLink::Drop(const QString& reason) {
@@ -171,11 +194,13 @@ void LcdprocLink::Drop(const QString& reason) {
     const bool wasUp = state_ == State::Ready;
     state_ = State::Waiting;
     answerTimeout_.stop();
-    if (socket_) {
-        socket_->disconnect(this);
-        socket_->abort();
-        socket_->deleteLater();
-        socket_ = nullptr;
+    // Often called from inside one of the socket's own calls (a flush() that found the
+    // connection broken): the socket stops speaking to the link and is closed, but only the
+    // event loop deletes it, once that call has returned.
+    if (const QPointer<QTcpSocket> socket = std::exchange(socket_, nullptr)) {
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
     }
     if (!downReported_) {
         LogLine(QStringLiteral("LCDd at %1: %2 (%3); trying again every %4 s")

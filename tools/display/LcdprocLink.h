@@ -75,13 +75,20 @@ class LcdprocLink : public QObject {
   private:
     enum class State { Waiting, Connecting, Greeting, Ready };
 
+    // Drop ends the connection at once, and can run inside any call that writes: Qt reports a
+    // broken connection from inside the write. So SendChanges and Send say whether the link
+    // still holds the connection afterwards, and each member that uses the socket keeps it in
+    // a local QPointer and checks Holds before touching it again after such a call. Dropped
+    // sockets are deleted by the event loop, never inside a call of the link.
     void Connect();
     void Connected();
     void Read();
     void Answer(const std::string& line);
     void Drop(const QString& reason);
-    void SendChanges();
-    void Send(const std::string& command, bool answered = true);
+    [[nodiscard]] bool SendChanges();
+    [[nodiscard]] bool Send(const std::string& command, bool answered = true);
+    // Whether socket is still the link's connection: no drop since it was taken.
+    bool Holds(const QPointer<QTcpSocket>& socket) const;
 
     LcdprocEndpoint endpoint_;
     LcdCharset charset_;
