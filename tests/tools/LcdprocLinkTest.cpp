@@ -101,9 +101,14 @@ class ClosedPort {
     quint16 port_ = 0;
 };
 
+// How LCDd leaves a connection: closing it, as when it stops, or resetting it (the link gets
+// a RST), as the system does when LCDd dies.
+enum class Leaving { Close, Reset };
+
 // A stand-in for LCDd: answers "hello" for a display of the given size and every other
 // command with "success", or with a refusal when refuse says so; after answers commands (when
-// not negative) it answers nothing more, as a hung LCDd. Keeps every line received.
+// not negative) it answers nothing more, as a hung LCDd. Ends a connection when EndAfter says.
+// Keeps every line received.
 class FakeLcdd : public QObject {
   public:
     explicit FakeLcdd(std::string size = "wid 20 hgt 2") : size_(std::move(size)) {
@@ -113,6 +118,10 @@ class FakeLcdd : public QObject {
             while (QTcpSocket* socket = server_.nextPendingConnection()) {
                 ++connections_;
                 client_ = socket;
+                if (ending_ && ending_->lines == 0) {
+                    End(socket);
+                    continue;
+                }
                 connect(socket, &QTcpSocket::readyRead, this, [this, socket] { Read(socket); });
             }
         });
@@ -132,27 +141,69 @@ class FakeLcdd : public QObject {
     // LCDd starts again on the same port.
     bool Restart() { return server_.listen(QHostAddress::LocalHost, port_); }
 
+    // LCDd ends its connection once it has read that many more lines on it, answering the last
+    // one first when answerLast says so. With none, it ends the connection it holds now, or
+    // the next one as soon as it takes it. The connections after that one are served as usual.
+    void EndAfter(int lines, bool answerLast, Leaving how) {
+        ending_ = Ending{lines, answerLast, how};
+        if (lines == 0 && client_ && client_->state() == QAbstractSocket::ConnectedState) {
+            End(client_);
+        }
+    }
+
     bool Has(const std::string& line) const {
         return std::find(lines_.begin(), lines_.end(), line) != lines_.end();
     }
 
   private:
+    struct Ending {
+        int lines;  // still to be read before the end
+        bool answerLast;
+        Leaving how;
+    };
+
     void Read(QTcpSocket* socket) {
         while (socket->canReadLine()) {
             std::string line = socket->readLine().toStdString();
             line.pop_back();
             lines_.push_back(line);
-            if (line == "hello") {
-                socket->write(
-                    ("connect LCDproc 0.5.9 protocol 0.3 lcd " + size_ + " cellwid 5 cellhgt 8\n")
-                        .c_str());
-                continue;
+            const bool last = ending_ && --ending_->lines == 0;
+            if (!last || ending_->answerLast) Answer(socket, line);
+            if (last) {
+                End(socket);
+                return;
             }
-            if (answers >= 0 && answered_ >= answers) continue;
-            ++answered_;
-            const auto refusal = refuse ? refuse(line) : std::nullopt;
-            socket->write(refusal ? (*refusal + "\n").c_str() : "success\n");
         }
+    }
+
+    void Answer(QTcpSocket* socket, const std::string& line) {
+        if (line == "hello") {
+            socket->write(
+                ("connect LCDproc 0.5.9 protocol 0.3 lcd " + size_ + " cellwid 5 cellhgt 8\n")
+                    .c_str());
+            return;
+        }
+        if (answers >= 0 && answered_ >= answers) return;
+        ++answered_;
+        const auto refusal = refuse ? refuse(line) : std::nullopt;
+        socket->write(refusal ? (*refusal + "\n").c_str() : "success\n");
+    }
+
+    void End(QTcpSocket* socket) {
+        const Leaving how = ending_->how;
+        ending_.reset();
+        socket->disconnect(this);  // nothing more is read or answered on it
+        socket->flush();           // the answers given so far leave first
+        if (how == Leaving::Reset) {
+            const linger now{1, 0};
+            ::setsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &now,
+                         sizeof now);
+            socket->abort();
+            return;
+        }
+        // What else came is read, so that the system closes with a FIN, not a reset.
+        socket->readAll();
+        socket->disconnectFromHost();
     }
 
     std::string size_;
@@ -161,6 +212,7 @@ class FakeLcdd : public QObject {
     quint16 port_ = 0;
     int connections_ = 0;
     int answered_ = 0;
+    std::optional<Ending> ending_;
     std::vector<std::string> lines_;
 };
 
@@ -324,6 +376,86 @@ TEST(LcdprocLink, DropsAnLcddThatStopsAnsweringAndTriesAgain) {
         if (c.change) {
             EXPECT_TRUE(lcdd.Has("widget_set afficheur text 8 1 20 1 m 2 \"Merci\"")) << c.name;
         }
+    }
+}
+
+// LCDd may close or reset the connection at any point of it; the link is dropped there, says
+// so, and is back up once LCDd serves it again. Writing to a connection LCDd already left makes
+// Qt report the error from inside the write, in the middle of the link's own call.
+TEST(LcdprocLink, ComesBackWhereverLcddEndsTheConnection) {
+    struct Case {
+        const char* point;
+        Leaving how;
+        bool once;        // LCDd ends it once the link is up, as a new board goes out
+        int lines;        // lines LCDd reads before ending it (once up: of the new board)
+        bool answerLast;  // LCDd answers the last of them first
+        // What the log says. Nothing for a reset before Qt saw the socket connected: Qt then
+        // connects again on its own, and the link never hears of it.
+        const char* down;
+    };
+    const Case cases[] = {
+        {"closed right after taking it", Leaving::Close, false, 0, false, "cannot connect"},
+        {"reset right after taking it", Leaving::Reset, false, 0, false, nullptr},
+        {"closed after reading hello", Leaving::Close, false, 1, false, "cannot connect"},
+        {"reset after reading hello", Leaving::Reset, false, 1, false, "cannot connect"},
+        {"closed right after answering hello", Leaving::Close, false, 1, true, "link down"},
+        {"reset right after answering hello", Leaving::Reset, false, 1, true, "link down"},
+        {"closed amid the answers to the setup", Leaving::Close, false, 3, true, "link down"},
+        {"reset amid the answers to the setup", Leaving::Reset, false, 3, true, "link down"},
+        {"closed as a new board arrives", Leaving::Close, true, 1, false, "link down"},
+        {"reset as a new board arrives", Leaving::Reset, true, 1, false, "link down"},
+        {"closed just before a new board goes out", Leaving::Close, true, 0, false, "link down"},
+        {"reset just before a new board goes out", Leaving::Reset, true, 0, false, "link down"},
+    };
+    struct Run {
+        explicit Run(const Case& c)
+            : c(c), link({QStringLiteral("127.0.0.1"), lcdd.port()}, Ascii()) {}
+        const Case& c;
+        FakeLcdd lcdd;
+        LcdprocLink link;
+        bool up = false;    // on the first connection
+        bool back = false;  // on a later one
+    };
+    StderrCapture log;
+    // Every case at once, each with an LCDd of its own: the 2 s before the link tries again
+    // pass once for all of them.
+    std::vector<std::unique_ptr<Run>> runs;
+    for (const Case& c : cases) {
+        Run& run = *runs.emplace_back(std::make_unique<Run>(c));
+        QObject::connect(&run.link, &LcdprocLink::up,
+                         [&run] { (run.lcdd.connections() == 1 ? run.up : run.back) = true; });
+        if (!c.once) run.lcdd.EndAfter(c.lines, c.answerLast, c.how);
+        run.link.Show(MakeBoard("Bonjour", "Soldes"));
+        run.link.Start();
+    }
+    // The first drawing is out and read (8 lines) where LCDd waits for the link to be up.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return std::all_of(runs.begin(), runs.end(), [](const auto& run) {
+                return !run->c.once || (run->up && run->lcdd.lines().size() >= 8);
+            });
+        },
+        kPatienceMs));
+    for (const auto& run : runs) {
+        if (!run->c.once) continue;
+        run->lcdd.EndAfter(run->c.lines, run->c.answerLast, run->c.how);
+        run->link.Show(MakeBoard("Merci", "Promo"));
+    }
+    WaitUntil(
+        [&] {
+            return std::all_of(runs.begin(), runs.end(), [](const auto& run) { return run->back; });
+        },
+        LcdprocLink::kRetryMs + kPatienceMs);
+    const std::string text = log.Text();
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run->c.point);
+        const std::string at = "LCDd at " + run->link.Address().toStdString() + ": ";
+        if (run->c.down) {
+            EXPECT_NE(text.find(at + run->c.down), std::string::npos) << text;
+        } else {
+            EXPECT_EQ(text.find(at + "cannot connect"), std::string::npos) << text;
+        }
+        EXPECT_TRUE(run->back) << "not back up on a connection LCDd serves";
     }
 }
 
