@@ -1,6 +1,9 @@
 // The built afficheur-display run as its own process, fed over loopback, judged by its log.
 
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QJsonDocument>
@@ -429,6 +432,51 @@ TEST(DisplayProcess, TakesItsOptionsFromAConfigurationFileBeforeTheCommandLines)
     Display refused({"--config", config}, false);
     EXPECT_EQ(refused.ExitCode(), 2);
     EXPECT_TRUE(refused.ErrorsShow(config + ":2: unknown option 'fast'"));
+}
+
+// What the service manager hears on its notify socket, one datagram at a time, until count
+// datagrams or the one named last came.
+std::vector<std::string> Notifications(int socket, std::size_t count,
+                                       const std::string& last = {}) {
+    std::vector<std::string> heard;
+    const auto deadline = displaytest::Clock::now() + displaytest::kPatience;
+    while (heard.size() < count && displaytest::Clock::now() < deadline &&
+           (last.empty() || heard.empty() || heard.back() != last)) {
+        pollfd p{socket, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) continue;
+        char datagram[512];
+        const ssize_t n = ::recv(socket, datagram, sizeof datagram, 0);
+        if (n > 0) heard.emplace_back(datagram, static_cast<std::size_t>(n));
+    }
+    return heard;
+}
+
+TEST(DisplayProcess, TellsTheServiceManagerItIsReadyAndAliveAndStopping) {
+    TempFolder folder;
+    const std::string path = (folder.path() / "notify").string();
+    const int socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(path.size(), sizeof address.sun_path);
+    std::copy(path.begin(), path.end(), address.sun_path);
+    ASSERT_EQ(::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::setenv("NOTIFY_SOCKET", path.c_str(), 1);
+    ::setenv("WATCHDOG_USEC", "200000", 1);  // a ping every 100 ms
+    Display display(Headless());
+    ::unsetenv("NOTIFY_SOCKET");
+    ::unsetenv("WATCHDOG_USEC");
+    ASSERT_NE(display.Listening(), 0);
+    const auto heard = Notifications(socket, 3);
+    ASSERT_EQ(heard.size(), 3u);
+    EXPECT_EQ(heard[0].rfind("READY=1\nSTATUS=taking messages on 127.0.0.1:", 0), 0u) << heard[0];
+    EXPECT_EQ(heard[1], "WATCHDOG=1");
+    EXPECT_EQ(heard[2], "WATCHDOG=1");
+    display.Signal(SIGTERM);
+    EXPECT_EQ(display.ExitCode(), 0);
+    const auto after = Notifications(socket, 1000, "STOPPING=1");
+    ASSERT_FALSE(after.empty());
+    EXPECT_EQ(after.back(), "STOPPING=1");
+    ::close(socket);
 }
 
 TEST(DisplayProcess, EndsWithAReasonWhenItsPortIsTaken) {

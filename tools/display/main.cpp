@@ -36,6 +36,7 @@
 #include "Receiver.h"
 #include "Report.h"
 #include "Screen.h"
+#include "ServiceNotifier.h"
 #include "WebLimits.h"
 #include "WebServer.h"
 #include "common/Log.h"
@@ -536,6 +537,8 @@ int main(int argc, char** argv) {
         });
     // SIGTERM and SIGINT end the loop, so the last board is saved on the way out.
     const display::QuitOnSignals quitOnSignals;
+    const display::ServiceNotifier serviceManager(
+        QStringLiteral("taking messages on %1").arg(receiver.Address()));
     const int status = app->exec();
     if (store) store->Flush();
     return status;
