@@ -11,6 +11,8 @@
 #      version note costs a few hundred bytes.
 #   I: spelling-error-in-binary characte character: the compiler shares the tail of
 #      "a NUL character" between two strings; no text of ours is misspelt.
+#   I: package-supports-alternative-init-but-no-init.d-script: the display's service is a
+#      systemd unit alone; it needs the notify protocol and the sandbox only systemd gives.
 #   CPACK                    the cpack of the CMake that configured the tree
 #   AFFICHEUR_BUILD_DIR      the build tree (its CPackConfig.cmake)
 #   AFFICHEUR_VERSION        the project's version
@@ -49,6 +51,8 @@ deb="$work/out/afficheur_${AFFICHEUR_VERSION}_$(dpkg --print-architecture).deb"
 autostart="${AFFICHEUR_AUTOSTART_DIR#/}/afficheur.desktop"
 expected=$(sort <<LIST
 ./$autostart
+./etc/afficheur/display.conf
+./lib/systemd/system/afficheur-display.service
 ./usr/bin/afficheur
 ./usr/bin/afficheur-display
 ./usr/bin/afficheur-reg
@@ -91,8 +95,18 @@ for need in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6httpserve
     libc6 qt6-qpa-plugins; do
     grep -qE "(^|, )${need}(t64)?( \(|,|\$)" <<<"$depends" || fail "Depends lacks ${need//\\/}: $depends"
 done
-[ "$(dpkg-deb --info "$deb" conffiles)" = "/$autostart" ] ||
-    fail "conffiles is '$(dpkg-deb --info "$deb" conffiles 2>&1)', not /$autostart"
+[ "$(dpkg-deb --info "$deb" conffiles)" = "/$autostart
+/etc/afficheur/display.conf" ] ||
+    fail "conffiles is '$(dpkg-deb --info "$deb" conffiles 2>&1)', not /$autostart and /etc/afficheur/display.conf"
+# The service is made known and stopped by the maintainer scripts, never enabled by them.
+for script in postinst prerm postrm; do
+    dpkg-deb --info "$deb" "$script" >"$work/$script" 2>/dev/null || fail "no $script in the package"
+done
+grep -q 'daemon-reload' "$work/postinst" || fail "postinst does not reload the service manager"
+grep -q "deb-systemd-invoke stop 'afficheur-display.service'" "$work/prerm" ||
+    fail "prerm does not stop the service"
+grep -v "^#" "$work/postinst" | grep -qE "systemctl (--system )?enable|deb-systemd-invoke (start|restart) " &&
+    fail "postinst enables or starts the service"
 
 # What is inside: valid desktop entries, the autostart one switched off, an SVG icon, man
 # pages for this version, and programs that run and print the one version.
@@ -116,6 +130,23 @@ for program in afficheur afficheur-display afficheur-reg afficheur-send; do
 done
 timeout 20 "$root/usr/bin/afficheur-reg" --help | grep -q '^Usage: afficheur-reg' ||
     fail "afficheur-reg --help"
+# The service's unit, checked by systemd's own tools with ExecStart on the package's program:
+# it must load cleanly, and its exposure must stay 2.0 or lower.
+unit="$root/lib/systemd/system/afficheur-display.service"
+if command -v systemd-analyze >/dev/null; then
+    sed "s|/usr/bin/afficheur-display|$root/usr/bin/afficheur-display|" "$unit" \
+        >"$work/afficheur-display.service"
+    timeout 60 systemd-analyze verify --man=no "$work/afficheur-display.service" \
+        >"$work/verify.log" 2>&1 || { cat "$work/verify.log" >&2; fail "systemd-analyze verify rejects the unit"; }
+    exposure=$(timeout 60 systemd-analyze security --offline=true "$work/afficheur-display.service" 2>&1 |
+        sed -n 's/.*Overall exposure level for afficheur-display.service: \([0-9.]*\).*/\1/p')
+    echo "package: systemd-analyze security: exposure $exposure"
+    [ -n "$exposure" ] && awk -v e="$exposure" 'BEGIN { exit !(e <= 2.0) }' ||
+        fail "the unit's exposure is '$exposure', above 2.0"
+elif [ "${AFFICHEUR_REQUIRE_TOOLS:-}" = 1 ]; then
+    fail "systemd-analyze is not installed (./test requires it)"
+fi
+
 # Debian's judges. lintian -I: notes too, so the remaining ones are seen (see the top).
 appstream="$root/usr/share/metainfo/org.example.afficheur.metainfo.xml"
 timeout 60 appstreamcli validate --no-net --pedantic "$appstream" >"$work/appstream.log" 2>&1
