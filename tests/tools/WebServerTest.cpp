@@ -18,6 +18,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../host/QtWait.h"
@@ -79,9 +80,18 @@ class Sleeper {
         if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
             ::send(fd_, request.data(), request.size(), MSG_NOSIGNAL);
     }
-    ~Sleeper() { ::close(fd_); }
+    ~Sleeper() {
+        if (fd_ >= 0) ::close(fd_);
+    }
     Sleeper(const Sleeper&) = delete;
     Sleeper& operator=(const Sleeper&) = delete;
+
+    // Leaves with a reset, as a page whose device drops off the network.
+    void Reset() {
+        const linger now{1, 0};
+        ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+        ::close(std::exchange(fd_, -1));
+    }
 
     // The server has closed the connection (whatever it had sent is left unread).
     bool Closed() const {
@@ -301,6 +311,7 @@ TEST(WebServer, NoAddressKeepsTheOtherPagesOut) {
         int newcomer;
         bool served;
         int closed = -1;  // the page whose place the newcomer takes, by its place in following
+        bool vanishes = false;  // the newcomer leaves with a reset as soon as it has asked
     };
     const Case cases[] = {
         {"one address holding every place", {1, 1, 1, 1}, 4, 2, true, 0},
@@ -313,6 +324,7 @@ TEST(WebServer, NoAddressKeepsTheOtherPagesOut) {
         {"the address that holds the most gives way", {1, 2, 2, 3}, 2, 4, true, 1},
         {"a new address while every address holds one", {1, 2, 3, 4}, 2, 5, false},
         {"an address at its share", {1, 1, 2}, 2, 1, false},
+        {"a newcomer gone before its stream begins", {1, 1, 1, 1}, 4, 2, false, -1, true},
     };
     for (const Case& c : cases) {
         WebLimits limits = ShortLimits();
@@ -327,17 +339,24 @@ TEST(WebServer, NoAddressKeepsTheOtherPagesOut) {
                 WaitUntil([&] { return pages.back()->received.contains("}\n\n"); }, kPatienceMs))
                 << c.name;
         }
-        // The newcomer opens the page, which then follows the board.
+        if (c.vanishes) {
+            Sleeper(port, "GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", c.newcomer).Reset();
+        }
+        // The newcomer opens the page, which then follows the board (the server answers it
+        // after the request of the one that vanished).
         EXPECT_TRUE(Ask(port, "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", c.newcomer)
                         .startsWith("HTTP/1.1 200 OK\r\n"))
             << c.name;
-        Reader newcomer(port, c.newcomer);
-        ASSERT_TRUE(
-            WaitUntil([&] { return newcomer.received.contains(c.served ? "}\n\n" : "\r\n\r\n"); },
-                      kPatienceMs))
-            << c.name;
-        EXPECT_EQ(newcomer.received.startsWith("HTTP/1.1 200 OK\r\n"), c.served)
-            << c.name << ": " << newcomer.received.left(40).toStdString();
+        std::unique_ptr<Reader> newcomer;
+        if (!c.vanishes) {
+            newcomer = std::make_unique<Reader>(port, c.newcomer);
+            ASSERT_TRUE(WaitUntil(
+                [&] { return newcomer->received.contains(c.served ? "}\n\n" : "\r\n\r\n"); },
+                kPatienceMs))
+                << c.name;
+            EXPECT_EQ(newcomer->received.startsWith("HTTP/1.1 200 OK\r\n"), c.served)
+                << c.name << ": " << newcomer->received.left(40).toStdString();
+        }
         if (c.closed >= 0) {
             EXPECT_TRUE(WaitUntil(
                 [&] {

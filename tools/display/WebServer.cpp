@@ -380,6 +380,17 @@ void WebServer::Follow(const QHttpServerRequest& request, QTcpSocket* socket) {
                    "too many viewers at once", {{"Retry-After", "5"}});
         return;
     }
+    QHttpServerResponder responder = makeResponder(request, socket);
+    responder.writeStatusLine(Status::Ok);
+    responder.writeHeaders(streamHead);
+    responder.writeHeaders(kEveryAnswer);
+    responder.writeBody(kRetry);
+    socket->flush();
+    // A page that has already left (a reset right after asking) follows nothing and takes no
+    // other page's place. Its socket is closed by now: by Qt, from inside flush(), when the
+    // write fails, or before this handler ran, when Qt's server read the request before the
+    // reset. The HTTP server deletes it once the handler returns.
+    if (socket->state() != QAbstractSocket::ConnectedState) return;
     if (verdict.admission == Admission::TakeBack) {
         // The page whose place is taken reconnects by itself, and is turned away or takes a
         // place back in turn as the shares say.
@@ -393,12 +404,6 @@ void WebServer::Follow(const QHttpServerRequest& request, QTcpSocket* socket) {
         viewers_.Release(victim);
         victim->Close();
     }
-    QHttpServerResponder responder = makeResponder(request, socket);
-    responder.writeStatusLine(Status::Ok);
-    responder.writeHeaders(streamHead);
-    responder.writeHeaders(kEveryAnswer);
-    responder.writeBody(kRetry);
-    socket->flush();
     // The stream is the viewer's from now on: the HTTP server reads no further request
     // from it (the guard drops whatever the page might still send).
     QObject::disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
