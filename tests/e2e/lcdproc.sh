@@ -15,6 +15,9 @@
 #   options       a bad --lcdproc or --lcd-charset ends the program at once, saying why
 #   fullscreen    --fullscreen covers the chosen monitor under Xvfb, and follows it to a new
 #                 resolution
+#   monitors      with two monitors (xrandr --setmonitor) the window covers the one that is not
+#                 the primary, hides while it is away and comes back with it; with one monitor
+#                 and no --screen it waits hidden and says how to choose
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=lib.sh
@@ -281,6 +284,64 @@ case_fullscreen() {
         e2e_fail "no log line for a monitor that is not there"
 }
 
+case_monitors() {
+    e2e_require_x
+    e2e_require_display
+    command -v xrandr >/dev/null 2>&1 || e2e_missing "xrandr is not installed (x11-xserver-utils)"
+    e2e_start_x
+    # One monitor, the cashier's: the window waits hidden and says how to choose.
+    e2e_spawn alone "$AFFICHEUR_DISPLAY" --listen 127.0.0.1:0 --fullscreen
+    full_pid=$E2E_LAST_PID
+    e2e_wait_until "$E2E_PATIENCE" grep -q 'only one monitor.*--screen 1' "$E2E_TMP/alone.err" ||
+        e2e_fail "no log line about the only monitor: $(cat "$E2E_TMP/alone.err")"
+    full_window_shown && e2e_fail "the window covers the only monitor, the cashier's"
+    e2e_stop "$full_pid"
+
+    # Two monitors: the cashier's (primary) on the left, the customer's on the right.
+    xrandr --setmonitor '*CASHIER' 640/169x1024/271+0+0 none >/dev/null ||
+        e2e_fail "xrandr cannot make the cashier's monitor"
+    xrandr --setmonitor CUSTOMER 640/169x1024/271+640+0 none >/dev/null ||
+        e2e_fail "xrandr cannot make the customer's monitor"
+    e2e_log "monitors: $(xrandr --listmonitors | tail -n +2 | tr -s ' ' | paste -sd ';')"
+    e2e_spawn full "$AFFICHEUR_DISPLAY" --listen 127.0.0.1:0 --fullscreen
+    full_pid=$E2E_LAST_PID
+    e2e_wait_until "$E2E_PATIENCE" full_window_at 640x1024+640+0 ||
+        e2e_fail "the window does not cover the customer's monitor: $(full_windows)"
+    e2e_log "the window covers the customer's monitor"
+
+    xrandr --delmonitor CUSTOMER >/dev/null || e2e_fail "xrandr cannot remove the monitor"
+    e2e_wait_until "$E2E_PATIENCE" grep -q 'monitor CUSTOMER is gone' "$E2E_TMP/full.err" ||
+        e2e_fail "no log line for the monitor gone"
+    e2e_wait_until "$E2E_PATIENCE" eval '! full_window_shown' ||
+        e2e_fail "the window did not hide, or moved onto the cashier's monitor: $(full_windows)"
+    e2e_log "the window hides while the customer's monitor is away"
+
+    xrandr --setmonitor CUSTOMER 640/169x1024/271+640+0 none >/dev/null
+    e2e_wait_until "$E2E_PATIENCE" full_window_at 640x1024+640+0 ||
+        e2e_fail "the window did not come back on the customer's monitor: $(full_windows)"
+    e2e_log "the window is back with the customer's monitor"
+}
+
+# The display's ($full_pid) shown windows, with their place.
+full_windows() {
+    local w
+    for w in $(xdotool search --onlyvisible --pid "$full_pid" --name afficheur-display 2>/dev/null); do
+        printf '%s %s; ' "$w" "$(xwininfo -id "$w" 2>/dev/null | sed -n 's/^ *Absolute upper-left \([XY]\): *//p' | paste -sd, -) $(xwininfo -id "$w" 2>/dev/null | sed -n 's/^ *\(Width\|Height\): *//p' | paste -sd x -)"
+    done
+}
+full_window_shown() { [ -n "$(xdotool search --onlyvisible --pid "$full_pid" --name afficheur-display 2>/dev/null)" ]; }
+
+# full_window_at WxH+X+Y: a shown window of the display has that size at that place.
+full_window_at() {
+    local w size place
+    for w in $(xdotool search --onlyvisible --pid "$full_pid" --name afficheur-display 2>/dev/null); do
+        size=$(xwininfo -id "$w" 2>/dev/null | sed -n 's/^ *\(Width\|Height\): *//p' | paste -sd x -)
+        place=$(xwininfo -id "$w" 2>/dev/null | sed -n 's/^ *Absolute upper-left [XY]: *//p' | paste -sd + -)
+        [ "$size+$place" = "$1" ] && return 0
+    done
+    return 1
+}
+
 # full_window_covers WxH: a shown window of the display ($full_pid) sits at the top-left
 # corner with that size; its id goes to full_wid.
 full_window_covers() {
@@ -322,8 +383,9 @@ restart) e2e_init; case_restart ;;
 serialpos) e2e_init; case_serialpos ;;
 options) e2e_init; case_options ;;
 fullscreen) e2e_init; case_fullscreen ;;
+monitors) e2e_init; case_monitors ;;
 *)
-    echo "usage: $0 client-20x2|board-20x4|restart|serialpos|options|fullscreen" >&2
+    echo "usage: $0 client-20x2|board-20x4|restart|serialpos|options|fullscreen|monitors" >&2
     exit 2
     ;;
 esac

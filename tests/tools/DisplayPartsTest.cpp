@@ -66,29 +66,47 @@ TEST(DisplayScreen, LaysOutEachTextOncePerChangeNotPerFrame) {
     EXPECT_EQ(screen.Layouts(), 5) << "a new size lays out both again";
 }
 
-// The offscreen platform has one monitor; its going and coming are announced by hand here.
-TEST(DisplayFullScreen, WaitsInItsFrameWithoutAMonitorAndCoversTheNextOne) {
+// The offscreen platform has one monitor, the primary; its going and coming are announced by
+// hand here.
+TEST(DisplayFullScreen, CoversTheChosenMonitorHidesWhileItIsAwayAndNeverTakesThePrimary) {
     QScreen* only = QGuiApplication::primaryScreen();
     ASSERT_NE(only, nullptr);
-    struct Case {
-        const char* name;
-        QScreen* start;
-    };
-    const Case cases[] = {{"no monitor at start", nullptr}, {"the monitor unplugged", only}};
-    for (const auto& c : cases) {
-        QWidget window;
-        display::ShowFullScreen(window, c.start);
-        if (c.start) {
-            ASSERT_TRUE(window.isFullScreen()) << c.name;
-            emit qGuiApp->screenRemoved(only);
-        }
-        EXPECT_TRUE(window.isVisible()) << c.name;
-        EXPECT_FALSE(window.isFullScreen()) << c.name;
-        emit qGuiApp->screenRemoved(only);  // no longer followed: nothing changes
 
-        emit qGuiApp->screenAdded(only);
-        EXPECT_TRUE(window.isFullScreen()) << c.name;
-        EXPECT_EQ(window.screen(), only) << c.name;
-        EXPECT_EQ(window.geometry(), only->geometry()) << c.name;
+    // No choice and one monitor: it is the cashier's, and the window waits hidden.
+    const display::ScreenChoice none = display::ChooseScreen(QString());
+    EXPECT_FALSE(none.named);
+    EXPECT_TRUE(none.note.contains("--screen 1")) << none.note.toStdString();
+    {
+        QWidget window;
+        display::ShowFullScreen(window, none);
+        EXPECT_FALSE(window.isVisible());
+        emit qGuiApp->screenAdded(only);  // still only the primary: still hidden
+        EXPECT_FALSE(window.isVisible());
+    }
+
+    // A number becomes the monitor's name; the window covers it, hides while it is unplugged
+    // and covers it again when it is back.
+    const display::ScreenChoice first = display::ChooseScreen(QStringLiteral("1"));
+    EXPECT_TRUE(first.named);
+    EXPECT_EQ(first.name, only->name());
+    EXPECT_TRUE(first.note.isEmpty());
+    QWidget window;
+    display::ShowFullScreen(window, first);
+    ASSERT_TRUE(window.isFullScreen());
+    EXPECT_EQ(window.geometry(), only->geometry());
+    emit qGuiApp->screenRemoved(only);
+    EXPECT_FALSE(window.isVisible());
+    emit qGuiApp->screenAdded(only);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.isFullScreen());
+    EXPECT_EQ(window.screen(), only);
+
+    // A monitor that is not there: noted, and the window waits hidden for it.
+    for (const char* absent : {"HDMI-9", "7"}) {
+        const display::ScreenChoice missing = display::ChooseScreen(QString::fromLatin1(absent));
+        EXPECT_TRUE(missing.note.contains("names no monitor")) << absent;
+        QWidget waiting;
+        display::ShowFullScreen(waiting, missing);
+        EXPECT_FALSE(waiting.isVisible()) << absent;
     }
 }

@@ -11,34 +11,74 @@ namespace display {
 
 namespace {
 
-// Keeps one window covering one monitor, and moves it on when that monitor goes. A child of
-// the window: its connections, one of each kind whatever the monitors do, end with it.
+QString MonitorList() {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    QStringList known;
+    for (qsizetype i = 0; i < screens.size(); ++i) {
+        const QRect g = screens[i]->geometry();
+        known << QStringLiteral("%1 %2 (%3x%4+%5+%6%7)")
+                     .arg(i + 1)
+                     .arg(screens[i]->name())
+                     .arg(g.width())
+                     .arg(g.height())
+                     .arg(g.x())
+                     .arg(g.y())
+                     .arg(screens[i] == QGuiApplication::primaryScreen()
+                              ? QStringLiteral(", primary")
+                              : QString());
+    }
+    return known.isEmpty() ? QStringLiteral("none") : known.join(QStringLiteral(", "));
+}
+
+// Keeps one window covering one monitor, found by its name; hides it while that monitor is
+// away. A child of the window: its connections end with it.
 class Follower : public QObject {
   public:
-    explicit Follower(QWidget& window) : QObject(&window), window_(window) {
+    Follower(QWidget& window, ScreenChoice choice)
+        : QObject(&window), window_(window), choice_(std::move(choice)) {
         connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this](QScreen* gone) {
-            if (gone == screen_) Follow(AnotherScreen(gone));
+            if (gone != screen_) return;
+            LogLine(QStringLiteral("--fullscreen: monitor %1 is gone; the window waits hidden "
+                                   "until it is back")
+                        .arg(choice_.name)
+                        .toStdString());
+            Follow(nullptr);
         });
-        connect(qGuiApp, &QGuiApplication::screenAdded, this, [this](QScreen* added) {
-            if (!screen_) Follow(added);  // a monitor again, after none
+        connect(qGuiApp, &QGuiApplication::screenAdded, this, [this](QScreen*) {
+            if (!screen_) Follow(Find());
         });
     }
 
-    // Covers screen from now on, or shows the window in its frame while screen is null.
+    // Covers screen from now on, or hides the window while screen is null.
     void Follow(QScreen* screen) {
         disconnect(geometry_);
         screen_ = screen;
         if (!screen) {
-            if (!alone_) {
-                LogLine("--fullscreen: no monitor to cover; the window waits in its frame");
-                alone_ = true;
-            }
-            window_.showNormal();
+            window_.hide();
             return;
         }
-        alone_ = false;
+        choice_.name = screen->name();  // kept from now on, whatever the order of monitors
+        choice_.named = true;
         geometry_ = connect(screen, &QScreen::geometryChanged, this, [this] { Cover(); });
         Cover();
+    }
+
+    // The chosen monitor, if it is there now.
+    QScreen* Find() {
+        const QList<QScreen*> screens = QGuiApplication::screens();
+        if (choice_.named) {
+            for (QScreen* screen : screens) {
+                if (screen->name() == choice_.name) return screen;
+            }
+            return nullptr;
+        }
+        if (choice_.number > 0) {
+            return choice_.number <= screens.size() ? screens[choice_.number - 1] : nullptr;
+        }
+        for (QScreen* screen : screens) {  // the first that is not the cashier's
+            if (screen != QGuiApplication::primaryScreen()) return screen;
+        }
+        return nullptr;
     }
 
   private:
@@ -48,56 +88,69 @@ class Follower : public QObject {
         window_.showFullScreen();
     }
 
-    // The primary, or any monitor left, but not the one going away; null when none is left.
-    static QScreen* AnotherScreen(QScreen* gone) {
-        QScreen* primary = QGuiApplication::primaryScreen();
-        if (primary && primary != gone) return primary;
-        for (QScreen* screen : QGuiApplication::screens()) {
-            if (screen != gone) return screen;
-        }
-        return nullptr;
-    }
-
     QWidget& window_;
+    ScreenChoice choice_;
     QPointer<QScreen> screen_;  // null once the monitor is gone, never left dangling
     QMetaObject::Connection geometry_;
-    bool alone_ = false;  // "no monitor" was logged and no monitor came since
 };
 
 }  // namespace
 
-QScreen* ChooseScreen(const QString& choice, QString* note) {
+ScreenChoice ChooseScreen(const QString& choice) {
     const QList<QScreen*> screens = QGuiApplication::screens();
-    QScreen* primary = QGuiApplication::primaryScreen();
-    if (choice.isEmpty()) return primary;
+    ScreenChoice chosen;
+    if (choice.isEmpty()) {
+        for (QScreen* screen : screens) {
+            if (screen != QGuiApplication::primaryScreen()) {
+                chosen.named = true;
+                chosen.name = screen->name();
+                return chosen;
+            }
+        }
+        chosen.note =
+            QStringLiteral(
+                "--fullscreen: only one monitor, taken to be the cashier's; the window waits "
+                "hidden "
+                "for a second one. A machine whose only monitor faces the customer says --screen 1 "
+                "(monitors: %1)")
+                .arg(MonitorList());
+        return chosen;
+    }
     bool isNumber = false;
     const int number = choice.toInt(&isNumber);
-    if (isNumber && number >= 1 && number <= screens.size()) return screens[number - 1];
-    for (QScreen* screen : screens) {
-        if (!isNumber && screen->name() == choice) return screen;
-    }
-    if (note) {
-        QStringList known;
-        for (qsizetype i = 0; i < screens.size(); ++i) {
-            const QRect g = screens[i]->geometry();
-            known << QStringLiteral("%1 %2 (%3x%4+%5+%6)")
-                         .arg(i + 1)
-                         .arg(screens[i]->name())
-                         .arg(g.width())
-                         .arg(g.height())
-                         .arg(g.x())
-                         .arg(g.y());
+    if (isNumber) {
+        if (number >= 1 && number <= screens.size()) {
+            chosen.named = true;
+            chosen.name = screens[number - 1]->name();
+            return chosen;
         }
-        *note = QStringLiteral("--screen %1 names no monitor; using the primary. Monitors: %2")
-                    .arg(choice, known.join(QStringLiteral(", ")));
+        chosen.number = number >= 1 ? number : 0;
+        chosen.note = QStringLiteral(
+                          "--screen %1 names no monitor; the window waits hidden for "
+                          "it. Monitors: %2")
+                          .arg(choice, MonitorList());
+        if (chosen.number == 0) {  // never found: the window stays hidden
+            chosen.named = true;
+            chosen.name = choice;
+        }
+        return chosen;
     }
-    return primary;
+    chosen.named = true;
+    chosen.name = choice;
+    for (QScreen* screen : screens) {
+        if (screen->name() == choice) return chosen;
+    }
+    chosen.note = QStringLiteral(
+                      "--screen %1 names no monitor; the window waits hidden for it. "
+                      "Monitors: %2")
+                      .arg(choice, MonitorList());
+    return chosen;
 }
 
-void ShowFullScreen(QWidget& window, QScreen* screen) {
+void ShowFullScreen(QWidget& window, ScreenChoice choice) {
     window.setCursor(Qt::BlankCursor);
-    auto* follower = new Follower(window);  // owned by the window
-    follower->Follow(screen);
+    auto* follower = new Follower(window, std::move(choice));  // owned by the window
+    follower->Follow(follower->Find());
 }
 
 }  // namespace display

@@ -215,7 +215,8 @@ int main(int argc, char** argv) {
     const QCommandLineOption screenChoice(
         QStringLiteral("screen"),
         QStringLiteral("The monitor for --fullscreen: N counts from 1 (the primary first), or "
-                       "NAME (default: the primary)."),
+                       "NAME; kept by its name (default: the first monitor that is not the "
+                       "primary; with one monitor only, the window waits hidden for a second)."),
         QStringLiteral("N|NAME"));
     const QCommandLineOption http(
         QStringLiteral("http"),
@@ -482,10 +483,9 @@ int main(int argc, char** argv) {
         screen = std::make_unique<display::Screen>();
         screen->setWindowTitle(QStringLiteral("afficheur-display %1").arg(receiver.Address()));
         if (parser.isSet(fullscreen)) {
-            QString note;
-            display::ShowFullScreen(*screen,
-                                    display::ChooseScreen(parser.value(screenChoice), &note));
-            if (!note.isEmpty()) LogLine(note.toStdString());
+            const display::ScreenChoice chosen = display::ChooseScreen(parser.value(screenChoice));
+            if (!chosen.note.isEmpty()) LogLine(chosen.note.toStdString());
+            display::ShowFullScreen(*screen, chosen);
         } else {
             screen->show();
         }
