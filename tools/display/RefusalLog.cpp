@@ -4,7 +4,8 @@
 
 namespace display {
 
-RefusalLog::RefusalLog(std::chrono::milliseconds interval) : interval_(interval) {}
+RefusalLog::RefusalLog(std::chrono::milliseconds interval, std::string source)
+    : interval_(interval), source_(std::move(source)) {}
 
 std::vector<std::string> RefusalLog::Refused(Clock::time_point now, std::string line) {
     std::vector<std::string> lines;
@@ -26,7 +27,7 @@ std::string RefusalLog::Due(Clock::time_point now) {
         return {};
     }
     const auto seconds = std::chrono::round<std::chrono::seconds>(now - start_).count();
-    std::string summary = "--http: " + std::to_string(counted_) +
+    std::string summary = source_ + ": " + std::to_string(counted_) +
                           " more connections refused in the last " + std::to_string(seconds) + " s";
     // The flood may go on: keep counting, one summary per interval.
     start_ = now;

@@ -18,7 +18,9 @@ class RefusalLog {
   public:
     using Clock = std::chrono::steady_clock;
 
-    explicit RefusalLog(std::chrono::milliseconds interval);
+    // source names the listener in the summary line ("--http: 57 more connections refused
+    // ...", "--listen: ...").
+    explicit RefusalLog(std::chrono::milliseconds interval, std::string source = "--http");
 
     // A connection was refused at now, described by line. Returns the lines to write now, in
     // order: a summary of the interval that ended, if any, then line if it is not only counted.
@@ -35,6 +37,7 @@ class RefusalLog {
 
   private:
     std::chrono::milliseconds interval_;
+    std::string source_;
     bool open_ = false;  // an interval is running: refusals in it are only counted
     Clock::time_point start_{};
     long counted_ = 0;
