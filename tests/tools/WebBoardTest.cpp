@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "FairShare.h"
 #include "WebBoard.h"
 #include "WebLimits.h"
 

@@ -2,11 +2,11 @@
 // The TCP side of the display's web page server: takes connections for Qt's HTTP server and
 // holds each one to the WebLimits before the HTTP server reads it.
 //
-// Connections are shared fairly between client addresses (see FairShare in WebLimits.h): a
-// new connection from an address at its share, or from a new address while every address
-// holds one, gets a fixed 503 answer and is closed, unread; a newcomer below its share while
-// every slot is taken gets the oldest connection (a stream, perhaps) of the address that holds
-// the most, which is cut.
+// Connections are shared fairly between client addresses (see FairShare.h): a new connection
+// from an address at its share, or from a new address while every address holds one, gets a
+// fixed 503 answer and is closed, unread; a newcomer below its share while every slot is taken
+// gets the oldest connection (a stream, perhaps) of the address that holds the most, which is
+// cut.
 // Every other one gets a RequestGuard that meters its request as it arrives: a request past
 // the byte or line bounds gets 431 or 413, one not whole within the request timeout gets 408,
 // and the connection is closed; nothing of it reaches the HTTP server's handlers. Once the
@@ -29,6 +29,7 @@
 
 #include <string>
 
+#include "FairShare.h"
 #include "RefusalLog.h"
 #include "WebLimits.h"
 

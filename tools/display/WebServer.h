@@ -16,9 +16,9 @@
 // page's policy lets the browser run only the page's own script and style, by their hashes.
 //
 // Bounded by WebLimits: at most maxViewers streams at once and maxConnections connections,
-// shared fairly between client addresses (see FairShare in WebLimits.h): a stream past an
-// address's share gets 503, and a newcomer below it when every place is taken gets the oldest
-// of the address that holds the most (connections likewise, a refused one gets 503 unread);
+// shared fairly between client addresses (see FairShare.h): a stream past an address's share
+// gets 503, and a newcomer below it when every place is taken gets the oldest of the address
+// that holds the most (connections likewise, a refused one gets 503 unread);
 // requests past the byte and line bounds get 431 or 413, requests not whole in time 408 (see
 // WebListener.h). A slow viewer never holds up the others or the receiver (see WebViewer.h).
 // Lives on the thread that made it, as does everything it makes.
@@ -32,6 +32,7 @@
 
 #include <vector>
 
+#include "FairShare.h"
 #include "Message.h"
 #include "WebLimits.h"
 
