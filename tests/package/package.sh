@@ -49,8 +49,10 @@ deb="$work/out/afficheur_${AFFICHEUR_VERSION}_$(dpkg --print-architecture).deb"
 
 # Exactly these files, owned by root; the programs executable.
 autostart="${AFFICHEUR_AUTOSTART_DIR#/}/afficheur.desktop"
+monitor="${AFFICHEUR_AUTOSTART_DIR#/}/afficheur-monitor.desktop"
 expected=$(sort <<LIST
 ./$autostart
+./${monitor#/}
 ./etc/afficheur/display.conf
 ./lib/systemd/system/afficheur-display.service
 ./usr/bin/afficheur
@@ -96,6 +98,7 @@ for need in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6httpserve
     grep -qE "(^|, )${need}(t64)?( \(|,|\$)" <<<"$depends" || fail "Depends lacks ${need//\\/}: $depends"
 done
 [ "$(dpkg-deb --info "$deb" conffiles)" = "/$autostart
+/$monitor
 /etc/afficheur/display.conf" ] ||
     fail "conffiles is '$(dpkg-deb --info "$deb" conffiles 2>&1)', not /$autostart and /etc/afficheur/display.conf"
 # The service is made known and stopped by the maintainer scripts, never enabled by them.
@@ -117,6 +120,10 @@ for entry in "$root/usr/share/applications/afficheur.desktop" "$root/$autostart"
     grep -qx 'Exec=afficheur' "$entry" || fail "${entry#"$root"} does not run afficheur"
 done
 grep -qx 'Hidden=true' "$root/$autostart" || fail "the autostart entry is not off (Hidden=true)"
+desktop-file-validate "$root/$monitor" || fail "desktop-file-validate rejects /$monitor"
+grep -qx 'Hidden=true' "$root/$monitor" || fail "the customer monitor's entry is not off"
+grep -qx 'Exec=afficheur-display --fullscreen --follow http://127.0.0.1:8080/' "$root/$monitor" ||
+    fail "the customer monitor's entry does not follow the service's page"
 grep -qx 'Hidden=true' "$root/usr/share/applications/afficheur.desktop" &&
     fail "the menu entry is hidden"
 grep -q '<svg' "$root/usr/share/icons/hicolor/scalable/apps/afficheur.svg" || fail "the icon is no SVG"

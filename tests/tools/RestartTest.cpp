@@ -1,5 +1,8 @@
 // afficheur-display started again after a crash or a stop: the board comes back from its
 // state file at once, on the page as on every output; a text too old gives the welcome text.
+// And a display that follows another's page (--follow), as a customer's monitor follows the
+// service: it shows that board, takes no messages itself, and follows the service again after
+// the service's restart.
 
 #include <signal.h>
 
@@ -117,6 +120,43 @@ TEST(Restart, TheWelcomeTextComesBackAfterAQuietSpell) {
         text = StateOf(ports.http).value("text").toString();
     }
     EXPECT_EQ(text, "Bienvenue");
+}
+
+TEST(Follow, AViewerShowsTheServicesBoardAndFollowsItAcrossItsRestart) {
+    TempFolder folder;
+    const std::string state = (folder.path() / "service.json").string();
+    auto service = std::make_unique<Display>(Args(state));
+    const Ports servicePorts = ReadPorts(*service);
+    ASSERT_NE(servicePorts.http, 0);
+    Display viewer({"--headless", "--log", "--http", "127.0.0.1:0", "--follow",
+                    "http://127.0.0.1:" + std::to_string(servicePorts.http) + "/"});
+    const auto served = viewer.NextRecord();  // no listening line: it takes no messages
+    ASSERT_EQ(served.value("kind").toString(), "http");
+    const uint16_t viewerHttp = Display::PortOf(served);
+
+    ASSERT_TRUE(SendMessage(servicePorts.display, "Caf\xE9"));
+    const auto shows = [&](const char* text) {
+        for (int i = 0; i < 200; ++i) {
+            if (StateOf(viewerHttp).value("text").toString() == QString::fromUtf8(text))
+                return true;
+            ::usleep(50000);
+        }
+        return false;
+    };
+    EXPECT_TRUE(shows("Caf\xC3\xA9"));
+
+    // The service restarts on the same ports; the viewer keeps the board meanwhile, then
+    // follows the new one.
+    service->Signal(SIGTERM);
+    service->ExitCode();
+    service.reset();
+    EXPECT_EQ(StateOf(viewerHttp).value("text").toString(), QString::fromUtf8("Caf\xC3\xA9"));
+    Display again({"--headless", "--log", "--listen",
+                   "127.0.0.1:" + std::to_string(servicePorts.display), "--http",
+                   "127.0.0.1:" + std::to_string(servicePorts.http), "--state", state});
+    ASSERT_NE(ReadPorts(again).http, 0);
+    ASSERT_TRUE(SendMessage(servicePorts.display, "Merci"));
+    EXPECT_TRUE(shows("Merci"));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QTimer>
+#include <QUrl>
 
 #include <cerrno>
 #include <chrono>
@@ -25,6 +26,7 @@
 #include <variant>
 #include <vector>
 
+#include "BoardFollower.h"
 #include "BoardStore.h"
 #include "ConfigFile.h"
 #include "FullScreen.h"
@@ -278,6 +280,12 @@ int main(int argc, char** argv) {
         QStringLiteral("Show the welcome text again after SECONDS without a message (default: "
                        "never)."),
         QStringLiteral("SECONDS"));
+    const QCommandLineOption follow(
+        QStringLiteral("follow"),
+        QStringLiteral("Take no messages: show the board of the display whose page is at URL "
+                       "(its --http, such as http://127.0.0.1:8080/), for a customer's monitor "
+                       "beside a display that runs as a service."),
+        QStringLiteral("URL"));
     const QCommandLineOption config(
         QStringLiteral("config"),
         QStringLiteral("Read options from FILE, one per line by its long name (listen = "
@@ -285,11 +293,10 @@ int main(int argc, char** argv) {
                        "line's own come after them."),
         QStringLiteral("FILE"));
     const QList<QCommandLineOption> options = {
-        listen,         log,   headless,      idle,         deadline,
-        connections,    stall, lcdproc,       lcdCharset,   fullscreen,
-        screenChoice,   http,  httpHost,      shareViewers, shareConnections,
-        encodingOption, state, restoreWithin, welcome,      welcomeAfter,
-        config};
+        listen,   log,          headless,         idle,           deadline,     connections,
+        stall,    lcdproc,      lcdCharset,       fullscreen,     screenChoice, http,
+        httpHost, shareViewers, shareConnections, encodingOption, state,        restoreWithin,
+        welcome,  welcomeAfter, follow,           config};
     parser.addOptions(options);
 
     // The configuration file's options go first, so that the command line's own win.
@@ -397,14 +404,25 @@ int main(int argc, char** argv) {
                     .arg(parser.value(listen))
                     .toStdString());
     }
-    display::Receiver receiver(limits);
-    QString error;
-    if (!receiver.Listen(endpoint->address, endpoint->port, &error)) {
-        LogLine(QStringLiteral("cannot listen on %1: %2")
-                    .arg(parser.value(listen), error)
-                    .toStdString());
-        return EXIT_FAILURE;
+    // A viewer of another display's page takes no messages itself: that display owns the port.
+    const bool following = parser.isSet(follow);
+    const QUrl followed(parser.value(follow));
+    if (following && (followed.scheme() != QLatin1String("http") || followed.host().isEmpty())) {
+        LogLine("--follow wants the page of a display, such as http://127.0.0.1:8080/");
+        return kExitUsage;
     }
+    std::unique_ptr<display::Receiver> receiver;
+    QString error;
+    if (!following) {
+        receiver = std::make_unique<display::Receiver>(limits);
+        if (!receiver->Listen(endpoint->address, endpoint->port, &error)) {
+            LogLine(QStringLiteral("cannot listen on %1: %2")
+                        .arg(parser.value(listen), error)
+                        .toStdString());
+            return EXIT_FAILURE;
+        }
+    }
+    const QString source = following ? followed.toString() : receiver->Address();
     bool logging = parser.isSet(log);
     // Once stdout fails, the log stops for good (one line on stderr says so); the display goes on.
     const auto writeLog = [&logging](const QByteArray& line) {
@@ -413,7 +431,7 @@ int main(int argc, char** argv) {
         LogLine(std::string("the log on stdout cannot be written (") + std::strerror(errno) +
                 "): logging stops, the display goes on");
     };
-    writeLog(display::ListeningLine(QDateTime::currentDateTimeUtc(), receiver.Address()));
+    if (receiver) writeLog(display::ListeningLine(QDateTime::currentDateTimeUtc(), source));
 
     std::unique_ptr<display::WebServer> web;
     for (const QCommandLineOption* option : {&httpHost, &shareViewers, &shareConnections}) {
@@ -465,8 +483,9 @@ int main(int argc, char** argv) {
     }
 
     // The board comes back from the state file, if this display keeps one.
-    const QString statePath =
-        parser.isSet(state) ? parser.value(state) : display::DefaultStatePath(endpoint->port);
+    const QString statePath = parser.isSet(state) ? parser.value(state)
+                              : following         ? QString()
+                                                  : display::DefaultStatePath(endpoint->port);
     std::unique_ptr<display::BoardStore> store;
     std::optional<display::SavedBoard> saved;
     if (!statePath.isEmpty()) {
@@ -481,7 +500,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<display::Screen> screen;
     if (window) {
         screen = std::make_unique<display::Screen>();
-        screen->setWindowTitle(QStringLiteral("afficheur-display %1").arg(receiver.Address()));
+        screen->setWindowTitle(QStringLiteral("afficheur-display %1").arg(source));
         if (parser.isSet(fullscreen)) {
             const display::ScreenChoice chosen = display::ChooseScreen(parser.value(screenChoice));
             if (!chosen.note.isEmpty()) LogLine(chosen.note.toStdString());
@@ -517,28 +536,44 @@ int main(int argc, char** argv) {
         welcomeTimer.start();
     }
 
-    QObject::connect(
-        &receiver, &display::Receiver::received, &receiver,
-        [&](const display::Reception& reception) {
-            const auto outcome = display::Judge(reception, *idleTimeoutMs, *encoding);
-            if (logging) {
-                writeLog(display::JsonLine(QDateTime::currentDateTimeUtc(), reception, outcome));
-            }
-            if (!outcome.note.isEmpty()) {
-                LogLine(
-                    QStringLiteral("from %1: %2").arg(reception.peer, outcome.note).toStdString());
-            }
-            if (!outcome.shown) return;
-            board.Apply(outcome.message);
-            if (outcome.message.kind == display::Kind::Text) textSetAtMs = nowMs();
-            if (store) store->Keep({board, textSetAtMs});
-            if (welcomeAfterSeconds) welcomeTimer.start();
-            showEverywhere();
-        });
+    // The board follows another display's page...
+    std::unique_ptr<display::BoardFollower> follower;
+    if (following) {
+        follower = std::make_unique<display::BoardFollower>(followed);
+        QObject::connect(follower.get(), &display::BoardFollower::board,
+                         [&](const display::Board& next) {
+                             board = next;
+                             showEverywhere();
+                         });
+        follower->Start();
+    }
+    // ...or the messages this display takes.
+    if (receiver)
+        QObject::connect(receiver.get(), &display::Receiver::received, receiver.get(),
+                         [&](const display::Reception& reception) {
+                             const auto outcome =
+                                 display::Judge(reception, *idleTimeoutMs, *encoding);
+                             if (logging) {
+                                 writeLog(display::JsonLine(QDateTime::currentDateTimeUtc(),
+                                                            reception, outcome));
+                             }
+                             if (!outcome.note.isEmpty()) {
+                                 LogLine(QStringLiteral("from %1: %2")
+                                             .arg(reception.peer, outcome.note)
+                                             .toStdString());
+                             }
+                             if (!outcome.shown) return;
+                             board.Apply(outcome.message);
+                             if (outcome.message.kind == display::Kind::Text) textSetAtMs = nowMs();
+                             if (store) store->Keep({board, textSetAtMs});
+                             if (welcomeAfterSeconds) welcomeTimer.start();
+                             showEverywhere();
+                         });
     // SIGTERM and SIGINT end the loop, so the last board is saved on the way out.
     const display::QuitOnSignals quitOnSignals;
     const display::ServiceNotifier serviceManager(
-        QStringLiteral("taking messages on %1").arg(receiver.Address()));
+        following ? QStringLiteral("following %1").arg(source)
+                  : QStringLiteral("taking messages on %1").arg(source));
     const int status = app->exec();
     if (store) store->Flush();
     return status;
