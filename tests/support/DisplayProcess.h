@@ -198,14 +198,18 @@ class Display {
 class Connection {
   public:
     // receiveBuffer, when not 0, sets the system's receive buffer before connecting, to make
-    // a reader that takes little.
-    explicit Connection(uint16_t port, int receiveBuffer = 0)
+    // a reader that takes little. from is the client's own address, 127.0.0.<from>: each is
+    // this machine, and a client address of its own for the display.
+    explicit Connection(uint16_t port, int receiveBuffer = 0, int from = 1)
         : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
         if (fd_ < 0) return;
         if (receiveBuffer > 0)
             ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
         sockaddr_in address{};
         address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK + static_cast<uint32_t>(from - 1));
+        if (from != 1 && ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            return;
         address.sin_port = htons(port);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
@@ -217,6 +221,16 @@ class Connection {
     Connection& operator=(const Connection&) = delete;
 
     bool connected() const { return connected_; }
+
+    // "127.0.0.<from>:<port>", as the display's log names this client; empty when unknown.
+    std::string Peer() const {
+        sockaddr_in local{};
+        socklen_t size = sizeof local;
+        if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &size) != 0) return {};
+        char text[INET_ADDRSTRLEN] = {};
+        ::inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
+        return std::string(text) + ":" + std::to_string(ntohs(local.sin_port));
+    }
 
     // Writes as much as the peer takes; false once it stops taking.
     bool Send(const std::string& bytes) {
@@ -273,9 +287,10 @@ class Connection {
     std::string received_;
 };
 
-// One message as the client sends it: a connection of its own, the bytes, then closed.
-inline bool SendMessage(uint16_t port, const std::string& bytes) {
-    Connection connection(port);
+// One message as the client sends it: a connection of its own (from 127.0.0.<from>), the
+// bytes, then closed.
+inline bool SendMessage(uint16_t port, const std::string& bytes, int from = 1) {
+    Connection connection(port, 0, from);
     return connection.connected() && connection.Send(bytes);
 }
 

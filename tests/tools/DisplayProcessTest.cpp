@@ -327,6 +327,64 @@ TEST(DisplayProcess, RefusesConnectionsPastItsLimitAndRecovers) {
     EXPECT_EQ(display.NextRecord().value("text").toString(), "encore");
 }
 
+TEST(DisplayProcess, ServesTheRegisterWhileAnotherAddressHoldsItsShare) {
+    struct Held {
+        int index;  // in holders
+        const char* end;
+    };
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        std::vector<int> holders;   // each an unfinished message from 127.0.0.<n>, in order
+        std::vector<Held> records;  // before the register's message, in order
+    };
+    const Case cases[] = {
+        {"one address holding every slot, its next refused",
+         {"--max-connections", "4"},
+         {2, 2, 2, 2, 2},
+         {{4, "refused"}, {0, "cut"}}},
+        {"the address that holds the most gives way",
+         {"--max-connections", "4"},
+         {3, 2, 2, 2},
+         {{1, "cut"}}},
+        {"the register's own stuck connection first on a tie",
+         {"--max-connections", "4"},
+         {1, 2, 2, 1},
+         {{0, "cut"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto args = Headless(60000);  // nothing held ends by itself
+        args.insert(args.end(), {"--message-timeout", "60000"});
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Display display(args);
+        const uint16_t port = display.Listening();
+        ASSERT_NE(port, 0);
+        std::vector<std::unique_ptr<Connection>> holders;
+        for (const int from : c.holders) {
+            holders.push_back(std::make_unique<Connection>(port, 0, from));
+            ASSERT_TRUE(holders.back()->Send("Prom"));
+        }
+
+        ASSERT_TRUE(SendMessage(port, "Total 12,40"));
+        for (const Held& held : c.records) {
+            const auto record = display.NextRecord();
+            EXPECT_EQ(record.value("peer").toString().toStdString(), holders[held.index]->Peer());
+            EXPECT_EQ(record.value("end").toString(), held.end);
+            EXPECT_FALSE(record.value("shown").toBool(true));
+            EXPECT_TRUE(holders[held.index]->ClosedByPeer(kPatience));
+            if (std::string(held.end) == "cut") {
+                EXPECT_TRUE(record.value("note").toString().contains("to make room for 127.0.0.1:"))
+                    << record.value("note").toString().toStdString();
+            }
+        }
+        const auto served = display.NextRecord();
+        EXPECT_EQ(served.value("text").toString(), "Total 12,40");
+        EXPECT_TRUE(served.value("shown").toBool());
+        EXPECT_TRUE(served.value("peer").toString().startsWith("127.0.0.1:"));
+    }
+}
+
 TEST(DisplayProcess, InStallModeHoldsConnectionsUnread) {
     auto args = Headless(3000);  // held connections close only after the idle timeout
     args.insert(args.end(), {"--stall", "--max-connections", "2"});

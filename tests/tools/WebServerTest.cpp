@@ -23,6 +23,7 @@
 
 #include "../host/QtWait.h"
 #include "Message.h"
+#include "Receiver.h"
 #include "WebListener.h"
 #include "WebServer.h"
 #include "WebViewer.h"
@@ -390,7 +391,7 @@ TEST(WebServer, SharesCountAnIpv6ClientByItsSlash64) {
     };
     for (const Case& c : cases) {
         const auto key = [](const char* address) {
-            return display::WebListener::ShareKey(QHostAddress(QString::fromLatin1(address)));
+            return display::ShareKey(QHostAddress(QString::fromLatin1(address)));
         };
         EXPECT_EQ(key(c.one) == key(c.other), c.same) << c.one << " and " << c.other;
     }

@@ -5,24 +5,69 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
+#include <iterator>
+#include <optional>
 #include <utility>
 
 namespace display {
 
+// Holds one of the receiver's slots: a connection being read, or one held unread in stall
+// mode. Once it ends it calls back its owner, with its report or none, and deletes itself and
+// its socket.
+class SlotHolder : public QObject {
+  public:
+    using Ended = std::function<void(SlotHolder*, const Reception*)>;
+
+    SlotHolder(QTcpSocket* socket, QObject* parent, Ended ended)
+        : QObject(parent), socket_(socket), ended_(std::move(ended)) {
+        socket_->setParent(this);
+        peer_ = Endpoint(socket_->peerAddress(), socket_->peerPort());
+    }
+
+    // Starts reading or holding; it may end at once. Apart from the constructor, so that its
+    // owner knows it before it can hear of its end.
+    virtual void Start() = 0;
+
+    // Closes it at once, its slot going to a newcomer from another address: reason says so
+    // in its report.
+    virtual void TakeBack(const QString& reason) = 0;
+
+    const QString& peer() const { return peer_; }
+
+  protected:
+    // Closes the socket and tells the owner, once.
+    void End(const Reception* reception) {
+        if (done_) return;
+        done_ = true;
+        socket_->disconnect(this);
+        socket_->abort();
+        ended_(this, reception);
+        deleteLater();
+    }
+
+    QTcpSocket* socket_;
+    bool done_ = false;
+
+  private:
+    QString peer_;
+    Ended ended_;
+};
+
 namespace {
 
-// One connection being read. Deletes itself (and its socket) once it has reported.
-class Connection : public QObject {
+// One connection being read.
+class Connection : public SlotHolder {
   public:
-    Connection(QTcpSocket* socket, const Limits& limits, QObject* parent,
-               std::function<void(const Reception&)> report)
-        : QObject(parent), socket_(socket), limits_(limits), report_(std::move(report)) {
-        socket_->setParent(this);
+    Connection(QTcpSocket* socket, const Limits& limits, QObject* parent, Ended ended)
+        : SlotHolder(socket, parent, std::move(ended)), limits_(limits) {
+        reception_.peer = peer();
+    }
+
+    void Start() override {
         // Qt's own buffer never holds more than the rest of one message.
         socket_->setReadBufferSize(static_cast<qint64>(limits_.maxBytes) + 1);
-        reception_.peer = Endpoint(socket_->peerAddress(), socket_->peerPort());
-
         idle_.setSingleShot(true);
         idle_.setInterval(limits_.idleTimeoutMs);
         connect(&idle_, &QTimer::timeout, this, [this] { Finish(Ending::Silent); });
@@ -45,6 +90,11 @@ class Connection : public QObject {
         Read();  // bytes may have arrived before the signals were connected
     }
 
+    void TakeBack(const QString& reason) override {
+        reception_.reason = reason;
+        Finish(Ending::Late);
+    }
+
   private:
     void Read() {
         if (done_) return;
@@ -62,24 +112,68 @@ class Connection : public QObject {
         if (done_) return;
         if (ending == Ending::Closed || ending == Ending::Reset) Read();
         if (done_) return;  // the last read passed the limit
-        done_ = true;
         idle_.stop();
         deadline_.stop();
         reception_.ending = ending;
-        socket_->disconnect(this);
-        socket_->abort();
-        report_(reception_);
-        deleteLater();
+        End(&reception_);
     }
 
-    QTcpSocket* socket_;
     const Limits& limits_;
-    std::function<void(const Reception&)> report_;
     Reception reception_;
     QTimer idle_;
     QTimer deadline_;
-    bool done_ = false;
 };
+
+// One connection held open and never read (stall mode).
+class Stall : public SlotHolder {
+  public:
+    Stall(QTcpSocket* socket, int idleTimeoutMs, QObject* parent, Ended ended)
+        : SlotHolder(socket, parent, std::move(ended)), idleTimeoutMs_(idleTimeoutMs) {}
+
+    void Start() override {
+        // Qt stops taking bytes from the system once its buffer holds one, so the sender's
+        // bytes stay unread in the system's buffers, as with a display that hangs. It then no
+        // longer sees the sender close either: the idle timeout frees the slot.
+        socket_->setReadBufferSize(1);
+        idle_.setSingleShot(true);
+        connect(socket_, &QTcpSocket::disconnected, this, [this] { End(nullptr); });
+        connect(&idle_, &QTimer::timeout, this, [this] { Close(Ending::Silent); });
+        idle_.start(idleTimeoutMs_);
+    }
+
+    void TakeBack(const QString&) override { Close(Ending::Refused); }
+
+  private:
+    void Close(Ending ending) {
+        idle_.stop();
+        Reception closed;
+        closed.peer = peer();
+        closed.ending = ending;
+        End(&closed);
+    }
+
+    int idleTimeoutMs_;
+    QTimer idle_;
+};
+
+// The IPv4 address an IPv4-mapped IPv6 one (::ffff:a.b.c.d) stands for, or nothing.
+std::optional<quint32> MappedIpv4(const QHostAddress& address) {
+    if (address.protocol() != QAbstractSocket::IPv6Protocol) return std::nullopt;
+    const Q_IPV6ADDR bytes = address.toIPv6Address();
+    for (int i = 0; i < 10; ++i) {
+        if (bytes[i] != 0) return std::nullopt;
+    }
+    if (bytes[10] != 0xff || bytes[11] != 0xff) return std::nullopt;
+    return (quint32{bytes[12]} << 24) | (quint32{bytes[13]} << 16) | (quint32{bytes[14]} << 8) |
+           quint32{bytes[15]};
+}
+
+// The address as IPv4 when it is one or is IPv4-mapped.
+std::optional<QHostAddress> AsIpv4(const QHostAddress& address) {
+    if (address.protocol() == QAbstractSocket::IPv4Protocol) return address;
+    if (const auto ipv4 = MappedIpv4(address)) return QHostAddress(*ipv4);
+    return std::nullopt;
+}
 
 }  // namespace
 
@@ -110,7 +204,74 @@ QString Endpoint(const QHostAddress& address, quint16 port) {
     return JoinHostPort(plain.toString(), port);
 }
 
-Receiver::Receiver(Limits limits, QObject* parent) : QObject(parent), limits_(limits) {
+std::string ShareKey(const QHostAddress& address) {
+    bool isIpv4 = false;
+    const quint32 ipv4 = address.toIPv4Address(&isIpv4);
+    if (isIpv4) return QHostAddress(ipv4).toString().toStdString();
+    Q_IPV6ADDR bytes = address.toIPv6Address();
+    std::fill(std::begin(bytes.c) + 8, std::end(bytes.c), quint8{0});
+    return QHostAddress(bytes).toString().toStdString() + "/64";
+}
+
+QString AllowList::Add(const QString& text) {
+    const qsizetype slash = text.indexOf(QLatin1Char('/'));
+    const QString host = text.left(slash);  // all of it without a slash
+    QHostAddress address;
+    if (host.contains(QLatin1Char('%')))
+        return QStringLiteral("an address with a scope (%) names no network");
+    if (host.isEmpty() || host.trimmed() != host || !address.setAddress(host))
+        return QStringLiteral("\"%1\" is not an IPv4 or IPv6 address").arg(host);
+    const bool ipv4 = address.protocol() == QAbstractSocket::IPv4Protocol;
+    if (ipv4 && address.toString() != host) {
+        return QStringLiteral(
+                   "write an IPv4 address as four numbers from 0 to 255 without "
+                   "leading zeros (%1, not %2)")
+            .arg(address.toString(), host);
+    }
+    const int bits = ipv4 ? 32 : 128;
+    int prefix = bits;
+    if (slash >= 0) {
+        const QString length = text.mid(slash + 1);
+        const bool digits =
+            !length.isEmpty() && length.size() <= 3 &&
+            std::all_of(length.begin(), length.end(), [](QChar c) { return c.isDigit(); });
+        prefix = digits ? length.toInt() : -1;
+        if (prefix < 0 || prefix > bits) {
+            return QStringLiteral(
+                       "the prefix after / wants a whole number from 0 to %1, not "
+                       "\"%2\"")
+                .arg(bits)
+                .arg(length);
+        }
+    }
+    // A mapped network is kept as IPv4, as the peers it holds are seen (see Allows).
+    if (const auto mapped = MappedIpv4(address); mapped && prefix >= 96) {
+        address = QHostAddress(*mapped);
+        prefix -= 96;
+    }
+    networks_.emplace_back(address, prefix);
+    return {};
+}
+
+bool AllowList::Allows(const QHostAddress& peer) const {
+    if (networks_.empty()) return true;
+    const std::optional<QHostAddress> ipv4 = AsIpv4(peer);
+    // An IPv4 peer against an IPv6 network whose prefix reaches into the mapped range.
+    const QHostAddress ipv6 =
+        ipv4 ? QHostAddress(QStringLiteral("::ffff:") + ipv4->toString()) : peer;
+    return std::any_of(networks_.begin(), networks_.end(), [&](const auto& network) {
+        const auto& [address, prefix] = network;
+        if (address.protocol() == QAbstractSocket::IPv4Protocol)
+            return ipv4 && ipv4->isInSubnet(address, prefix);
+        return ipv6.isInSubnet(address, prefix);
+    });
+}
+
+Receiver::Receiver(Limits limits, AllowList allowed, QObject* parent)
+    : QObject(parent),
+      limits_(limits),
+      allowed_(std::move(allowed)),
+      slots_(limits.maxConnections, std::min(limits.shareConnections, limits.maxConnections)) {
     connect(&server_, &QTcpServer::newConnection, this, [this] { Accept(); });
 }
 
@@ -126,55 +287,60 @@ QString Receiver::Address() const {
 
 void Receiver::Accept() {
     while (QTcpSocket* socket = server_.nextPendingConnection()) {
-        if (open_ >= limits_.maxConnections) {
-            Reception refused;
-            refused.peer = Endpoint(socket->peerAddress(), socket->peerPort());
-            refused.ending = Ending::Refused;
+        if (!allowed_.Allows(socket->peerAddress())) {
+            // Not reported: only a line on stderr, counted in a flood.
+            refusals_.Write(QStringLiteral("--listen: %1 closed unread: not in --allow")
+                                .arg(Endpoint(socket->peerAddress(), socket->peerPort())));
             socket->abort();
             socket->deleteLater();
-            emit received(refused);
             continue;
         }
-        ++open_;
+        const std::string address = ShareKey(socket->peerAddress());
+        const auto verdict = slots_.Admit(address);
+        using Admission = FairShare<SlotHolder*>::Admission;
+        if (verdict.admission == Admission::RefuseShare ||
+            verdict.admission == Admission::RefuseFull) {
+            Refuse(socket);
+            continue;
+        }
+        if (verdict.admission == Admission::TakeBack) {
+            verdict.victim->TakeBack(
+                QStringLiteral("cut to make room for %1 (%2 held %3 of the %4 connections)")
+                    .arg(Endpoint(socket->peerAddress(), socket->peerPort()),
+                         QString::fromStdString(verdict.victimAddress))
+                    .arg(slots_.HeldBy(verdict.victimAddress))
+                    .arg(limits_.maxConnections));
+        }
+        auto ended = [this](SlotHolder* holder, const Reception* reception) {
+            Ended(holder, reception);
+        };
+        SlotHolder* holder =
+            limits_.stall
+                ? static_cast<SlotHolder*>(new Stall(socket, limits_.idleTimeoutMs, this, ended))
+                : new Connection(socket, limits_, this, ended);
+        slots_.Hold(holder, address);
         if (limits_.stall) {
-            Hold(socket);
-            continue;
+            Reception held;
+            held.peer = holder->peer();
+            held.ending = Ending::Stalled;
+            emit received(held);
         }
-        new Connection(socket, limits_, this, [this](const Reception& reception) {
-            --open_;
-            emit received(reception);
-        });
+        holder->Start();
     }
 }
 
-void Receiver::Hold(QTcpSocket* socket) {
-    Reception held;
-    held.peer = Endpoint(socket->peerAddress(), socket->peerPort());
-    held.ending = Ending::Stalled;
-    socket->setParent(this);
-    // Qt stops taking bytes from the system once its buffer holds one, so the sender's
-    // bytes stay unread in the system's buffers, as with a display that hangs. It then no
-    // longer sees the sender close either: the idle timeout frees the slot.
-    socket->setReadBufferSize(1);
-    auto* idle = new QTimer(socket);
-    idle->setSingleShot(true);
-    auto release = [this, socket, idle] {
-        idle->stop();
-        socket->disconnect(this);
-        socket->abort();
-        --open_;
-        socket->deleteLater();
-    };
-    connect(socket, &QTcpSocket::disconnected, this, release);
-    connect(idle, &QTimer::timeout, this, [this, release, peer = held.peer] {
-        release();
-        Reception silent;
-        silent.peer = peer;
-        silent.ending = Ending::Silent;
-        emit received(silent);
-    });
-    idle->start(limits_.idleTimeoutMs);
-    emit received(held);
+void Receiver::Refuse(QTcpSocket* socket) {
+    Reception refused;
+    refused.peer = Endpoint(socket->peerAddress(), socket->peerPort());
+    refused.ending = Ending::Refused;
+    socket->abort();
+    socket->deleteLater();
+    emit received(refused);
+}
+
+void Receiver::Ended(SlotHolder* holder, const Reception* reception) {
+    slots_.Release(holder);
+    if (reception) emit received(*reception);
 }
 
 }  // namespace display

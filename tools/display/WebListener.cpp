@@ -2,13 +2,10 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <memory>
 #include <string>
 
 #include "Receiver.h"
-#include "common/Log.h"
 
 namespace display {
 
@@ -16,9 +13,6 @@ namespace {
 
 // How long a refused client gets to read its answer before the connection is cut.
 constexpr int kCloseGraceMs = 2000;
-
-// How often, at most, a flood of refused connections writes a line.
-constexpr std::chrono::milliseconds kRefusalLogInterval{10000};
 
 // The line for a connection turned away, naming the client.
 QString RefusalLine(const QTcpSocket* socket, const QByteArray& status) {
@@ -108,29 +102,10 @@ void RequestGuard::Refuse(const QByteArray& status) {
 WebListener::WebListener(const WebLimits& limits, QObject* parent)
     : QTcpServer(parent),
       limits_(limits),
-      connections_(limits.maxConnections, limits.shareConnections),
-      refusals_(kRefusalLogInterval) {
-    refusalSummary_.setSingleShot(true);
-    connect(&refusalSummary_, &QTimer::timeout, this, [this] { FlushRefusals(); });
-}
+      connections_(limits.maxConnections, limits.shareConnections) {}
 
 void WebListener::LogRefusal(const QString& line) {
-    for (const std::string& out : refusals_.Refused(RefusalLog::Clock::now(), line.toStdString()))
-        LogLine(out);
-    ScheduleRefusalSummary();
-}
-
-void WebListener::FlushRefusals() {
-    if (const std::string summary = refusals_.Due(RefusalLog::Clock::now()); !summary.empty())
-        LogLine(summary);
-    ScheduleRefusalSummary();
-}
-
-void WebListener::ScheduleRefusalSummary() {
-    if (refusalSummary_.isActive() || !refusals_.counting()) return;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(refusals_.intervalEnd() -
-                                                                   RefusalLog::Clock::now());
-    refusalSummary_.start(std::max(left, std::chrono::milliseconds(0)));
+    refusals_.Write(line);
 }
 
 void WebListener::Answered(QTcpSocket* socket) {
@@ -141,15 +116,6 @@ void WebListener::Answered(QTcpSocket* socket) {
 void WebListener::Streaming(QTcpSocket* socket) {
     if (auto* guard = socket->findChild<RequestGuard*>(QString(), Qt::FindDirectChildrenOnly))
         guard->SetStreaming();
-}
-
-std::string WebListener::ShareKey(const QHostAddress& address) {
-    bool isIpv4 = false;
-    const quint32 ipv4 = address.toIPv4Address(&isIpv4);
-    if (isIpv4) return QHostAddress(ipv4).toString().toStdString();
-    Q_IPV6ADDR bytes = address.toIPv6Address();
-    std::fill(std::begin(bytes.c) + 8, std::end(bytes.c), quint8{0});
-    return QHostAddress(bytes).toString().toStdString() + "/64";
 }
 
 QByteArray WebListener::FixedAnswer(const QByteArray& status) {

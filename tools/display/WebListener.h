@@ -15,8 +15,8 @@
 // the connection's acceptance, covers the answer as well: a connection whose answer is not
 // all taken by then is cut, so that a client that asks and never reads holds its slot no
 // longer than one that never finishes asking. A stream (WebListener::Streaming) is no longer
-// timed here: its viewer has a rule of its own (see WebViewer.h). Refusals are logged through a
-// RefusalLog, so that a flood of them writes a summary line now and then rather than a line
+// timed here: its viewer has a rule of its own (see WebViewer.h). Refusals are logged through
+// RefusalLines, so that a flood of them writes a summary line now and then rather than a line
 // each. Lives on the thread that made it.
 
 #include <QByteArray>
@@ -30,7 +30,7 @@
 #include <string>
 
 #include "FairShare.h"
-#include "RefusalLog.h"
+#include "RefusalLines.h"
 #include "WebLimits.h"
 
 namespace display {
@@ -78,10 +78,6 @@ class WebListener : public QTcpServer {
     // Marks socket's answer as a stream (see RequestGuard::SetStreaming); the same.
     static void Streaming(QTcpSocket* socket);
 
-    // What tells clients apart for their share: an IPv4 address (an IPv4-mapped IPv6 one as
-    // IPv4), or the /64 of an IPv6 one, since a single device may have a whole /64 to itself.
-    static std::string ShareKey(const QHostAddress& address);
-
     // A complete answer with this status line ("431 Request Header Fields Too Large"), a short
     // plain-text body, the headers every answer of the server has and "Connection: close".
     static QByteArray FixedAnswer(const QByteArray& status);
@@ -94,13 +90,9 @@ class WebListener : public QTcpServer {
     void incomingConnection(qintptr descriptor) override;
 
   private:
-    void FlushRefusals();
-    void ScheduleRefusalSummary();
-
     WebLimits limits_;
     FairShare<QTcpSocket*> connections_;  // the ones open now, viewers included
-    RefusalLog refusals_;
-    QTimer refusalSummary_;  // writes the count of the last burst once its interval is over
+    RefusalLines refusals_{"--http"};
 };
 
 }  // namespace display

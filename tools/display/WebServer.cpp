@@ -364,7 +364,7 @@ void WebServer::Follow(const QHttpServerRequest& request, QTcpSocket* socket) {
         socket->disconnectFromHost();
         return;
     }
-    const std::string address = WebListener::ShareKey(socket->peerAddress());
+    const std::string address = ShareKey(socket->peerAddress());
     const auto verdict = viewers_.Admit(address);
     using Admission = FairShare<WebViewer*>::Admission;
     const QString peer = Endpoint(socket->peerAddress(), socket->peerPort());
