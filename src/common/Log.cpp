@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "common/Utf8.h"
+
 #if defined(__GLIBC__)
 #include <errno.h>  // program_invocation_short_name
 #endif
@@ -42,6 +44,19 @@ std::string EscapeControls(std::string_view text) {
         }
     }
     return out;
+}
+
+std::string Excerpt(std::string_view text, std::size_t limit) {
+    std::size_t characters = 0;
+    std::size_t cut = text.size();  // where the first limit characters end
+    for (std::size_t i = 0; i < text.size(); ++characters) {
+        if (characters == limit) cut = i;
+        char32_t cp = 0;
+        const std::size_t length = utf8::Decode(text, i, &cp);
+        i += length == 0 ? 1 : length;
+    }
+    if (characters <= limit) return std::string(text);
+    return std::string(text.substr(0, cut)) + "... (" + std::to_string(characters) + " characters)";
 }
 
 void LogLine(std::string_view message) {

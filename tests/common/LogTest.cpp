@@ -38,3 +38,25 @@ TEST(Log, EachCallWritesExactlyOneLine) {
               std::string::npos)
         << written;
 }
+
+TEST(Log, AnExcerptQuotesAFewCharactersOfALongTextWithItsLength) {
+    struct Case {
+        const char* name;
+        std::string text;
+        std::size_t limit;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"a short text whole", "huh? Unknown option", 200, "huh? Unknown option"},
+        {"exactly at the limit, whole", "abcd", 4, "abcd"},
+        {"one past the limit, cut", "abcde", 4, "abcd... (5 characters)"},
+        {"characters, not bytes: a sequence is never split", "\xC3\xA9\xC3\xA9\xC3\xA9", 2,
+         "\xC3\xA9\xC3\xA9... (3 characters)"},
+        {"a byte that is no UTF-8 counts as one", "\x9B\x9B\x9B", 2, "\x9B\x9B... (3 characters)"},
+        {"an empty text", "", 200, ""},
+        {"a 64 KiB message", std::string(65536, 'a'), 200,
+         std::string(200, 'a') + "... (65536 characters)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Excerpt(c.text, c.limit), c.expected) << c.name;
+}
