@@ -6,17 +6,19 @@
 // The first refusal after a quiet spell is written whole (it names the client). The ones that
 // follow within the interval are only counted, and once the interval is over one summary line
 // says how many there were; a flood goes on as one summary per interval. Not thread-safe: one
-// owner, on one thread.
+// owner, on one thread. A LineLimiter with one source.
 
 #include <chrono>
 #include <string>
 #include <vector>
 
+#include "LineLimiter.h"
+
 namespace display {
 
 class RefusalLog {
   public:
-    using Clock = std::chrono::steady_clock;
+    using Clock = LineLimiter::Clock;
 
     // source names the listener in the summary line ("--http: 57 more connections refused
     // ...", "--listen: ...").
@@ -32,15 +34,12 @@ class RefusalLog {
     std::string Due(Clock::time_point now);
 
     // When Due next has something to say, if refusals are being counted.
-    bool counting() const { return open_ && counted_ > 0; }
-    Clock::time_point intervalEnd() const { return start_ + interval_; }
+    bool counting() const { return lines_.NextDue().has_value(); }
+    Clock::time_point intervalEnd() const { return lines_.NextDue().value_or(Clock::time_point{}); }
 
   private:
-    std::chrono::milliseconds interval_;
+    LineLimiter lines_;
     std::string source_;
-    bool open_ = false;  // an interval is running: refusals in it are only counted
-    Clock::time_point start_{};
-    long counted_ = 0;
 };
 
 }  // namespace display
