@@ -283,6 +283,36 @@ TEST(LcdprocLink, LogsARefusalWithTheCommandThatCausedIt) {
     EXPECT_EQ(log.Count("refused"), 1) << log.Text();
 }
 
+// An LCDd that refuses every command, in long words that change each time, while the board
+// changes many times: the first refusal is quoted in part, the others only counted.
+TEST(LcdprocLink, AnLcddThatRefusesEverythingWritesLittleOnStderr) {
+    StderrCapture log;
+    FakeLcdd lcdd;
+    int refusals = 0;
+    lcdd.refuse = [&](const std::string&) -> std::optional<std::string> {
+        return "huh? " + std::to_string(++refusals) + std::string(20000, 'x');
+    };
+    LcdprocLink link({QStringLiteral("127.0.0.1"), lcdd.port()}, Ascii());
+    bool up = false;
+    QObject::connect(&link, &LcdprocLink::up, [&] { up = true; });
+    link.Start();
+    ASSERT_TRUE(WaitUntil([&] { return up; }, kPatienceMs)) << log.Text();
+    constexpr int kBoards = 100;
+    for (int i = 0; i < kBoards; ++i) {
+        link.Show(MakeBoard("Article " + std::to_string(i)));
+        RunEventsFor(5);
+    }
+    // Every command refused (the setup's 5 and a text for each board), and every answer read.
+    ASSERT_TRUE(WaitUntil([&] { return refusals >= kBoards + 5; }, kPatienceMs)) << refusals;
+    RunEventsFor(300);
+    const std::string text = log.Text();
+    EXPECT_LT(text.size(), 2000u) << text.substr(0, 4000);
+    EXPECT_EQ(log.Count("refused"), 1) << text.substr(0, 4000);
+    EXPECT_EQ(log.Count("huh? 1xxx"), 1) << text.substr(0, 4000);
+    EXPECT_EQ(log.Count("... (20006 characters)"), 1) << text.substr(0, 4000);
+    EXPECT_EQ(log.Count("link down"), 0) << text.substr(0, 4000);
+}
+
 TEST(LcdprocLink, ComesBackWithTheCurrentBoardWhenLcddRestarts) {
     StderrCapture log;
     FakeLcdd lcdd("wid 20 hgt 4");

@@ -117,7 +117,7 @@ void LcdprocLink::Answer(const std::string& line) {
         size_ = ParseConnect(line);
         if (!size_) {
             Drop(QStringLiteral("answer to hello not understood: %1")
-                     .arg(QString::fromStdString(line)));
+                     .arg(QString::fromStdString(Excerpt(line))));
             return;
         }
         answerTimeout_.stop();
@@ -147,9 +147,14 @@ void LcdprocLink::Answer(const std::string& line) {
         answerTimeout_.start();
     }
     if (refused) {
-        LogLine(QStringLiteral("LCDd at %1 refused \"%2\": %3")
-                    .arg(Address(), QString::fromLatin1(command), QString::fromLatin1(line))
-                    .toStdString());
+        // Limited by kind, not text: an LCDd that refuses everything, each time in other words,
+        // writes one line and then a count now and then.
+        const QString at = QStringLiteral("LCDd at %1").arg(Address());
+        errors_.Write(
+            at.toStdString(), "error answers",
+            QStringLiteral("%1 refused \"%2\": %3")
+                .arg(at, QString::fromLatin1(Excerpt(command)), QString::fromLatin1(Excerpt(line)))
+                .toStdString());
     }
 }
 

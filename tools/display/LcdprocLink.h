@@ -9,8 +9,9 @@
 // connection lays the board out on the size LCDd announces and sends it whole. Afterwards
 // only the widgets that changed are sent. LCDd hangs when the connection, the answer to
 // "hello", or the next answer while commands wait for one takes longer than kAnswerTimeoutMs.
-// An error answer ("huh? ...") is logged with the command that caused it. Lives on the thread
-// that made it.
+// An error answer ("huh? ...") is logged with the command that caused it: the first of a burst,
+// then a count every 10 s (LimitedLines.h), each quoting a few hundred characters at most of
+// what LCDd said. Lives on the thread that made it.
 
 #include <QByteArray>
 #include <QObject>
@@ -27,6 +28,7 @@
 
 #include "LcdScreen.h"
 #include "LcdText.h"
+#include "LimitedLines.h"
 #include "Message.h"
 
 namespace display {
@@ -97,6 +99,7 @@ class LcdprocLink : public QObject {
     QTimer answerTimeout_;
     State state_ = State::Waiting;
     bool downReported_ = false;
+    LimitedLines errors_;  // LCDd's error answers, kept across connections
 
     Board board_;  // as last given, to convert only the texts that changed
     LcdTexts texts_;
