@@ -156,8 +156,12 @@ TEST(DisplayProcess, CutsAMessageOver64KiBAndKeepsWorking) {
     const auto record = display.NextRecord();
     EXPECT_EQ(record.value("end").toString(), "cut");
     EXPECT_EQ(record.value("kind").toString(), "scroll");
-    EXPECT_EQ(record.value("bytes").toString().size(), 2 * 65536);
-    EXPECT_EQ(record.value("text").toString().size(), 65536 - 2);
+    // The log keeps its first 4 KiB and says how long it was.
+    EXPECT_EQ(record.value("bytesLength").toInt(), 65536);
+    EXPECT_EQ(record.value("textLength").toInt(), 65536 - 2);
+    EXPECT_TRUE(record.value("truncated").toBool());
+    EXPECT_EQ(record.value("bytes").toString().size(), 2 * 4096);
+    EXPECT_EQ(record.value("text").toString().size(), 4096);
     EXPECT_TRUE(record.value("shown").toBool());
 
     // Exactly at the limit is whole.
@@ -165,6 +169,53 @@ TEST(DisplayProcess, CutsAMessageOver64KiBAndKeepsWorking) {
     EXPECT_EQ(display.NextRecord().value("end").toString(), "closed");
     ASSERT_TRUE(SendMessage(port, "suite"));
     EXPECT_EQ(display.NextRecord().value("text").toString(), "suite");
+}
+
+// However long the message, its log line stays a few KiB and its stderr line a few hundred
+// bytes: a sender cannot fill the disk that holds the logs.
+TEST(DisplayProcess, KeepsTheLinesOfALongMessageShort) {
+    Display display(Headless());
+    const uint16_t port = display.Listening();
+    ASSERT_NE(port, 0);
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool truncated;
+        std::size_t maxLine;  // the log line's bytes
+        const char* note;     // on stderr, when it has one
+    };
+    const std::string colour =
+        "\xFF"
+        "2";
+    const Case cases[] = {
+        {"4 KiB of text, whole", std::string(4096, 'a'), false, 13 * 1024, nullptr},
+        {"one byte more, cut", std::string(4097, 'a'), true, 13 * 1024, nullptr},
+        {"64 KiB of text", std::string(65536, 'a'), true, 13 * 1024, nullptr},
+        {"64 KiB of control characters, each escaped", std::string(65536, '\x01'), true, 34 * 1024,
+         nullptr},
+        {"a 64 KiB colour naming no index", colour + std::string(65534, '9'), true, 13 * 1024,
+         "... (65534 characters)\" names no palette index"},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        // Each from an address of its own, so that no note is held back as a repeat.
+        ASSERT_TRUE(SendMessage(port, c.bytes, static_cast<int>(i) + 2));
+        const auto line = display.NextLine();
+        ASSERT_TRUE(line);
+        EXPECT_LE(line->size(), c.maxLine);
+        const auto record = QJsonDocument::fromJson(QByteArray::fromStdString(*line)).object();
+        const auto size = static_cast<int>(c.bytes.size());
+        EXPECT_EQ(record.value("bytes").toString().size(), 2 * std::min(size, 4096));
+        EXPECT_EQ(record.value("text").toString().size(), std::min(size, 4096));
+        EXPECT_EQ(record.value("truncated").toBool(), c.truncated);
+        EXPECT_EQ(record.value("bytesLength").toInt(-1), c.truncated ? size : -1);
+        if (!c.note) continue;
+        ASSERT_TRUE(display.ErrorsShow(c.note)) << display.Errors().substr(0, 2000);
+        EXPECT_NE(record.value("note").toString().indexOf(QString::fromUtf8(c.note)), -1);
+    }
+    // Every stderr line together: a few hundred bytes.
+    EXPECT_LT(display.Errors().size(), 1000u) << display.Errors().substr(0, 2000);
 }
 
 TEST(DisplayProcess, ClosesASilentConnectionAfterTheIdleTimeoutWithoutShowingIt) {

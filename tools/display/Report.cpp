@@ -1,10 +1,14 @@
 #include "Report.h"
 
+#include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
 
 #include <string_view>
+
+#include "HostPort.h"
+#include "common/Log.h"
 
 namespace display {
 
@@ -41,6 +45,23 @@ QByteArray Line(const QJsonObject& object) {
 
 QString HexByte(uint8_t byte) {
     return QString::fromStdString(Hex(std::string_view(reinterpret_cast<const char*>(&byte), 1)));
+}
+
+// The characters of a UTF-8 text (Decode's texts are well-formed), and where its first
+// limit of them end.
+struct Characters {
+    std::size_t count = 0;
+    std::size_t end = 0;  // in bytes
+};
+
+Characters CountCharacters(std::string_view text, std::size_t limit) {
+    Characters characters{0, text.size()};
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;  // continuation
+        if (characters.count == limit) characters.end = i;
+        ++characters.count;
+    }
+    return characters;
 }
 
 }  // namespace
@@ -94,7 +115,7 @@ Outcome Judge(const Reception& reception, int idleTimeoutMs, protocol::Encoding 
     } else if (outcome.message.kind == Kind::Colour && !outcome.message.colour) {
         outcome.shown = false;
         notes << QStringLiteral("colour \"%1\" names no palette index (0 to 15), ignored")
-                     .arg(QString::fromStdString(outcome.message.text));
+                     .arg(QString::fromStdString(Excerpt(outcome.message.text)));
     }
     outcome.note = notes.join(QStringLiteral("; "));
     return outcome;
@@ -103,14 +124,19 @@ Outcome Judge(const Reception& reception, int idleTimeoutMs, protocol::Encoding 
 QByteArray JsonLine(const QDateTime& time, const Reception& reception, const Outcome& outcome) {
     const Message& message = outcome.message;
     const bool unread = reception.ending == Ending::Refused || reception.ending == Ending::Stalled;
+    // A long message is kept in part: the line stays a few KiB whatever was sent.
+    const bool truncated = reception.bytes.size() > static_cast<qsizetype>(kLoggedBytes);
+    const Characters text = CountCharacters(message.text, kLoggedBytes);
     QJsonObject line{
         {"time", Time(time)},
         {"peer", reception.peer},
         {"kind", unread ? QStringLiteral("none")
                         : QString::fromUtf8(KindName(message.kind).data(),
                                             static_cast<qsizetype>(KindName(message.kind).size()))},
-        {"text", QString::fromStdString(message.text)},
-        {"bytes", QString::fromLatin1(reception.bytes.toHex().toUpper())},
+        {"text", QString::fromUtf8(message.text.data(), static_cast<qsizetype>(text.end))},
+        {"bytes",
+         QString::fromLatin1(
+             reception.bytes.left(static_cast<qsizetype>(kLoggedBytes)).toHex().toUpper())},
         {"end", EndingName(reception.ending)},
         {"shown", outcome.shown},
     };
@@ -121,7 +147,24 @@ QByteArray JsonLine(const QDateTime& time, const Reception& reception, const Out
         line["command"] = message.command ? QJsonValue(HexByte(*message.command)) : QJsonValue();
     }
     if (!outcome.note.isEmpty()) line["note"] = outcome.note;
+    if (truncated) {
+        line["truncated"] = true;
+        line["bytesLength"] = reception.bytes.size();
+        line["textLength"] = static_cast<qint64>(text.count);
+    }
     return Line(line);
+}
+
+void NoteLines::Write(const Reception& reception, const Outcome& outcome) {
+    if (outcome.note.isEmpty()) return;
+    // Counted by the sender's address, whatever its port: each message comes on a connection of
+    // its own.
+    const auto endpoint = SplitHostPort(reception.peer);
+    const QHostAddress address(endpoint ? endpoint->host : reception.peer);
+    const std::string from =
+        "from " + (address.isNull() ? reception.peer.toStdString() : ShareKey(address));
+    lines_.Write(from, "notes",
+                 QStringLiteral("from %1: %2").arg(reception.peer, outcome.note).toStdString());
 }
 
 QByteArray ListeningLine(const QDateTime& time, const QString& address) {

@@ -10,16 +10,25 @@
 // or stalled); end is closed, reset, cut, silent, refused or stalled (see Receiver.h); shown says
 // whether the message changed what the display shows; note, present when something was wrong, says
 // what in words; colour (colour messages) is the palette index or null; command (unknown commands)
-// is the command byte in hex, or null for 0xFF alone.
+// is the command byte in hex, or null for 0xFF alone. A message longer than kLoggedBytes (4 KiB,
+// far more than a register sends) keeps its first kLoggedBytes in bytes and its first
+// kLoggedBytes characters in text, and says so: "truncated":true, with "bytesLength" (all its
+// bytes) and "textLength" (all its text's characters); these three are absent otherwise.
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
+#include <cstddef>
+
+#include "LimitedLines.h"
 #include "Message.h"
 #include "Receiver.h"
 
 namespace display {
+
+// The most of a message's bytes, and of its text's characters, that a log line holds.
+inline constexpr std::size_t kLoggedBytes = 4096;
 
 struct Outcome {
     Message message;
@@ -30,7 +39,8 @@ struct Outcome {
 // Decodes the reception and decides whether it is shown: a whole, cut or reset message is;
 // an unfinished one (silent, or cut at its deadline), a refused connection, an unknown command and
 // a colour naming no palette index are not, and say why in the note.
-// Texts are read in the given encoding.
+// Texts are read in the given encoding. A note quotes at most a few hundred characters of the
+// message (Excerpt).
 Outcome Judge(const Reception& reception, int idleTimeoutMs,
               protocol::Encoding encoding = protocol::Encoding::Windows1252);
 
@@ -38,6 +48,19 @@ Outcome Judge(const Reception& reception, int idleTimeoutMs,
 // (JSON's own escapes, and \u007f to \u009f for DEL and the C1 controls), so a line read on a
 // terminal shows what was sent and does nothing else.
 QByteArray JsonLine(const QDateTime& time, const Reception& reception, const Outcome& outcome);
+
+// Writes the receptions' notes on stderr ("from 127.0.0.1:40312: unknown command byte 0x34,
+// ignored"), limited by sender address (an IPv6 one by its /64, as the receiver shares its
+// slots): the first of a burst whole, then a count every 10 s ("from 127.0.0.1: 57 more notes
+// in the last 10 s"); the --log line of each keeps its note. Lives on the thread that made it.
+class NoteLines {
+  public:
+    // Writes outcome's note, if any.
+    void Write(const Reception& reception, const Outcome& outcome);
+
+  private:
+    LimitedLines lines_;
+};
 
 // The first log line: where the display listens, newline included.
 QByteArray ListeningLine(const QDateTime& time, const QString& address);
