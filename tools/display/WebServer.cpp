@@ -318,7 +318,7 @@ void WebServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* so
         listener_->LogRefusal(
             QStringLiteral("--http: %1 asked for a protocol switch (%2), answered 400")
                 .arg(Endpoint(socket->peerAddress(), socket->peerPort()),
-                     QString::fromLatin1(request.value("upgrade").left(40))));
+                     QString::fromLatin1(Excerpt(request.value("upgrade").toStdString(), 40))));
         AnswerText(makeResponder(request, socket), request, Status::BadRequest,
                    "no protocol switch here: the board's updates are server-sent events at "
                    "/events");
@@ -336,7 +336,7 @@ bool WebServer::Misdirected(const QHttpServerRequest& request, QTcpSocket* socke
     listener_->LogRefusal(QStringLiteral("--http: %1 answered %2 (Host \"%3\"%4)")
                               .arg(Endpoint(socket->peerAddress(), socket->peerPort()),
                                    misdirected ? QStringLiteral("421") : QStringLiteral("400"),
-                                   QString::fromLatin1(host.left(60)),
+                                   QString::fromLatin1(Excerpt(host.toStdString(), 60)),
                                    misdirected ? QStringLiteral(" is not a name of this display")
                                                : QStringLiteral(" is not a host")));
     if (misdirected) {
