@@ -289,8 +289,10 @@ void Receiver::Accept() {
     while (QTcpSocket* socket = server_.nextPendingConnection()) {
         if (!allowed_.Allows(socket->peerAddress())) {
             // Not reported: only a line on stderr, counted in a flood.
-            refusals_.Write(QStringLiteral("--listen: %1 closed unread: not in --allow")
-                                .arg(Endpoint(socket->peerAddress(), socket->peerPort())));
+            refusals_.Write("--listen", "connections refused",
+                            QStringLiteral("--listen: %1 closed unread: not in --allow")
+                                .arg(Endpoint(socket->peerAddress(), socket->peerPort()))
+                                .toStdString());
             socket->abort();
             socket->deleteLater();
             continue;

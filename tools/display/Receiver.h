@@ -16,7 +16,7 @@
 // So a sender that floods the display, or merely hangs with its connections open, never keeps
 // the register out. With an allow list, connections from elsewhere are closed unread and never
 // reported: a line on stderr names the first of a burst and then counts them (see
-// RefusalLines.h), so that a stranger can fill neither the log nor stderr.
+// LimitedLines.h), so that a stranger can fill neither the log nor stderr.
 //
 // Lives on the thread that made it; every report arrives there, one per connection, in the order
 // the connections ended (in stall mode, one when they are taken and one, silent, when the idle
@@ -34,8 +34,8 @@
 #include <vector>
 
 #include "FairShare.h"
+#include "LimitedLines.h"
 #include "Message.h"
-#include "RefusalLines.h"
 
 namespace display {
 
@@ -128,7 +128,7 @@ class Receiver : public QObject {
     AllowList allowed_;
     QTcpServer server_;
     FairShare<SlotHolder*> slots_;  // the connections being read, or held in stall mode
-    RefusalLines refusals_{"--listen"};
+    LimitedLines refusals_;
 };
 
 // "address:port", with brackets around an IPv6 address.

@@ -105,7 +105,7 @@ WebListener::WebListener(const WebLimits& limits, QObject* parent)
       connections_(limits.maxConnections, limits.shareConnections) {}
 
 void WebListener::LogRefusal(const QString& line) {
-    refusals_.Write(line);
+    refusals_.Write("--http", "connections refused", line.toStdString());
 }
 
 void WebListener::Answered(QTcpSocket* socket) {

@@ -16,7 +16,7 @@
 // all taken by then is cut, so that a client that asks and never reads holds its slot no
 // longer than one that never finishes asking. A stream (WebListener::Streaming) is no longer
 // timed here: its viewer has a rule of its own (see WebViewer.h). Refusals are logged through
-// RefusalLines, so that a flood of them writes a summary line now and then rather than a line
+// LimitedLines, so that a flood of them writes a summary line now and then rather than a line
 // each. Lives on the thread that made it.
 
 #include <QByteArray>
@@ -30,7 +30,7 @@
 #include <string>
 
 #include "FairShare.h"
-#include "RefusalLines.h"
+#include "LimitedLines.h"
 #include "WebLimits.h"
 
 namespace display {
@@ -92,7 +92,7 @@ class WebListener : public QTcpServer {
   private:
     WebLimits limits_;
     FairShare<QTcpSocket*> connections_;  // the ones open now, viewers included
-    RefusalLines refusals_{"--http"};
+    LimitedLines refusals_;
 };
 
 }  // namespace display
