@@ -588,6 +588,26 @@ TEST(DisplayProcess, TellsTheServiceManagerItIsReadyAndAliveAndStopping) {
     ::close(socket);
 }
 
+TEST(DisplayProcess, ASenderOfBadMessagesGetsOneNoteLineThenACount) {
+    Display display(Headless());
+    const uint16_t port = display.Listening();
+    ASSERT_NE(port, 0);
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(SendMessage(port,
+                                "\xFF"
+                                "4 bad " +
+                                    std::to_string(i)));
+        ASSERT_EQ(display.NextRecord().value("kind").toString(), "unknown");  // each logged
+    }
+    const std::string errors = display.Errors();
+    std::size_t notes = 0;
+    for (std::size_t at = errors.find("from 127.0.0.1:"); at != std::string::npos;
+         at = errors.find("from 127.0.0.1:", at + 1)) {
+        ++notes;
+    }
+    EXPECT_EQ(notes, 1u) << errors;
+}
+
 TEST(DisplayProcess, EndsWithAReasonWhenItsPortIsTaken) {
     Display first(Headless());
     const uint16_t port = first.Listening();

@@ -547,7 +547,8 @@ int main(int argc, char** argv) {
                          });
         follower->Start();
     }
-    // ...or the messages this display takes.
+    // ...or the messages this display takes; their notes on stderr limited by sender.
+    display::NoteLines notes;
     if (receiver)
         QObject::connect(receiver.get(), &display::Receiver::received, receiver.get(),
                          [&](const display::Reception& reception) {
@@ -557,11 +558,7 @@ int main(int argc, char** argv) {
                                  writeLog(display::JsonLine(QDateTime::currentDateTimeUtc(),
                                                             reception, outcome));
                              }
-                             if (!outcome.note.isEmpty()) {
-                                 LogLine(QStringLiteral("from %1: %2")
-                                             .arg(reception.peer, outcome.note)
-                                             .toStdString());
-                             }
+                             notes.Write(reception, outcome);
                              if (!outcome.shown) return;
                              board.Apply(outcome.message);
                              if (outcome.message.kind == display::Kind::Text) textSetAtMs = nowMs();
