@@ -355,6 +355,34 @@ TEST(DisplayProcess, WarnsOnceWhenListeningBeyondLoopback) {
         const auto warning = errors.find("is not a loopback address");
         EXPECT_EQ(warning != std::string::npos, c.warns) << c.listen << ": " << errors;
         EXPECT_EQ(warning, errors.rfind("is not a loopback address")) << errors;
+        if (c.warns) {
+            EXPECT_NE(errors.find("--allow 192.168.1.10"), std::string::npos) << errors;
+        }
+    }
+}
+
+TEST(DisplayProcess, TakesMessagesOnlyFromTheAllowedNetworks) {
+    auto args = Headless(3000);
+    args.insert(args.end(), {"--allow", "127.0.0.1/32", "--allow", "127.0.0.4/31"});
+    Display display(args);
+    const uint16_t port = display.Listening();
+    ASSERT_NE(port, 0);
+
+    Connection stranger(port, 0, 2);
+    ASSERT_TRUE(stranger.connected());
+    stranger.Send("Gratuit");  // may fail: the display closes it unread
+    EXPECT_TRUE(stranger.ClosedByPeer(kPatience));
+    ASSERT_TRUE(display.ErrorsShow("closed unread: not in --allow")) << display.Errors();
+    EXPECT_NE(display.Errors().find("127.0.0.2:"), std::string::npos) << display.Errors();
+
+    // Neither the stranger's message nor its refusal is a record: the register's comes next.
+    for (const int from : {1, 5}) {
+        ASSERT_TRUE(SendMessage(port, "Total 12,40", from));
+        const auto record = display.NextRecord();
+        EXPECT_EQ(record.value("text").toString(), "Total 12,40") << from;
+        EXPECT_TRUE(
+            record.value("peer").toString().startsWith(QStringLiteral("127.0.0.%1:").arg(from)))
+            << from;
     }
 }
 
@@ -398,6 +426,10 @@ TEST(DisplayProcess, ServesTheRegisterWhileAnotherAddressHoldsItsShare) {
          {"--max-connections", "4"},
          {3, 2, 2, 2},
          {{1, "cut"}}},
+        {"a share set by --share-connections",
+         {"--max-connections", "8", "--share-connections", "2"},
+         {2, 2, 2},
+         {{2, "refused"}}},
         {"the register's own stuck connection first on a tie",
          {"--max-connections", "4"},
          {1, 2, 2, 1},
@@ -507,6 +539,11 @@ TEST(DisplayProcess, OptionsAndStartFailuresEndWithAReason) {
         {"message timeout past an hour", {"--headless", "--message-timeout", "3600001"}, 2},
         {"no connection allowed", {"--headless", "--max-connections", "0"}, 2},
         {"an unknown encoding", {"--headless", "--encoding", "latin1"}, 2},
+        {"--allow not an address", {"--headless", "--allow", "register"}, 2},
+        {"--allow an IPv4 prefix past 32", {"--headless", "--allow", "127.0.0.1/33"}, 2},
+        {"--allow an address in another form", {"--headless", "--allow", "127.1"}, 2},
+        {"--share-connections zero", {"--headless", "--share-connections", "0"}, 2},
+        {"--share-connections not a number", {"--headless", "--share-connections", "many"}, 2},
         {"a configuration file that is not there", {"--config", "/nonexistent/display.conf"}, 2},
         {"--restore-within not a number", {"--headless", "--restore-within", "soon"}, 2},
         {"--welcome-after zero", {"--headless", "--welcome-after", "0"}, 2},

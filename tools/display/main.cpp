@@ -194,6 +194,20 @@ int main(int argc, char** argv) {
                        "%1).")
             .arg(display::Limits{}.maxConnections),
         QStringLiteral("N"), QString::number(display::Limits{}.maxConnections));
+    const QCommandLineOption allow(
+        QStringLiteral("allow"),
+        QStringLiteral("Take messages only from the network ADDR/PREFIX, or the address ADDR "
+                       "(such as 192.168.1.10, the register); repeatable. Connections from "
+                       "elsewhere are closed unread (default: from everywhere)."),
+        QStringLiteral("ADDR/PREFIX"));
+    const QCommandLineOption shareConnectionsIn(
+        QStringLiteral("share-connections"),
+        QStringLiteral("The most of those connections one client address holds at once (an "
+                       "IPv6 address counts by its /64; default %1). Its next is closed "
+                       "unread; a connection from an address that holds fewer, when every "
+                       "place is taken, takes the oldest of the address that holds the most.")
+            .arg(display::Limits{}.shareConnections),
+        QStringLiteral("N"), QString::number(display::Limits{}.shareConnections));
     const QCommandLineOption stall(
         QStringLiteral("stall"),
         QStringLiteral("Behave as a display that hangs: take connections, hold them open "
@@ -292,11 +306,30 @@ int main(int argc, char** argv) {
                        "0.0.0.0:9100, welcome = Bienvenue chez nous, headless); the command "
                        "line's own come after them."),
         QStringLiteral("FILE"));
-    const QList<QCommandLineOption> options = {
-        listen,   log,          headless,         idle,           deadline,     connections,
-        stall,    lcdproc,      lcdCharset,       fullscreen,     screenChoice, http,
-        httpHost, shareViewers, shareConnections, encodingOption, state,        restoreWithin,
-        welcome,  welcomeAfter, follow,           config};
+    const QList<QCommandLineOption> options = {listen,
+                                               log,
+                                               headless,
+                                               idle,
+                                               deadline,
+                                               connections,
+                                               allow,
+                                               shareConnectionsIn,
+                                               stall,
+                                               lcdproc,
+                                               lcdCharset,
+                                               fullscreen,
+                                               screenChoice,
+                                               http,
+                                               httpHost,
+                                               shareViewers,
+                                               shareConnections,
+                                               encodingOption,
+                                               state,
+                                               restoreWithin,
+                                               welcome,
+                                               welcomeAfter,
+                                               follow,
+                                               config};
     parser.addOptions(options);
 
     // The configuration file's options go first, so that the command line's own win.
@@ -362,6 +395,19 @@ int main(int argc, char** argv) {
         LogLine("--max-connections wants a whole number from 1 to 10000");
         return kExitUsage;
     }
+    const auto connectionShare = WholeNumber(parser.value(shareConnectionsIn), 1, 10000);
+    if (!connectionShare) {
+        LogLine("--share-connections wants a whole number from 1 to 10000");
+        return kExitUsage;
+    }
+    display::AllowList allowed;
+    for (const QString& network : parser.values(allow)) {
+        const QString fault = allowed.Add(network);
+        if (!fault.isEmpty()) {
+            LogLine(("--allow " + network + ": " + fault).toStdString());
+            return kExitUsage;
+        }
+    }
 
     const auto restoreWithinSeconds = Seconds(parser.value(restoreWithin));
     if (!restoreWithinSeconds) {
@@ -397,10 +443,13 @@ int main(int argc, char** argv) {
     limits.idleTimeoutMs = *idleTimeoutMs;
     limits.messageTimeoutMs = *messageTimeoutMs;
     limits.maxConnections = maxConnections;
+    limits.shareConnections = *connectionShare;
     limits.stall = parser.isSet(stall);
-    if (!endpoint->address.isLoopback()) {
+    if (!endpoint->address.isLoopback() && allowed.empty()) {
         LogLine(QStringLiteral("warning: %1 is not a loopback address: any machine that reaches "
-                               "it can send messages to this display")
+                               "it can send messages to this display; give the register's "
+                               "address, --allow 192.168.1.10 (or a network, 192.168.1.0/24), "
+                               "to take them from it only")
                     .arg(parser.value(listen))
                     .toStdString());
     }
@@ -414,7 +463,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<display::Receiver> receiver;
     QString error;
     if (!following) {
-        receiver = std::make_unique<display::Receiver>(limits);
+        receiver = std::make_unique<display::Receiver>(limits, std::move(allowed));
         if (!receiver->Listen(endpoint->address, endpoint->port, &error)) {
             LogLine(QStringLiteral("cannot listen on %1: %2")
                         .arg(parser.value(listen), error)
