@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "LcdScreen.h"
-#include "LcdText.h"
+#include "lcd/LcdScreen.h"
+#include "lcd/LcdText.h"
 
 namespace {
 

@@ -7,8 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "WebBoard.h"
-#include "WebLimits.h"
+#include "board/Json.h"
+#include "web/WebBoard.h"
+#include "web/WebLimits.h"
 
 namespace {
 

@@ -82,8 +82,12 @@ std::string FolderOf(std::string_view relativePath) {
     const std::string_view top = part(0);
     if (top == "app") return "app";
     if (top == "src") return std::string(part(1));
-    if (top == "tools" && !part(1).empty()) return "tools/" + std::string(part(1));
-    return {};
+    if (top != "tools" || part(1).empty()) return {};
+    // A tool's own folders are layers of their own: tools/display/web/WebServer.cpp is in
+    // tools/display/web.
+    std::string folder = "tools/" + std::string(part(1));
+    if (!part(2).empty()) folder += "/" + std::string(part(2));
+    return folder;
 }
 
 std::vector<std::string> Breaks(const Table& table, std::string_view relativePath,
@@ -97,6 +101,10 @@ std::vector<std::string> Breaks(const Table& table, std::string_view relativePat
     const Allowed& allowed = row->second;
     // The folder's own name as its includes spell it ("tools/reg" includes "Message.h").
     const std::string own = folder.substr(folder.rfind('/') + 1);
+    // A tool's folders include one another from the tool's root: a file of tools/display/web
+    // writes "board/Message.h" for tools/display/board.
+    std::string toolRoot;
+    if (folder.starts_with("tools/")) toolRoot = folder.substr(0, folder.find('/', 6));
 
     static const std::regex quoted(R"(^\s*#\s*include\s*"([^"/]+)/([^"]+)\")");
     static const std::regex qt(R"(^\s*#\s*include\s*<(Q[A-Za-z0-9_]*)(/[^>]*)?>)");
@@ -110,8 +118,10 @@ std::vector<std::string> Breaks(const Table& table, std::string_view relativePat
         if (std::regex_search(line, match, quoted)) {
             const std::string into = match[1];
             target = into + "/" + match[2].str();
-            refused =
-                into != own && !allowed.folders.contains(into) && !allowed.headers.contains(target);
+            const bool sibling =
+                !toolRoot.empty() && allowed.folders.contains(toolRoot + "/" + into);
+            refused = into != own && !sibling && !allowed.folders.contains(into) &&
+                      !allowed.headers.contains(target);
         } else if (std::regex_search(line, match, qt)) {
             target = "<" + match[1].str() + match[2].str() + "> (Qt)";
             refused = !allowed.qt;

@@ -31,13 +31,16 @@ std::optional<Table> ReadTable(std::string_view markdown);
 
 // The folder a file belongs to, from its path relative to the source root:
 // "src/client/Form1.cpp" -> "client", "app/main.cpp" -> "app", "tools/reg/main.cpp" ->
-// "tools/reg". Empty for a path outside src/, app/ and tools/.
+// "tools/reg", "tools/display/web/WebServer.cpp" -> "tools/display/web" (a tool's folders
+// are layers too). Empty for a path outside src/, app/ and tools/.
 std::string FolderOf(std::string_view relativePath);
 
 // One message per include of `text` (the file at relativePath) that the table does not
 // allow: "<path>:<line>: <folder> -> <include> is not in the table". A file whose folder has
 // no row breaks the table at its first line. Only `#include "folder/..."` and Qt's angle
-// includes are looked at; an include without a folder ("Message.h") is the file's own.
+// includes are looked at; an include without a folder ("Message.h") is the file's own. A
+// tool's folders include one another from the tool's root ("board/Message.h" in
+// tools/display/web names tools/display/board, allowed when its row lists that).
 std::vector<std::string> Breaks(const Table& table, std::string_view relativePath,
                                 std::string_view text);
 

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "layers/Layers.h"
@@ -37,6 +38,7 @@ const char* const kSmallReadme = R"(# A project
 | `mid` | `low` |
 | `top` | `mid`, `low/Plain.h`, `Qt` |
 | `tools/tool` | `low` |
+| `tools/tool/out` | `tools/tool/board`, `low` |
 
 After the table.
 | folder | may include |
@@ -46,7 +48,7 @@ After the table.
 TEST(LayerCheck, ReadsOneRowPerFolderUpToTheEndOfTheTable) {
     const auto table = layers::ReadTable(kSmallReadme);
     ASSERT_TRUE(table.has_value());
-    EXPECT_EQ(table->size(), 4u);
+    EXPECT_EQ(table->size(), 5u);
     EXPECT_TRUE(table->at("low").folders.empty());
     EXPECT_EQ(table->at("top").folders, std::set<std::string>{"mid"});
     EXPECT_EQ(table->at("top").headers, std::set<std::string>{"low/Plain.h"});
@@ -58,9 +60,13 @@ TEST(LayerCheck, ReadsOneRowPerFolderUpToTheEndOfTheTable) {
 
 TEST(LayerCheck, FindsTheFolderOfAFile) {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"src/client/Form1.cpp", "client"},  {"app/main.cpp", "app"},
-        {"tools/reg/main.cpp", "tools/reg"}, {"tools/README.md", ""},
-        {"src/CMakeLists.txt", ""},          {"tests/client/Form1Test.cpp", ""},
+        {"src/client/Form1.cpp", "client"},
+        {"app/main.cpp", "app"},
+        {"tools/reg/main.cpp", "tools/reg"},
+        {"tools/README.md", ""},
+        {"tools/display/web/WebServer.cpp", "tools/display/web"},
+        {"src/CMakeLists.txt", ""},
+        {"tests/client/Form1Test.cpp", ""},
     };
     for (const auto& [path, folder] : cases)
         EXPECT_EQ(layers::FolderOf(path), folder) << path;
@@ -105,6 +111,10 @@ TEST(LayerCheck, NamesFileAndLineOfEveryArrowTheTableDoesNotHold) {
          "tools/tool/main.cpp",
          "#include \"top/T.h\"\n",
          {"tools/tool/main.cpp:1: tools/tool -> top/T.h is not in the table"}},
+        {"a tool's folder including a sibling its row lists, and one it does not",
+         "tools/tool/out/A.cpp",
+         "#include \"board/B.h\"\n#include \"out/A.h\"\n#include \"input/I.h\"\n",
+         {"tools/tool/out/A.cpp:3: tools/tool/out -> input/I.h is not in the table"}},
         {"a folder without a row",
          "src/new/A.cpp",
          "#include \"low/L.h\"\n",
@@ -131,8 +141,22 @@ TEST(Layers, EveryIncludeInTheTreeFollowsTheReadmeTable) {
             const std::string extension = entry.path().extension().string();
             if (!entry.is_regular_file() || (extension != ".h" && extension != ".cpp")) continue;
             const std::string relative = entry.path().lexically_relative(kSourceRoot).string();
-            const auto found = layers::Breaks(table, relative, Read(entry.path()));
+            const std::string text = Read(entry.path());
+            const auto found = layers::Breaks(table, relative, text);
             breaks.insert(breaks.end(), found.begin(), found.end());
+            // An include without a folder is the file's own, so it must be in its folder: a
+            // header found elsewhere on the include path would slip past the table.
+            static const std::regex bare(R"re(^\s*#\s*include\s*"([^"/]+)")re");
+            std::istringstream lines(text);
+            std::string line;
+            for (int number = 1; std::getline(lines, line); ++number) {
+                std::smatch match;
+                if (std::regex_search(line, match, bare) &&
+                    !fs::exists(entry.path().parent_path() / match[1].str())) {
+                    breaks.push_back(relative + ":" + std::to_string(number) + ": " +
+                                     match[1].str() + " is not in the file's own folder");
+                }
+            }
             ++files;
         }
     }

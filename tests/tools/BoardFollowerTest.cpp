@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "../host/QtWait.h"
-#include "BoardFollower.h"
-#include "WebServer.h"
+#include "input/BoardFollower.h"
+#include "web/WebServer.h"
 
 namespace {
 

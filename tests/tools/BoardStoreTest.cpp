@@ -7,8 +7,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 
-#include "BoardState.h"
-#include "BoardStore.h"
+#include "board/BoardState.h"
+#include "board/BoardStore.h"
 #include "support/TempFolder.h"
 
 namespace display {

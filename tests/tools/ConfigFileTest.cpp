@@ -1,4 +1,4 @@
-#include "ConfigFile.h"
+#include "options/ConfigFile.h"
 
 #include <gtest/gtest.h>
 

@@ -13,10 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "FullScreen.h"
-#include "Message.h"
-#include "Receiver.h"
-#include "Screen.h"
+#include "board/Message.h"
+#include "input/Receiver.h"
+#include "shared/Peer.h"
+#include "window/FullScreen.h"
+#include "window/Screen.h"
 
 TEST(DisplayEndpoint, LabelsKeepTheScopeAndThePortApart) {
     struct Case {

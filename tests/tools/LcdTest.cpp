@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "LcdScreen.h"
-#include "LcdText.h"
+#include "lcd/LcdScreen.h"
+#include "lcd/LcdText.h"
 
 namespace display {
 // Failures name the widget rather than dump its bytes.

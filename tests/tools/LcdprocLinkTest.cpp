@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "LcdprocLink.h"
-#include "OptionDefault.h"
 #include "host/QtWait.h"
+#include "lcd/LcdprocLink.h"
+#include "options/OptionDefault.h"
 
 using display::Board;
 using display::LcdCharset;

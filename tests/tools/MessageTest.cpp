@@ -1,4 +1,4 @@
-#include "Message.h"
+#include "board/Message.h"
 
 #include <gtest/gtest.h>
 

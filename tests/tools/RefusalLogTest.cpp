@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "LineLimiter.h"
-#include "RefusalLog.h"
+#include "shared/LineLimiter.h"
+#include "web/RefusalLog.h"
 
 namespace {
 

@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "FairShare.h"
-#include "WebBoard.h"
-#include "WebLimits.h"
+#include "board/Json.h"
+#include "shared/FairShare.h"
+#include "web/WebBoard.h"
+#include "web/WebLimits.h"
 
 namespace {
 

@@ -22,11 +22,12 @@
 #include <vector>
 
 #include "../host/QtWait.h"
-#include "Message.h"
-#include "Receiver.h"
-#include "WebListener.h"
-#include "WebServer.h"
-#include "WebViewer.h"
+#include "board/Message.h"
+#include "input/Receiver.h"
+#include "shared/Peer.h"
+#include "web/WebListener.h"
+#include "web/WebServer.h"
+#include "web/WebViewer.h"
 
 namespace {
 

@@ -26,23 +26,23 @@
 #include <variant>
 #include <vector>
 
-#include "BoardFollower.h"
-#include "BoardStore.h"
-#include "ConfigFile.h"
-#include "FullScreen.h"
-#include "HostPort.h"
-#include "LcdprocLink.h"
-#include "Message.h"
-#include "OptionDefault.h"
-#include "QuitOnSignals.h"
-#include "Receiver.h"
-#include "Report.h"
-#include "Screen.h"
-#include "ServiceNotifier.h"
-#include "WebLimits.h"
-#include "WebServer.h"
+#include "board/BoardStore.h"
+#include "board/Message.h"
 #include "common/Log.h"
+#include "input/BoardFollower.h"
+#include "input/Receiver.h"
+#include "input/Report.h"
+#include "lcd/LcdprocLink.h"
+#include "options/ConfigFile.h"
+#include "options/OptionDefault.h"
 #include "protocol/Wire.h"
+#include "service/QuitOnSignals.h"
+#include "service/ServiceNotifier.h"
+#include "shared/HostPort.h"
+#include "web/WebLimits.h"
+#include "web/WebServer.h"
+#include "window/FullScreen.h"
+#include "window/Screen.h"
 
 namespace {
 

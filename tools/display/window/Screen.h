@@ -14,7 +14,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "Message.h"
+#include "board/Message.h"
 
 namespace display {
 

@@ -9,18 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "Message.h"
+#include "board/Message.h"
 
 namespace display {
-
-// A JSON string literal, quotes included: the quote, the backslash and every control
-// character are escaped (\n, \t, ... or \u00XX), and so are U+2028 and U+2029, so the text
-// is also a valid script literal. A byte sequence that is not UTF-8 becomes U+FFFD; other
-// characters stand as they are.
-std::string JsonString(std::string_view utf8);
-
-// "#rrggbb" in lower-case hexadecimal.
-std::string RgbText(Rgb rgb);
 
 // The board as one line of JSON (see above). A colour outside 0-15, which Board::Apply never
 // sets, is written as 15, the starting colour.

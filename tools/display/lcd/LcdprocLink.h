@@ -28,8 +28,8 @@
 
 #include "LcdScreen.h"
 #include "LcdText.h"
-#include "LimitedLines.h"
-#include "Message.h"
+#include "board/Message.h"
+#include "shared/LimitedLines.h"
 
 namespace display {
 

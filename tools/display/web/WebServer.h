@@ -32,9 +32,9 @@
 
 #include <vector>
 
-#include "FairShare.h"
-#include "Message.h"
 #include "WebLimits.h"
+#include "board/Message.h"
+#include "shared/FairShare.h"
 
 class QHttpServerRequest;
 class QTcpSocket;

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "LineLimiter.h"
+#include "shared/LineLimiter.h"
 
 namespace display {
 

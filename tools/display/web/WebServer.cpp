@@ -12,11 +12,11 @@
 #include <optional>
 #include <utility>
 
-#include "Receiver.h"
 #include "WebBoard.h"
 #include "WebListener.h"
 #include "WebViewer.h"
 #include "common/Log.h"
+#include "shared/Peer.h"
 
 namespace display {
 

@@ -29,9 +29,9 @@
 
 #include <string>
 
-#include "FairShare.h"
-#include "LimitedLines.h"
 #include "WebLimits.h"
+#include "shared/FairShare.h"
+#include "shared/LimitedLines.h"
 
 namespace display {
 

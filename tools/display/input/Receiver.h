@@ -33,9 +33,9 @@
 #include <utility>
 #include <vector>
 
-#include "FairShare.h"
-#include "LimitedLines.h"
-#include "Message.h"
+#include "board/Message.h"
+#include "shared/FairShare.h"
+#include "shared/LimitedLines.h"
 
 namespace display {
 
@@ -130,13 +130,5 @@ class Receiver : public QObject {
     FairShare<SlotHolder*> slots_;  // the connections being read, or held in stall mode
     LimitedLines refusals_;
 };
-
-// "address:port", with brackets around an IPv6 address.
-QString Endpoint(const QHostAddress& address, quint16 port);
-
-// What tells clients apart for their share of a listener's slots: an IPv4 address (an
-// IPv4-mapped IPv6 one as IPv4), or the /64 of an IPv6 one, since a single device may have a
-// whole /64 to itself.
-std::string ShareKey(const QHostAddress& address);
 
 }  // namespace display

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "HostPort.h"
 #include "common/Log.h"
+#include "shared/HostPort.h"
 
 namespace display {
 

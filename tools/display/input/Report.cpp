@@ -7,8 +7,9 @@
 
 #include <string_view>
 
-#include "HostPort.h"
 #include "common/Log.h"
+#include "shared/HostPort.h"
+#include "shared/Peer.h"
 
 namespace display {
 

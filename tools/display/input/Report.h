@@ -21,9 +21,9 @@
 
 #include <cstddef>
 
-#include "LimitedLines.h"
-#include "Message.h"
 #include "Receiver.h"
+#include "board/Message.h"
+#include "shared/LimitedLines.h"
 
 namespace display {
 

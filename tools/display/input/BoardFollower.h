@@ -17,7 +17,7 @@
 #include <optional>
 #include <string_view>
 
-#include "Message.h"
+#include "board/Message.h"
 
 class QNetworkReply;
 

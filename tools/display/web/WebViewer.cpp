@@ -10,8 +10,8 @@
 #include <cstring>
 #include <utility>
 
-#include "Receiver.h"
 #include "common/Log.h"
+#include "shared/Peer.h"
 
 namespace display {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "Receiver.h"
+#include "shared/Peer.h"
 
 namespace display {
 

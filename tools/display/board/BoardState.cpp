@@ -1,6 +1,6 @@
 #include "BoardState.h"
 
-#include "WebBoard.h"
+#include "Json.h"
 
 namespace display {
 
