@@ -28,6 +28,7 @@
 
 #include "LcdScreen.h"
 #include "LcdText.h"
+#include "board/BoardView.h"
 #include "board/Message.h"
 #include "shared/LimitedLines.h"
 
@@ -43,7 +44,7 @@ struct LcdprocEndpoint {
 // "127.0.0.1:13666", "[::1]:13666", "lcd-box:13666": a host and a port from 1 to 65535.
 std::optional<LcdprocEndpoint> ParseLcdprocEndpoint(const QString& text);
 
-class LcdprocLink : public QObject {
+class LcdprocLink : public QObject, public BoardView {
     Q_OBJECT
 
   public:
@@ -63,7 +64,7 @@ class LcdprocLink : public QObject {
 
     // Shows the board from now on: sent at once when the link is up (the widgets that
     // changed), or whole on the next connection.
-    void Show(const Board& board);
+    void Show(const Board& board) override;
 
     // "host:port" as given.
     QString Address() const;

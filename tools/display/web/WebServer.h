@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "WebLimits.h"
+#include "board/BoardView.h"
 #include "board/Message.h"
 #include "shared/FairShare.h"
 
@@ -71,7 +72,7 @@ HostVerdict JudgeHost(QByteArrayView field, const HostRule& rule, const QHostAdd
 // an address written as Qt writes it. Empty when it is neither a name nor an address.
 QString HostName(const QString& name);
 
-class WebServer : public QAbstractHttpServer {
+class WebServer : public QAbstractHttpServer, public BoardView {
     Q_OBJECT
 
   public:
@@ -101,7 +102,7 @@ class WebServer : public QAbstractHttpServer {
     bool AcceptHostName(const QString& name);
 
     // Serves board from now on and sends it to every viewer.
-    void Show(const Board& board);
+    void Show(const Board& board) override;
 
     // Streams open now.
     int viewers() const { return viewers_.held(); }

@@ -14,18 +14,19 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "board/BoardView.h"
 #include "board/Message.h"
 
 namespace display {
 
-class Screen : public QWidget {
+class Screen : public QWidget, public BoardView {
     Q_OBJECT
 
   public:
     explicit Screen(QWidget* parent = nullptr);
 
     // Shows the board from now on.
-    void Show(const Board& board);
+    void Show(const Board& board) override;
 
     // How many times a text (the plain text or the scrolling one) was laid out so far.
     int Layouts() const { return layouts_; }

@@ -1,0 +1,258 @@
+// afficheur-display's options read into their value in process: each option's default, its
+// effect, its errors, and the configuration file the service ships.
+
+#include "DisplayOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <fstream>
+#include <functional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace display {
+namespace {
+
+std::variant<DisplayOptions, OptionsExit> Parse(std::vector<std::string> args) {
+    args.insert(args.begin(), "afficheur-display");
+    return ParseOptions(args);
+}
+
+// The options of a command line that must be right; a failure names its reason.
+DisplayOptions Good(const std::vector<std::string>& args) {
+    auto parsed = Parse(args);
+    if (const auto* exit = std::get_if<OptionsExit>(&parsed)) {
+        ADD_FAILURE() << "refused (" << exit->status << "): " << exit->text;
+        return {};
+    }
+    return std::get<DisplayOptions>(std::move(parsed));
+}
+
+TEST(DisplayOptions, DefaultsTakeMessagesOnLoopbackInAWindowAndNothingElse) {
+    qputenv("STATE_DIRECTORY", "/var/lib/afficheur-display");
+    const DisplayOptions options = Good({});
+    EXPECT_EQ(options.listen.address, QHostAddress(QStringLiteral("127.0.0.1")));
+    EXPECT_EQ(options.listen.port, 9100);
+    EXPECT_FALSE(options.log);
+    EXPECT_TRUE(options.window);
+    EXPECT_FALSE(options.fullscreen);
+    EXPECT_EQ(options.limits.idleTimeoutMs, 5000);
+    EXPECT_EQ(options.limits.messageTimeoutMs, 10000);
+    EXPECT_EQ(options.limits.maxConnections, 64);
+    EXPECT_EQ(options.limits.shareConnections, 16);
+    EXPECT_FALSE(options.limits.stall);
+    EXPECT_TRUE(options.allowed.empty());
+    EXPECT_EQ(options.encoding, protocol::Encoding::Windows1252);
+    EXPECT_TRUE(options.lcds.empty());
+    EXPECT_FALSE(options.http.has_value());
+    EXPECT_FALSE(options.follow.has_value());
+    EXPECT_EQ(options.keeping.statePath.toStdString(),
+              "/var/lib/afficheur-display/display-9100.json");
+    EXPECT_EQ(options.keeping.restoreWithinMs, 12LL * 3600 * 1000);
+    EXPECT_EQ(options.keeping.welcome, "");
+    EXPECT_FALSE(options.keeping.welcomeAfterMs.has_value());
+    qunsetenv("STATE_DIRECTORY");
+}
+
+TEST(DisplayOptions, EachOptionSetsItsPart) {
+    struct Case {
+        std::vector<std::string> args;
+        std::function<void(const DisplayOptions&)> check;
+    };
+    const Case cases[] = {
+        {{"--listen", "[::1]:0"},
+         [](const DisplayOptions& o) {
+             EXPECT_EQ(o.listen.address, QHostAddress(QStringLiteral("::1")));
+             EXPECT_EQ(o.listen.port, 0);
+             EXPECT_TRUE(o.keeping.statePath.isEmpty());  // port 0 keeps no state
+         }},
+        {{"--listen", "localhost:9200", "--log", "--headless"},
+         [](const DisplayOptions& o) {
+             EXPECT_TRUE(o.listen.address.isLoopback());
+             EXPECT_TRUE(o.log);
+             EXPECT_FALSE(o.window);
+         }},
+        {{"--idle-timeout", "250", "--message-timeout", "3600000", "--max-connections", "8",
+          "--share-connections", "2", "--stall"},
+         [](const DisplayOptions& o) {
+             EXPECT_EQ(o.limits.idleTimeoutMs, 250);
+             EXPECT_EQ(o.limits.messageTimeoutMs, 3600000);
+             EXPECT_EQ(o.limits.maxConnections, 8);
+             EXPECT_EQ(o.limits.shareConnections, 2);
+             EXPECT_TRUE(o.limits.stall);
+         }},
+        {{"--allow", "192.168.1.10", "--allow", "fd00::/8"},
+         [](const DisplayOptions& o) {
+             EXPECT_TRUE(o.allowed.Allows(QHostAddress(QStringLiteral("192.168.1.10"))));
+             EXPECT_TRUE(o.allowed.Allows(QHostAddress(QStringLiteral("fd12::1"))));
+             EXPECT_FALSE(o.allowed.Allows(QHostAddress(QStringLiteral("192.168.1.11"))));
+         }},
+        {{"--encoding", "utf-8"},
+         [](const DisplayOptions& o) { EXPECT_EQ(o.encoding, protocol::Encoding::Utf8); }},
+        {{"--lcdproc"},
+         [](const DisplayOptions& o) {
+             ASSERT_EQ(o.lcds.size(), 1u);
+             EXPECT_EQ(o.lcds[0].endpoint.host.toStdString(), "127.0.0.1");
+             EXPECT_EQ(o.lcds[0].endpoint.port, 13666);
+             EXPECT_EQ(o.lcds[0].charset, "ASCII");
+         }},
+        {{"--lcd-charset", "CP850", "--lcdproc", "127.0.0.1:13666", "--lcdproc",
+          "[::1]:13667,ISO-8859-1", "--lcdproc"},
+         [](const DisplayOptions& o) {
+             ASSERT_EQ(o.lcds.size(), 3u);
+             EXPECT_EQ(o.lcds[0].charset, "CP850");
+             EXPECT_EQ(o.lcds[1].endpoint.host.toStdString(), "::1");
+             EXPECT_EQ(o.lcds[1].endpoint.port, 13667);
+             EXPECT_EQ(o.lcds[1].charset, "ISO-8859-1");
+             EXPECT_EQ(o.lcds[2].endpoint.port, 13666);
+             EXPECT_EQ(o.lcds[2].charset, "CP850");
+         }},
+        {{"--fullscreen", "--screen", "HDMI-1"},
+         [](const DisplayOptions& o) {
+             EXPECT_TRUE(o.fullscreen);
+             EXPECT_EQ(o.screen.toStdString(), "HDMI-1");
+         }},
+        {{"--http"},
+         [](const DisplayOptions& o) {
+             ASSERT_TRUE(o.http.has_value());
+             EXPECT_EQ(o.http->address, QHostAddress(QStringLiteral("127.0.0.1")));
+             EXPECT_EQ(o.http->port, 8080);
+             EXPECT_EQ(o.webLimits.shareViewers, 8);
+             EXPECT_EQ(o.webLimits.shareConnections, 16);
+         }},
+        {{"--http", "0.0.0.0:8081", "--http-host", "display.shop.lan", "--http-host",
+          "192.168.1.20", "--http-share-viewers", "32", "--http-share-connections", "1"},
+         [](const DisplayOptions& o) {
+             EXPECT_EQ(o.http->port, 8081);
+             EXPECT_EQ(o.httpHosts, (QStringList{QStringLiteral("display.shop.lan"),
+                                                 QStringLiteral("192.168.1.20")}));
+             EXPECT_EQ(o.webLimits.shareViewers, 32);
+             EXPECT_EQ(o.webLimits.shareConnections, 1);
+         }},
+        {{"--state", "/tmp/board.json", "--restore-within", "0", "--welcome", "Bienvenue chez nous",
+          "--welcome-after", "300"},
+         [](const DisplayOptions& o) {
+             EXPECT_EQ(o.keeping.statePath.toStdString(), "/tmp/board.json");
+             EXPECT_EQ(o.keeping.restoreWithinMs, 0);
+             EXPECT_EQ(o.keeping.welcome, "Bienvenue chez nous");
+             EXPECT_EQ(o.keeping.welcomeAfterMs, 300000);
+         }},
+        {{"--follow", "http://127.0.0.1:8080/"},
+         [](const DisplayOptions& o) {
+             ASSERT_TRUE(o.follow.has_value());
+             EXPECT_EQ(o.follow->port(), 8080);
+             EXPECT_TRUE(o.keeping.statePath.isEmpty());  // the followed display keeps it
+         }},
+    };
+    for (const Case& c : cases) {
+        std::string line;
+        for (const std::string& arg : c.args)
+            line += arg + " ";
+        SCOPED_TRACE(line);
+        c.check(Good(c.args));
+    }
+}
+
+TEST(DisplayOptions, ABadValueEndsWithItsReason) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* reason;  // a part of the line on stderr
+    };
+    const Case cases[] = {
+        {{"--listen", "127.0.0.1"}, 2, "--listen wants ADDR:PORT"},
+        {{"--listen", "127.0.0.1:65536"}, 2, "--listen wants ADDR:PORT"},
+        {{"--listen", "nowhere:9100"}, 2, "--listen wants ADDR:PORT"},
+        {{"--idle-timeout", "soon"}, 2, "--idle-timeout wants"},
+        {{"--idle-timeout", "0"}, 2, "--idle-timeout wants"},
+        {{"--message-timeout", "3600001"}, 2, "--message-timeout wants"},
+        {{"--max-connections", "0"}, 2, "--max-connections wants"},
+        {{"--share-connections", "many"}, 2, "--share-connections wants"},
+        {{"--allow", "127.0.0.1/33"}, 2, "--allow 127.0.0.1/33: the prefix"},
+        {{"--allow", "register"}, 2, "--allow register:"},
+        {{"--encoding", "latin1"}, 2, "--encoding wants"},
+        {{"--lcdproc", "lcd-box"}, 2, "--lcdproc wants HOST:PORT"},
+        {{"--lcd-charset", "UTF-8"}, 2, "--lcd-charset:"},
+        {{"--lcdproc", "127.0.0.1:13666,KLINGON"}, 2, "--lcdproc 127.0.0.1:13666,KLINGON:"},
+        {{"--http", "somewhere"}, 2, "--http wants ADDR:PORT"},
+        {{"--http-host", "display.shop.lan"}, 2, "--http-host is about the web page"},
+        {{"--http", "--http-host", "shop lan"}, 2, "--http-host wants"},
+        {{"--http", "--http-share-viewers", "33"}, 2, "--http-share-viewers wants"},
+        {{"--http", "--http-share-connections", "0"}, 2, "--http-share-connections wants"},
+        {{"--restore-within", "soon"}, 2, "--restore-within wants"},
+        {{"--welcome-after", "0"}, 2, "--welcome-after wants"},
+        {{"--follow", "ftp://127.0.0.1/"}, 2, "--follow wants"},
+        {{"--config", "/nonexistent/display.conf"}, 2, "--config: cannot read"},
+        {{"--fast"}, 1, "Unknown option 'fast'"},
+    };
+    for (const Case& c : cases) {
+        const auto parsed = Parse(c.args);
+        const auto* exit = std::get_if<OptionsExit>(&parsed);
+        ASSERT_NE(exit, nullptr) << c.args.front() << " was taken";
+        EXPECT_EQ(exit->status, c.status) << c.reason;
+        EXPECT_FALSE(exit->toStdout) << c.reason;
+        EXPECT_NE(exit->text.find(c.reason), std::string::npos) << exit->text;
+    }
+}
+
+TEST(DisplayOptions, HelpAndVersionGoToStandardOutput) {
+    for (const char* option : {"--help", "--version"}) {
+        const auto parsed = Parse({"--headless", option});
+        const auto* exit = std::get_if<OptionsExit>(&parsed);
+        ASSERT_NE(exit, nullptr) << option;
+        EXPECT_EQ(exit->status, 0) << option;
+        EXPECT_TRUE(exit->toStdout) << option;
+        EXPECT_NE(exit->text.find("afficheur-display"), std::string::npos) << exit->text;
+    }
+}
+
+// The shipped configuration file as it is, and with any one of its commented option lines
+// taken in: a shop that uncomments one never meets an error.
+TEST(DisplayOptions, TheShippedConfigurationAndEachOfItsCommentedOptionsAreTaken) {
+    std::ifstream shipped(AFFICHEUR_SOURCE_DIR "/packaging/service/display.conf");
+    ASSERT_TRUE(shipped.is_open());
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(shipped, line);)
+        lines.push_back(line);
+    const QTemporaryDir folder;
+    const std::string file =
+        QDir(folder.path()).filePath(QStringLiteral("display.conf")).toStdString();
+    const auto parse = [&](std::size_t uncommented) {
+        std::ofstream out(file);
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            out << (i == uncommented ? lines[i].substr(1) : lines[i]) << "\n";
+        out.close();
+        return Parse({"--config", file});
+    };
+    {
+        const auto parsed = parse(lines.size());
+        ASSERT_TRUE(std::holds_alternative<DisplayOptions>(parsed))
+            << std::get<OptionsExit>(parsed).text;
+        const auto& options = std::get<DisplayOptions>(parsed);
+        EXPECT_TRUE(options.listen.address.isLoopback());
+        ASSERT_TRUE(options.http.has_value());
+        EXPECT_TRUE(options.http->address.isLoopback());
+    }
+    int options = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        // "#name = value"; prose comments have a blank before any '='.
+        const std::string& line = lines[i];
+        const auto equals = line.find(" = ");
+        if (!line.starts_with('#') || equals == std::string::npos ||
+            line.substr(1, equals - 1).find(' ') != std::string::npos) {
+            continue;
+        }
+        ++options;
+        const auto parsed = parse(i);
+        const auto* exit = std::get_if<OptionsExit>(&parsed);
+        EXPECT_EQ(exit, nullptr) << line << ": " << (exit ? exit->text : "");
+    }
+    EXPECT_GE(options, 8) << "the commented options of display.conf were not found";
+}
+
+}  // namespace
+}  // namespace display

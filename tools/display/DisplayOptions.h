@@ -1,0 +1,70 @@
+#pragma once
+// afficheur-display's command line (and configuration file) read into one value, before
+// anything starts: every option, its default and its errors live here, so they are tested in
+// process.
+
+#include <QHostAddress>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "board/BoardKeeper.h"
+#include "input/Receiver.h"
+#include "lcd/LcdprocLink.h"
+#include "protocol/Wire.h"
+#include "web/WebLimits.h"
+
+namespace display {
+
+struct ListenAddress {
+    QHostAddress address;
+    quint16 port = 0;
+    QString text;  // as given, for messages
+};
+
+// One pole display or LCD behind LCDd, and its character set.
+struct LcdOutput {
+    LcdprocEndpoint endpoint;
+    std::string charset;
+};
+
+struct DisplayOptions {
+    ListenAddress listen;
+    bool log = false;
+    bool window = true;  // not --headless
+    Limits limits;
+    AllowList allowed;
+    protocol::Encoding encoding = protocol::Encoding::Windows1252;
+    std::vector<LcdOutput> lcds;
+    bool fullscreen = false;
+    QString screen;                     // --screen as given; empty: the rule's default
+    std::optional<ListenAddress> http;  // the web page
+    QStringList httpHosts;
+    WebLimits webLimits;
+    Keeping keeping;             // the state file, the restore rule and the welcome text
+    std::optional<QUrl> follow;  // a followed display's page: no receiver of its own
+};
+
+// How the program ends instead of running: --help and --version (text for stdout, status 0), an
+// unknown option (status 1) or a bad value (status 2), with text for stderr.
+struct OptionsExit {
+    int status = 0;
+    std::string text;
+    bool toStdout = false;
+};
+
+// Reads arguments (the program's name first): the configuration file that --config names
+// first, then the command line, whose options win. The state file's default folder comes from
+// the environment (see DefaultStatePath).
+std::variant<DisplayOptions, OptionsExit> ParseOptions(const std::vector<std::string>& arguments);
+
+// Whether a window is wanted and the machine has no display server to show it on.
+bool LacksDisplayServer(const DisplayOptions& options);
+
+}  // namespace display

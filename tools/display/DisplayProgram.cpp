@@ -1,0 +1,137 @@
+#include "DisplayProgram.h"
+
+#include <QDateTime>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <utility>
+
+#include "common/Log.h"
+#include "lcd/LcdprocLink.h"
+#include "web/WebServer.h"
+#include "window/FullScreen.h"
+#include "window/Screen.h"
+
+namespace display {
+
+namespace {
+
+// Writes one log line; false when stdout no longer takes it (a reader that went away).
+bool WriteOut(const QByteArray& line) {
+    const auto size = static_cast<std::size_t>(line.size());
+    const bool written = std::fwrite(line.constData(), 1, size, stdout) == size;
+    return std::fflush(stdout) == 0 && written;  // readers follow the log live
+}
+
+}  // namespace
+
+DisplayProgram::DisplayProgram(DisplayOptions options)
+    : options_(std::move(options)), keeper_(options_.keeping), logging_(options_.log) {}
+
+DisplayProgram::~DisplayProgram() = default;
+
+bool DisplayProgram::Start() {
+    if (!StartInput() || !MakeOutputs()) return false;
+    for (const auto& output : outputs_)
+        keeper_.AddView(*output);
+    if (follower_) follower_->Start();
+    serviceManager_ = std::make_unique<ServiceNotifier>(
+        follower_ ? QStringLiteral("following %1").arg(options_.follow->toString())
+                  : QStringLiteral("taking messages on %1").arg(receiver_->Address()));
+    return true;
+}
+
+void DisplayProgram::Stop() {
+    keeper_.Flush();
+}
+
+// The messages this display takes, or the board of the display it follows.
+bool DisplayProgram::StartInput() {
+    if (options_.follow) {
+        // A viewer of another display's page takes no messages: that display owns the port.
+        follower_ = std::make_unique<BoardFollower>(*options_.follow);
+        QObject::connect(follower_.get(), &BoardFollower::board, follower_.get(),
+                         [this](const Board& next) { keeper_.Replace(next); });
+        return true;
+    }
+    const ListenAddress& listen = options_.listen;
+    if (!listen.address.isLoopback() && options_.allowed.empty()) {
+        LogLine(QStringLiteral("warning: %1 is not a loopback address: any machine that reaches "
+                               "it can send messages to this display; give the register's "
+                               "address, --allow 192.168.1.10 (or a network, 192.168.1.0/24), "
+                               "to take them from it only")
+                    .arg(listen.text)
+                    .toStdString());
+    }
+    receiver_ = std::make_unique<Receiver>(options_.limits, options_.allowed);
+    QString error;
+    if (!receiver_->Listen(listen.address, listen.port, &error)) {
+        LogLine(QStringLiteral("cannot listen on %1: %2").arg(listen.text, error).toStdString());
+        return false;
+    }
+    WriteLog(ListeningLine(QDateTime::currentDateTimeUtc(), receiver_->Address()));
+    QObject::connect(receiver_.get(), &Receiver::received, receiver_.get(),
+                     [this](const Reception& reception) { Received(reception); });
+    return true;
+}
+
+// Every output the options ask for, each a view of the board.
+bool DisplayProgram::MakeOutputs() {
+    if (options_.http) {
+        auto web = std::make_unique<WebServer>(options_.webLimits);
+        for (const QString& name : options_.httpHosts)
+            web->AcceptHostName(name);
+        QString error;
+        if (!web->Listen(options_.http->address, options_.http->port, &error)) {
+            LogLine(QStringLiteral("cannot serve the page on %1: %2")
+                        .arg(options_.http->text, error)
+                        .toStdString());
+            return false;
+        }
+        WriteLog(ServingLine(QDateTime::currentDateTimeUtc(), web->Address()));
+        AnnounceNetworkPage(*web);
+        outputs_.push_back(std::move(web));
+    }
+    if (options_.window) {
+        auto screen = std::make_unique<Screen>();
+        screen->setWindowTitle(
+            QStringLiteral("afficheur-display %1")
+                .arg(follower_ ? options_.follow->toString() : receiver_->Address()));
+        if (options_.fullscreen) {
+            const ScreenChoice chosen = ChooseScreen(options_.screen);
+            if (!chosen.note.isEmpty()) LogLine(chosen.note.toStdString());
+            ShowFullScreen(*screen, chosen);
+        } else {
+            screen->show();
+        }
+        outputs_.push_back(std::move(screen));
+    }
+    for (const LcdOutput& lcd : options_.lcds) {
+        std::string error;
+        auto link = std::make_unique<LcdprocLink>(
+            lcd.endpoint, std::move(*LcdCharset::Open(lcd.charset, &error)));
+        link->Start();
+        outputs_.push_back(std::move(link));
+    }
+    return true;
+}
+
+// One message: logged, noted on stderr when it must be (limited by sender), and shown.
+void DisplayProgram::Received(const Reception& reception) {
+    const auto outcome = Judge(reception, options_.limits.idleTimeoutMs, options_.encoding);
+    if (logging_) WriteLog(JsonLine(QDateTime::currentDateTimeUtc(), reception, outcome));
+    notes_.Write(reception, outcome);
+    if (outcome.shown) keeper_.Apply(outcome.message);
+}
+
+// Once stdout fails, the log stops for good (one line on stderr says so); the display goes on.
+void DisplayProgram::WriteLog(const QByteArray& line) {
+    if (!logging_ || WriteOut(line)) return;
+    logging_ = false;
+    LogLine(std::string("the log on stdout cannot be written (") + std::strerror(errno) +
+            "): logging stops, the display goes on");
+}
+
+}  // namespace display

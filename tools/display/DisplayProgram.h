@@ -1,0 +1,52 @@
+#pragma once
+// afficheur-display once its options are read: the board, where its changes come from (the
+// receiver, or a followed display's page) and the outputs that show it. Making an output is
+// one line in MakeOutputs.
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+#include "DisplayOptions.h"
+#include "board/BoardKeeper.h"
+#include "board/BoardView.h"
+#include "input/BoardFollower.h"
+#include "input/Receiver.h"
+#include "input/Report.h"
+#include "service/ServiceNotifier.h"
+
+namespace display {
+
+class DisplayProgram {
+  public:
+    explicit DisplayProgram(DisplayOptions options);
+    ~DisplayProgram();
+    DisplayProgram(const DisplayProgram&) = delete;
+    DisplayProgram& operator=(const DisplayProgram&) = delete;
+
+    // Listens, starts every output and shows the board; false, with a line on stderr, when it
+    // cannot listen or serve the page.
+    bool Start();
+
+    // On the way out: the board is saved.
+    void Stop();
+
+  private:
+    bool StartInput();
+    bool MakeOutputs();
+    void Received(const Reception& reception);
+    void WriteLog(const QByteArray& line);
+
+    DisplayOptions options_;
+    BoardKeeper keeper_;
+    std::unique_ptr<Receiver> receiver_;
+    std::unique_ptr<BoardFollower> follower_;
+    std::vector<std::unique_ptr<BoardView>> outputs_;
+    NoteLines notes_;
+    std::unique_ptr<ServiceNotifier> serviceManager_;
+    bool logging_ = false;
+};
+
+}  // namespace display

@@ -1,0 +1,73 @@
+#include "BoardKeeper.h"
+
+#include <QDateTime>
+
+#include <chrono>
+#include <utility>
+
+#include "BoardState.h"
+
+namespace display {
+
+namespace {
+
+std::int64_t NowMs() {
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+}  // namespace
+
+BoardKeeper::BoardKeeper(Keeping keeping, QObject* parent)
+    : QObject(parent), keeping_(std::move(keeping)) {
+    std::optional<SavedBoard> saved;
+    if (!keeping_.statePath.isEmpty()) {
+        store_ = std::make_unique<BoardStore>(keeping_.statePath);
+        saved = store_->Load();
+    }
+    board_ = RestoredBoard(saved ? &*saved : nullptr, NowMs(), keeping_.restoreWithinMs,
+                           keeping_.welcome);
+    textSetAtMs_ = saved && board_.text == saved->board.text ? saved->textSetAtMs : NowMs();
+    // Back to the welcome text after a while without a message, so a sale does not linger.
+    welcomeTimer_.setSingleShot(true);
+    if (keeping_.welcomeAfterMs) {
+        welcomeTimer_.setInterval(std::chrono::milliseconds(*keeping_.welcomeAfterMs));
+        connect(&welcomeTimer_, &QTimer::timeout, this, [this] {
+            if (board_.text == keeping_.welcome) return;
+            board_.text = keeping_.welcome;
+            Changed(true);
+        });
+        welcomeTimer_.start();
+    }
+}
+
+BoardKeeper::~BoardKeeper() = default;
+
+void BoardKeeper::AddView(BoardView& view) {
+    views_.push_back(&view);
+    view.Show(board_);
+}
+
+void BoardKeeper::Apply(const Message& message) {
+    board_.Apply(message);
+    Changed(message.kind == Kind::Text);
+    if (keeping_.welcomeAfterMs) welcomeTimer_.start();
+}
+
+void BoardKeeper::Replace(const Board& board) {
+    const bool textChanged = board.text != board_.text;
+    board_ = board;
+    Changed(textChanged);
+}
+
+void BoardKeeper::Flush() {
+    if (store_) store_->Flush();
+}
+
+void BoardKeeper::Changed(bool textChanged) {
+    if (textChanged) textSetAtMs_ = NowMs();
+    if (store_) store_->Keep({board_, textSetAtMs_});
+    for (BoardView* view : views_)
+        view->Show(board_);
+}
+
+}  // namespace display

@@ -1,0 +1,66 @@
+#pragma once
+// The board at the centre of the display: the one copy that messages (or a followed display)
+// change, the one place that hands each change to every view, and its keeping across restarts
+// (a state file, read at start) and quiet spells (the welcome text comes back). Lives on the
+// thread that made it.
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "BoardStore.h"
+#include "BoardView.h"
+#include "Message.h"
+
+namespace display {
+
+struct Keeping {
+    QString statePath;  // empty: no state file
+    std::int64_t restoreWithinMs = 12LL * 3600 * 1000;
+    std::string welcome;
+    std::optional<std::int64_t> welcomeAfterMs;  // none: the welcome text never comes back
+};
+
+class BoardKeeper : public QObject {
+    Q_OBJECT
+
+  public:
+    // Reads the state file, if any: the board starts as it was saved (see RestoredBoard).
+    explicit BoardKeeper(Keeping keeping, QObject* parent = nullptr);
+    ~BoardKeeper() override;
+    BoardKeeper(const BoardKeeper&) = delete;
+    BoardKeeper& operator=(const BoardKeeper&) = delete;
+
+    // view shows the board at once, and every change from now on; it must outlive the keeper
+    // or never see another change.
+    void AddView(BoardView& view);
+
+    // A message: the board changes as Board::Apply says, and every view is shown it.
+    void Apply(const Message& message);
+
+    // A whole board from elsewhere (a followed display's page).
+    void Replace(const Board& board);
+
+    // Writes the state file now (at exit).
+    void Flush();
+
+    const Board& board() const { return board_; }
+
+  private:
+    void Changed(bool textChanged);
+
+    Keeping keeping_;
+    std::unique_ptr<BoardStore> store_;
+    Board board_;
+    std::int64_t textSetAtMs_ = 0;
+    std::vector<BoardView*> views_;
+    QTimer welcomeTimer_;
+};
+
+}  // namespace display
