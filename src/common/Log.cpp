@@ -3,22 +3,12 @@
 #include <cstdio>
 #include <string>
 
+#include "common/Hex.h"
 #include "common/Utf8.h"
 
 #if defined(__GLIBC__)
 #include <errno.h>  // program_invocation_short_name
 #endif
-
-namespace {
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-void AppendHex(std::string& out, unsigned char byte) {
-    out += kHexDigits[byte >> 4];
-    out += kHexDigits[byte & 0x0F];
-}
-
-}  // namespace
 
 std::string EscapeControls(std::string_view text) {
     std::string out;
@@ -32,13 +22,11 @@ std::string EscapeControls(std::string_view text) {
         } else if (byte == '\t') {
             out += "\\t";
         } else if (byte < 0x20 || byte == 0x7F) {
-            out += "\\x";
-            AppendHex(out, byte);
+            out += "\\x" + Hex(text.substr(i, 1));
         } else if (byte == 0xC2 && i + 1 < text.size() &&
                    static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
                    static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
-            out += "\\u00";
-            AppendHex(out, static_cast<unsigned char>(text[++i]));
+            out += "\\u00" + Hex(text.substr(++i, 1));
         } else {
             out += text[i];
         }

@@ -6,11 +6,15 @@ namespace display {
 
 std::string StateJson(const SavedBoard& saved) {
     const Board& board = saved.board;
-    return std::string("{\"") + kStateFormat + "\":" + std::to_string(kStateVersion) +
-           ",\"text\":" + JsonString(board.text) + ",\"scroll\":" + JsonString(board.scroll) +
-           ",\"register\":" + JsonString(board.registerName) +
-           ",\"colour\":" + std::to_string(board.colour) +
-           ",\"textSetAt\":" + std::to_string(saved.textSetAtMs) + "}\n";
+    return JsonObject()
+               .Number(kStateFormat, kStateVersion)
+               .String("text", board.text)
+               .String("scroll", board.scroll)
+               .String("register", board.registerName)
+               .Number("colour", board.colour)
+               .Number("textSetAt", saved.textSetAtMs)
+               .Text() +
+           "\n";
 }
 
 Board RestoredBoard(const SavedBoard* saved, std::int64_t nowMs, std::int64_t restoreWithinMs,

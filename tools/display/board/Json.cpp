@@ -1,20 +1,19 @@
 #include "Json.h"
 
-#include <cstdint>
+#include <algorithm>
 
+#include "common/Hex.h"
 #include "common/Utf8.h"
 
 namespace display {
 
 namespace {
 
-constexpr char kHexDigits[] = "0123456789abcdef";
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
-void AppendUnicodeEscape(std::string& out, uint32_t code) {
-    out += "\\u";
-    for (int shift = 12; shift >= 0; shift -= 4)
-        out += kHexDigits[(code >> shift) & 0xF];
+void AppendUnicodeEscape(std::string& out, char32_t code) {
+    const char bytes[] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+    out += "\\u" + Hex(std::string_view(bytes, 2), HexCase::Lower);
 }
 
 }  // namespace
@@ -54,7 +53,8 @@ std::string JsonString(std::string_view text) {
                 out += "\\t";
                 break;
             default:
-                if (code < 0x20 || code == 0x2028 || code == 0x2029) {
+                if (code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x2028 ||
+                    code == 0x2029) {
                     AppendUnicodeEscape(out, code);
                 } else {
                     out.append(text.substr(0, length));
@@ -68,12 +68,43 @@ std::string JsonString(std::string_view text) {
 }
 
 std::string RgbText(Rgb rgb) {
-    std::string out = "#";
-    for (const uint8_t part : {rgb.red, rgb.green, rgb.blue}) {
-        out += kHexDigits[part >> 4];
-        out += kHexDigits[part & 0xF];
+    const char bytes[] = {static_cast<char>(rgb.red), static_cast<char>(rgb.green),
+                          static_cast<char>(rgb.blue)};
+    return "#" + Hex(std::string_view(bytes, 3), HexCase::Lower);
+}
+
+JsonObject& JsonObject::String(std::string_view key, std::string_view utf8) {
+    fields_.emplace_back(key, JsonString(utf8));
+    return *this;
+}
+
+JsonObject& JsonObject::Number(std::string_view key, std::int64_t value) {
+    fields_.emplace_back(key, std::to_string(value));
+    return *this;
+}
+
+JsonObject& JsonObject::Bool(std::string_view key, bool value) {
+    fields_.emplace_back(key, value ? "true" : "false");
+    return *this;
+}
+
+JsonObject& JsonObject::Null(std::string_view key) {
+    fields_.emplace_back(key, "null");
+    return *this;
+}
+
+std::string JsonObject::Text(Order order) const {
+    auto fields = fields_;
+    if (order == Order::ByKey) {
+        std::stable_sort(fields.begin(), fields.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
     }
-    return out;
+    std::string text = "{";
+    for (const auto& [key, value] : fields) {
+        if (text.size() > 1) text += ',';
+        text += JsonString(key) + ':' + value;
+    }
+    return text + '}';
 }
 
 }  // namespace display

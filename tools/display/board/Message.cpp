@@ -62,18 +62,6 @@ Rgb PaletteColour(int index) {
     return kPalette.at(static_cast<std::size_t>(index));
 }
 
-std::string Hex(std::string_view bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string hex;
-    hex.reserve(bytes.size() * 2);
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        hex += kDigits[byte >> 4];
-        hex += kDigits[byte & 0x0F];
-    }
-    return hex;
-}
-
 void Board::Apply(const Message& message) {
     switch (message.kind) {
         case Kind::Text:

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/Hex.h"
 #include "protocol/Wire.h"
 
 namespace display {
@@ -55,8 +56,9 @@ struct Rgb {
 // 13 light magenta, 14 yellow, 15 bright white. Requires 0 <= index <= 15.
 Rgb PaletteColour(int index);
 
-// Upper-case hexadecimal, two digits per byte, no separators ("FF32" for 0xFF '2').
-std::string Hex(std::string_view bytes);
+// Upper-case hexadecimal, two digits per byte, no separators ("FF32" for 0xFF '2'): the
+// program's one hex writer, common's.
+using ::Hex;
 
 // What the display shows: the state that messages change. Starts empty, in bright white.
 struct Board {

@@ -1,12 +1,13 @@
 #include "Report.h"
 
 #include <QHostAddress>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QStringList>
 
+#include <algorithm>
+#include <cstdint>
 #include <string_view>
 
+#include "board/Json.h"
 #include "common/Log.h"
 #include "shared/HostPort.h"
 #include "shared/Peer.h"
@@ -15,33 +16,14 @@ namespace display {
 
 namespace {
 
-QString Time(const QDateTime& time) {
-    return time.toUTC().toString(Qt::ISODateWithMs);
+std::string Time(const QDateTime& time) {
+    return time.toUTC().toString(Qt::ISODateWithMs).toStdString();
 }
 
-// JSON escapes the C0 controls itself but lets DEL and the C1 controls (U+0080 to U+009F)
-// through, and a terminal acts on those too. Outside strings the line is plain ASCII, so each
-// such byte sequence is inside a string and may be replaced by its escape.
-QByteArray EscapeRemainingControls(const QByteArray& json) {
-    QByteArray out;
-    out.reserve(json.size());
-    for (qsizetype i = 0; i < json.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(json[i]);
-        const auto next = i + 1 < json.size() ? static_cast<unsigned char>(json[i + 1]) : 0;
-        if (byte == 0x7F) {
-            out += "\\u007f";
-        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
-            out += "\\u00" + QByteArray::number(next, 16);
-            ++i;
-        } else {
-            out += json[i];
-        }
-    }
-    return out;
-}
-
-QByteArray Line(const QJsonObject& object) {
-    return EscapeRemainingControls(QJsonDocument(object).toJson(QJsonDocument::Compact)) + '\n';
+// One log line: every control character in it is escaped (see JsonString), so it can neither
+// break the line nor drive a terminal.
+QByteArray Line(const JsonObject& object) {
+    return QByteArray::fromStdString(object.Text(JsonObject::Order::ByKey)) + '\n';
 }
 
 QString HexByte(uint8_t byte) {
@@ -128,30 +110,36 @@ QByteArray JsonLine(const QDateTime& time, const Reception& reception, const Out
     // A long message is kept in part: the line stays a few KiB whatever was sent.
     const bool truncated = reception.bytes.size() > static_cast<qsizetype>(kLoggedBytes);
     const Characters text = CountCharacters(message.text, kLoggedBytes);
-    QJsonObject line{
-        {"time", Time(time)},
-        {"peer", reception.peer},
-        {"kind", unread ? QStringLiteral("none")
-                        : QString::fromUtf8(KindName(message.kind).data(),
-                                            static_cast<qsizetype>(KindName(message.kind).size()))},
-        {"text", QString::fromUtf8(message.text.data(), static_cast<qsizetype>(text.end))},
-        {"bytes",
-         QString::fromLatin1(
-             reception.bytes.left(static_cast<qsizetype>(kLoggedBytes)).toHex().toUpper())},
-        {"end", EndingName(reception.ending)},
-        {"shown", outcome.shown},
-    };
+    JsonObject line;
+    line.String("time", Time(time))
+        .String("peer", reception.peer.toStdString())
+        .String("kind", unread ? std::string_view("none") : KindName(message.kind))
+        .String("text", std::string_view(message.text).substr(0, text.end))
+        .String("bytes",
+                Hex(std::string_view(
+                    reception.bytes.constData(),
+                    std::min(static_cast<std::size_t>(reception.bytes.size()), kLoggedBytes))))
+        .String("end", EndingName(reception.ending).toStdString())
+        .Bool("shown", outcome.shown);
     if (message.kind == Kind::Colour) {
-        line["colour"] = message.colour ? QJsonValue(*message.colour) : QJsonValue();
+        if (message.colour) {
+            line.Number("colour", *message.colour);
+        } else {
+            line.Null("colour");
+        }
     }
     if (message.kind == Kind::Unknown && !unread) {
-        line["command"] = message.command ? QJsonValue(HexByte(*message.command)) : QJsonValue();
+        if (message.command) {
+            line.String("command", HexByte(*message.command).toStdString());
+        } else {
+            line.Null("command");
+        }
     }
-    if (!outcome.note.isEmpty()) line["note"] = outcome.note;
+    if (!outcome.note.isEmpty()) line.String("note", outcome.note.toStdString());
     if (truncated) {
-        line["truncated"] = true;
-        line["bytesLength"] = reception.bytes.size();
-        line["textLength"] = static_cast<qint64>(text.count);
+        line.Bool("truncated", true)
+            .Number("bytesLength", reception.bytes.size())
+            .Number("textLength", static_cast<std::int64_t>(text.count));
     }
     return Line(line);
 }
@@ -169,20 +157,18 @@ void NoteLines::Write(const Reception& reception, const Outcome& outcome) {
 }
 
 QByteArray ListeningLine(const QDateTime& time, const QString& address) {
-    return Line(QJsonObject{
-        {"time", Time(time)},
-        {"kind", QStringLiteral("listening")},
-        {"address", address},
-    });
+    return Line(JsonObject()
+                    .String("time", Time(time))
+                    .String("kind", "listening")
+                    .String("address", address.toStdString()));
 }
 
 QByteArray ServingLine(const QDateTime& time, const QString& address) {
-    return Line(QJsonObject{
-        {"time", Time(time)},
-        {"kind", QStringLiteral("http")},
-        {"address", address},
-        {"url", QStringLiteral("http://%1/").arg(address)},
-    });
+    return Line(JsonObject()
+                    .String("time", Time(time))
+                    .String("kind", "http")
+                    .String("address", address.toStdString())
+                    .String("url", "http://" + address.toStdString() + "/"));
 }
 
 }  // namespace display
