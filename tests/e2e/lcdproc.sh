@@ -355,6 +355,46 @@ full_window_covers() {
     return 1
 }
 
+# state_of PORT: the page's /state, its body alone.
+state_of() {
+    local reply
+    exec 3<>"/dev/tcp/127.0.0.1/$1" || return 1
+    printf 'GET /state HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n' >&3
+    reply=$(timeout 5 cat <&3)
+    exec 3<&-
+    printf '%s\n' "${reply##*$'\r\n\r\n'}"
+}
+state_says() { state_of "$1" | grep -Fq -- "$2"; }
+
+case_two() {
+    lcd_require
+    lcd_up front text "Size=20x2"
+    lcd_up back text "Size=20x4"
+    # The second display names its own character set: é is one byte there, "e" on the first.
+    start_display_for "$front_port" --lcdproc "127.0.0.1:$back_port,ISO-8859-1" --http 127.0.0.1:0
+    local http
+    http=$(sed -n 's/.*"kind":"http".*"address":"127\.0\.0\.1:\([0-9]*\)".*/\1/p;s/.*"address":"127\.0\.0\.1:\([0-9]*\)".*"kind":"http".*/\1/p' "$shop_log" | head -n 1)
+    [ -n "$http" ] || e2e_fail "the page's address is not in the log: $(cat "$shop_log")"
+    send "$shop_port" "Café"
+    lcd_wait_frame front "        Cafe        " "                    "
+    lcd_wait_frame back $'        Caf\xe9        ' "                    " "                    " \
+        "                    "
+    local up_front="{\"kind\":\"lcdproc\",\"address\":\"127.0.0.1:$front_port\",\"up\":true}"
+    local up_back="{\"kind\":\"lcdproc\",\"address\":\"127.0.0.1:$back_port\",\"up\":true}"
+    e2e_wait_until "$E2E_PATIENCE" state_says "$http" "$up_back" ||
+        e2e_fail "/state does not say the back display is up: $(state_of "$http")"
+    state_says "$http" "$up_front" || e2e_fail "/state does not say the front display is up: $(state_of "$http")"
+
+    # One LCDd stopped: the other keeps showing, and /state says which is down.
+    e2e_stop "$back_pid"
+    send "$shop_port" "Merci"
+    lcd_wait_frame front "       Merci        " "                    "
+    e2e_wait_until "$E2E_PATIENCE" state_says "$http" "${up_back/true/false}" ||
+        e2e_fail "/state does not say the back display is down: $(state_of "$http")"
+    state_says "$http" "$up_front" || e2e_fail "/state lost the front display: $(state_of "$http")"
+    e2e_log "/state: $(state_of "$http")"
+}
+
 case_options() {
     e2e_require_display
     local args expected status
@@ -382,10 +422,11 @@ board-20x4) e2e_init; case_board_20x4 ;;
 restart) e2e_init; case_restart ;;
 serialpos) e2e_init; case_serialpos ;;
 options) e2e_init; case_options ;;
+two) e2e_init; case_two ;;
 fullscreen) e2e_init; case_fullscreen ;;
 monitors) e2e_init; case_monitors ;;
 *)
-    echo "usage: $0 client-20x2|board-20x4|restart|serialpos|options|fullscreen|monitors" >&2
+    echo "usage: $0 client-20x2|board-20x4|restart|serialpos|options|fullscreen|monitors|two" >&2
     exit 2
     ;;
 esac

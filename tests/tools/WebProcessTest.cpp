@@ -55,9 +55,11 @@ TEST(WebProcess, AnswersEachPathAndNothingChangesTheBoard) {
 
     const std::string state = Get(ports.http, "/state?x=1");
     EXPECT_EQ(StatusOf(state), "200");
+    // The board, and how each output does (this display has the page alone).
     EXPECT_EQ(BodyOf(state),
               "{\"text\":\"Caf\xC3\xA9\",\"scroll\":\"\",\"register\":\"\",\"colour\":15,"
-              "\"rgb\":\"#ffffff\"}");
+              "\"rgb\":\"#ffffff\",\"outputs\":[{\"kind\":\"web\",\"address\":\"127.0.0.1:" +
+                  std::to_string(ports.http) + "\",\"up\":true}]}");
 
     // HEAD gets the very head of the GET, its Content-Length included, and no body.
     for (const std::string path : {"/", "/state"}) {

@@ -92,6 +92,12 @@ bool DisplayProgram::MakeOutputs() {
         }
         WriteLog(ServingLine(QDateTime::currentDateTimeUtc(), web->Address()));
         AnnounceNetworkPage(*web);
+        web->ReportOutputs([this] {
+            std::vector<OutputState> states;
+            for (const auto& output : outputs_)
+                states.push_back(output->Health());
+            return states;
+        });
         outputs_.push_back(std::move(web));
     }
     if (options_.window) {

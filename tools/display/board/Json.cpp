@@ -93,6 +93,20 @@ JsonObject& JsonObject::Null(std::string_view key) {
     return *this;
 }
 
+JsonObject& JsonObject::Raw(std::string_view key, std::string json) {
+    fields_.emplace_back(key, std::move(json));
+    return *this;
+}
+
+std::string JsonArray(const std::vector<std::string>& items) {
+    std::string text = "[";
+    for (const std::string& item : items) {
+        if (text.size() > 1) text += ',';
+        text += item;
+    }
+    return text + ']';
+}
+
 std::string JsonObject::Text(Order order) const {
     auto fields = fields_;
     if (order == Order::ByKey) {

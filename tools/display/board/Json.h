@@ -29,6 +29,8 @@ class JsonObject {
     JsonObject& Number(std::string_view key, std::int64_t value);
     JsonObject& Bool(std::string_view key, bool value);
     JsonObject& Null(std::string_view key);
+    // A value already written as JSON (an object's Text, a JsonArray).
+    JsonObject& Raw(std::string_view key, std::string json);
 
     // The object, its fields in the order given, or sorted by key.
     enum class Order { AsGiven, ByKey };
@@ -37,5 +39,8 @@ class JsonObject {
   private:
     std::vector<std::pair<std::string, std::string>> fields_;  // key, value as JSON
 };
+
+// A JSON array of values already written as JSON.
+std::string JsonArray(const std::vector<std::string>& items);
 
 }  // namespace display

@@ -219,4 +219,8 @@ void LcdprocLink::Drop(const QString& reason) {
     retry_.start();
 }
 
+OutputState LcdprocLink::Health() const {
+    return {"lcdproc", Address().toStdString(), state_ == State::Ready};
+}
+
 }  // namespace display

@@ -66,6 +66,9 @@ class LcdprocLink : public QObject, public BoardView {
     // changed), or whole on the next connection.
     void Show(const Board& board) override;
 
+    // Up once LCDd answered and took the board; down while the link waits or connects.
+    OutputState Health() const override;
+
     // "host:port" as given.
     QString Address() const;
 

@@ -4,15 +4,34 @@
 
 namespace display {
 
-std::string BoardJson(const Board& board) {
+namespace {
+
+JsonObject BoardFields(const Board& board) {
     const int colour = board.colour >= 0 && board.colour <= 15 ? board.colour : 15;
-    return JsonObject()
-        .String("text", board.text)
+    JsonObject fields;
+    fields.String("text", board.text)
         .String("scroll", board.scroll)
         .String("register", board.registerName)
         .Number("colour", colour)
-        .String("rgb", RgbText(PaletteColour(colour)))
-        .Text();
+        .String("rgb", RgbText(PaletteColour(colour)));
+    return fields;
+}
+
+}  // namespace
+
+std::string BoardJson(const Board& board) {
+    return BoardFields(board).Text();
+}
+
+std::string StateAnswer(const Board& board, const std::vector<OutputState>& outputs) {
+    std::vector<std::string> items;
+    for (const OutputState& output : outputs) {
+        JsonObject item;
+        item.String("kind", output.kind);
+        if (!output.address.empty()) item.String("address", output.address);
+        items.push_back(item.Bool("up", output.up).Text());
+    }
+    return BoardFields(board).Raw("outputs", JsonArray(items)).Text();
 }
 
 std::string BoardEvent(std::string_view json) {

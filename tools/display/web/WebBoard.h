@@ -8,7 +8,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "board/BoardView.h"
 #include "board/Message.h"
 
 namespace display {
@@ -16,6 +18,10 @@ namespace display {
 // The board as one line of JSON (see above). A colour outside 0-15, which Board::Apply never
 // sets, is written as 15, the starting colour.
 std::string BoardJson(const Board& board);
+
+// The answer to /state: the board's fields (as BoardJson) and "outputs", how each output is
+// doing: [{"kind":"lcdproc","address":"127.0.0.1:13666","up":false},...].
+std::string StateAnswer(const Board& board, const std::vector<OutputState>& outputs);
 
 // The board's JSON (BoardJson) as one server-sent event: "data: <json>\n\n".
 std::string BoardEvent(std::string_view json);

@@ -272,12 +272,20 @@ bool WebServer::AcceptHostName(const QString& name) {
 }
 
 void WebServer::Show(const Board& board) {
+    board_ = board;
     const std::string json = BoardJson(board);
-    json_ = QByteArray::fromStdString(json);
     event_ = QByteArray::fromStdString(BoardEvent(json));
     const auto viewers = viewers_.Holders();  // a write may end a viewer
     for (WebViewer* viewer : viewers)
         viewer->Offer(event_);
+}
+
+OutputState WebServer::Health() const {
+    return {"web", Address().toStdString(), true};
+}
+
+void WebServer::ReportOutputs(std::function<std::vector<OutputState>()> outputs) {
+    outputs_ = std::move(outputs);
 }
 
 bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
@@ -303,8 +311,10 @@ bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* soc
                    {{"Content-Security-Policy", pagePolicy_}, {"Referrer-Policy", "no-referrer"}});
         }
     } else if (path == QLatin1String("/state")) {
+        const auto outputs = outputs_ ? outputs_() : std::vector<OutputState>{Health()};
         Answer(makeResponder(request, socket), request, Status::Ok,
-               "application/json; charset=utf-8", json_);
+               "application/json; charset=utf-8",
+               QByteArray::fromStdString(StateAnswer(board_, outputs)));
     } else {
         Follow(request, socket);
     }

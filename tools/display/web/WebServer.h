@@ -30,6 +30,7 @@
 #include <QTimer>
 #include <QtHttpServer/QAbstractHttpServer>
 
+#include <functional>
 #include <vector>
 
 #include "WebLimits.h"
@@ -103,6 +104,11 @@ class WebServer : public QAbstractHttpServer, public BoardView {
 
     // Serves board from now on and sends it to every viewer.
     void Show(const Board& board) override;
+    OutputState Health() const override;
+
+    // Where /state learns how every output of the display is doing (itself included); without
+    // it, /state lists this page alone.
+    void ReportOutputs(std::function<std::vector<OutputState>()> outputs);
 
     // Streams open now.
     int viewers() const { return viewers_.held(); }
@@ -121,7 +127,8 @@ class WebServer : public QAbstractHttpServer, public BoardView {
     QStringList hostNames_;
     QByteArray page_;
     QByteArray pagePolicy_;
-    QByteArray json_;
+    Board board_;  // for /state
+    std::function<std::vector<OutputState>()> outputs_;
     QByteArray event_;
     FairShare<WebViewer*> viewers_;  // each a child of its socket, forgotten when it ends
     QTimer heartbeat_;

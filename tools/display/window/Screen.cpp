@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 
 #include <algorithm>
 #include <cmath>
@@ -124,6 +125,13 @@ void Screen::paintEvent(QPaintEvent*) {
         painter.drawStaticText(
             QPointF(w - moved, band.top() + (band.height() - textSize.height()) / 2), marqueeText_);
     }
+}
+
+OutputState Screen::Health() const {
+    // A full-screen window hides while its monitor is away: it shows nothing then.
+    const bool full = windowState().testFlag(Qt::WindowFullScreen);
+    return {full ? "fullscreen" : "window",
+            full && screen() ? screen()->name().toStdString() : std::string(), isVisible()};
 }
 
 }  // namespace display

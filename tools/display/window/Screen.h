@@ -27,6 +27,7 @@ class Screen : public QWidget, public BoardView {
 
     // Shows the board from now on.
     void Show(const Board& board) override;
+    OutputState Health() const override;
 
     // How many times a text (the plain text or the scrolling one) was laid out so far.
     int Layouts() const { return layouts_; }
