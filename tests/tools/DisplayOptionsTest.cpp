@@ -148,12 +148,28 @@ TEST(DisplayOptions, EachOptionSetsItsPart) {
              EXPECT_TRUE(o.keeping.statePath.isEmpty());  // the followed display keeps it
          }},
     };
+    // Each case on the command line, then as a configuration file: "--name value" becomes the
+    // line "name = value", a switch its name alone.
+    const QTemporaryDir folder;
+    const std::string file =
+        QDir(folder.path()).filePath(QStringLiteral("display.conf")).toStdString();
     for (const Case& c : cases) {
         std::string line;
         for (const std::string& arg : c.args)
             line += arg + " ";
         SCOPED_TRACE(line);
         c.check(Good(c.args));
+
+        std::ofstream config(file);
+        for (std::size_t i = 0; i < c.args.size(); ++i) {
+            config << (i > 0 ? "\n" : "") << c.args[i].substr(2);
+            if (i + 1 < c.args.size() && !c.args[i + 1].starts_with("--"))
+                config << " = " << c.args[++i];
+        }
+        config << "\n";
+        config.close();
+        SCOPED_TRACE("from the configuration file");
+        c.check(Good({"--config", file}));
     }
 }
 

@@ -67,8 +67,12 @@ std::variant<std::vector<std::string>, std::string> ConfigFileOptions(
     }
     OptionNames known;
     for (const QCommandLineOption& option : options) {
-        for (const QString& name : option.names())
-            known[name.toStdString()] = !option.valueName().isEmpty();
+        for (const QString& name : option.names()) {
+            known.insert_or_assign(
+                name.toStdString(),
+                OptionValue(!option.valueName().isEmpty(),
+                            name == QLatin1String("lcdproc") || name == QLatin1String("http")));
+        }
     }
     const QByteArray text = input.read(1024 * 1024);
     auto arguments = ConfigArguments(std::string_view(text.constData(), text.size()), file, known);

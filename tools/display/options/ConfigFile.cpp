@@ -32,12 +32,12 @@ std::variant<std::vector<std::string>, ConfigError> ConfigArguments(std::string_
             return ConfigError{where + "a configuration file cannot name another"};
         if (option == known.end()) return ConfigError{where + "unknown option '" + name + "'"};
         if (equals == std::string_view::npos) {
-            if (option->second)
+            if (option->second.takes && !option->second.mayBeLeftOut)
                 return ConfigError{where + name + " needs a value (" + name + " = ...)"};
             arguments.push_back("--" + name);
             continue;
         }
-        if (!option->second) return ConfigError{where + name + " takes no value"};
+        if (!option->second.takes) return ConfigError{where + name + " takes no value"};
         std::string_view value = Trimmed(line.substr(equals + 1));
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
             value = value.substr(1, value.size() - 2);

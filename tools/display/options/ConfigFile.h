@@ -20,8 +20,18 @@
 
 namespace display {
 
-// Each option the program takes, by long name, and whether it takes a value.
-using OptionNames = std::map<std::string, bool, std::less<>>;
+// Whether an option takes a value, and whether that value may be left out (lcdproc, http:
+// the line "http" alone asks for the default).
+struct OptionValue {
+    bool takes = false;
+    bool mayBeLeftOut = false;
+    // From a bool: takes a value, or not.
+    constexpr OptionValue(bool takesValue, bool leftOut = false)  // NOLINT: a bool reads well
+        : takes(takesValue), mayBeLeftOut(leftOut) {}
+};
+
+// Each option the program takes, by long name.
+using OptionNames = std::map<std::string, OptionValue, std::less<>>;
 
 struct ConfigError {
     std::string why;  // "FILE:LINE: ..." or "FILE: ..."
