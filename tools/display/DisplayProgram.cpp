@@ -18,6 +18,8 @@ namespace display {
 
 namespace {
 
+constexpr int kAddressRetryMs = 2000;
+
 // Writes one log line; false when stdout no longer takes it (a reader that went away).
 bool WriteOut(const QByteArray& line) {
     const auto size = static_cast<std::size_t>(line.size());
@@ -39,12 +41,18 @@ bool DisplayProgram::Start() {
     if (follower_) follower_->Start();
     serviceManager_ = std::make_unique<ServiceNotifier>(
         follower_ ? QStringLiteral("following %1").arg(options_.follow->toString())
-                  : QStringLiteral("taking messages on %1").arg(receiver_->Address()));
+                  : QStringLiteral("taking messages on %1").arg(Source()));
     return true;
 }
 
 void DisplayProgram::Stop() {
     keeper_.Flush();
+}
+
+// Where messages come in: the address listened on, or the one given while it is waited for.
+QString DisplayProgram::Source() const {
+    const QString address = receiver_ ? receiver_->Address() : QString();
+    return address.isEmpty() ? options_.listen.text : address;
 }
 
 // The messages this display takes, or the board of the display it follows.
@@ -66,12 +74,13 @@ bool DisplayProgram::StartInput() {
                     .toStdString());
     }
     receiver_ = std::make_unique<Receiver>(options_.limits, options_.allowed);
-    QString error;
-    if (!receiver_->Listen(listen.address, listen.port, &error)) {
-        LogLine(QStringLiteral("cannot listen on %1: %2").arg(listen.text, error).toStdString());
-        return false;
-    }
-    WriteLog(ListeningLine(QDateTime::currentDateTimeUtc(), receiver_->Address()));
+    const bool started = ListenOrWait(
+        QStringLiteral("--listen"), listen,
+        [this](QString* error, bool* missing) {
+            return receiver_->Listen(options_.listen.address, options_.listen.port, error, missing);
+        },
+        [this] { WriteLog(ListeningLine(QDateTime::currentDateTimeUtc(), receiver_->Address())); });
+    if (!started) return false;
     QObject::connect(receiver_.get(), &Receiver::received, receiver_.get(),
                      [this](const Reception& reception) { Received(reception); });
     return true;
@@ -83,15 +92,17 @@ bool DisplayProgram::MakeOutputs() {
         auto web = std::make_unique<WebServer>(options_.webLimits);
         for (const QString& name : options_.httpHosts)
             web->AcceptHostName(name);
-        QString error;
-        if (!web->Listen(options_.http->address, options_.http->port, &error)) {
-            LogLine(QStringLiteral("cannot serve the page on %1: %2")
-                        .arg(options_.http->text, error)
-                        .toStdString());
-            return false;
-        }
-        WriteLog(ServingLine(QDateTime::currentDateTimeUtc(), web->Address()));
-        AnnounceNetworkPage(*web);
+        WebServer* page = web.get();
+        const bool started = ListenOrWait(
+            QStringLiteral("--http"), *options_.http,
+            [this, page](QString* error, bool* missing) {
+                return page->Listen(options_.http->address, options_.http->port, error, missing);
+            },
+            [this, page] {
+                WriteLog(ServingLine(QDateTime::currentDateTimeUtc(), page->Address()));
+                AnnounceNetworkPage(*page);
+            });
+        if (!started) return false;
         web->ReportOutputs([this] {
             std::vector<OutputState> states;
             for (const auto& output : outputs_)
@@ -121,6 +132,51 @@ bool DisplayProgram::MakeOutputs() {
         link->Start();
         outputs_.push_back(std::move(link));
     }
+    return true;
+}
+
+bool DisplayProgram::ListenOrWait(const QString& option, const ListenAddress& where,
+                                  std::function<bool(QString*, bool*)> listen,
+                                  std::function<void()> listening) {
+    QString error;
+    bool missing = false;
+    if (listen(&error, &missing)) {
+        listening();
+        return true;
+    }
+    if (!missing) {
+        LogLine(QStringLiteral("cannot %1 on %2: %3")
+                    .arg(option == QLatin1String("--http") ? QStringLiteral("serve the page")
+                                                           : QStringLiteral("listen"),
+                         where.text, error)
+                    .toStdString());
+        return false;
+    }
+    // At boot the network may come up after the display: its address is waited for.
+    LogLine(QStringLiteral("%1 %2: %3; trying again every %4 s until this machine has that "
+                           "address")
+                .arg(option, where.text, error)
+                .arg(kAddressRetryMs / 1000)
+                .toStdString());
+    auto& retry = retries_.emplace_back(std::make_unique<QTimer>());
+    QTimer* timer = retry.get();
+    timer->setInterval(kAddressRetryMs);
+    QObject::connect(timer, &QTimer::timeout, timer, [=, this] {
+        QString again;
+        bool stillMissing = false;
+        if (listen(&again, &stillMissing)) {
+            timer->stop();
+            LogLine(
+                QStringLiteral("%1 %2: the address is up").arg(option, where.text).toStdString());
+            listening();
+        } else if (!stillMissing) {
+            timer->stop();
+            LogLine(QStringLiteral("%1 %2: %3; no more tries")
+                        .arg(option, where.text, again)
+                        .toStdString());
+        }
+    });
+    timer->start();
     return true;
 }
 

@@ -5,7 +5,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -36,7 +38,13 @@ class DisplayProgram {
   private:
     bool StartInput();
     bool MakeOutputs();
+    // Calls listen (which says whether the address is missing); when the address is not yet
+    // this machine's, tries again every 2 s until it is, with one line on stderr. Then calls
+    // listening. False, with a line on stderr, for a fault a wait cannot cure (a port taken).
+    bool ListenOrWait(const QString& option, const ListenAddress& where,
+                      std::function<bool(QString*, bool*)> listen, std::function<void()> listening);
     void Received(const Reception& reception);
+    QString Source() const;
     void WriteLog(const QByteArray& line);
 
     DisplayOptions options_;
@@ -46,6 +54,7 @@ class DisplayProgram {
     std::vector<std::unique_ptr<BoardView>> outputs_;
     NoteLines notes_;
     std::unique_ptr<ServiceNotifier> serviceManager_;
+    std::vector<std::unique_ptr<QTimer>> retries_;  // addresses waited for
     bool logging_ = false;
 };
 

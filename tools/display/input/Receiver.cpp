@@ -240,13 +240,17 @@ Receiver::Receiver(Limits limits, AllowList allowed, QObject* parent)
     connect(&server_, &QTcpServer::newConnection, this, [this] { Accept(); });
 }
 
-bool Receiver::Listen(const QHostAddress& address, quint16 port, QString* error) {
+bool Receiver::Listen(const QHostAddress& address, quint16 port, QString* error,
+                      bool* addressMissing) {
     if (server_.listen(address, port)) return true;
     if (error) *error = server_.errorString();
+    if (addressMissing)
+        *addressMissing = server_.serverError() == QAbstractSocket::SocketAddressNotAvailableError;
     return false;
 }
 
 QString Receiver::Address() const {
+    if (!server_.isListening()) return {};
     return Endpoint(server_.serverAddress(), server_.serverPort());
 }
 

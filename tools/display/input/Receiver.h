@@ -108,10 +108,12 @@ class Receiver : public QObject {
     explicit Receiver(Limits limits, AllowList allowed = {}, QObject* parent = nullptr);
 
     // Starts listening. Port 0 lets the system choose a free port (see Address()). On failure
-    // returns false and puts the reason in *error.
-    bool Listen(const QHostAddress& address, quint16 port, QString* error);
+    // returns false, puts the reason in *error and, in *addressMissing, whether the address is
+    // not (yet) one of this machine's (a network not up at boot), which a later try may cure.
+    bool Listen(const QHostAddress& address, quint16 port, QString* error,
+                bool* addressMissing = nullptr);
 
-    // The address actually listened on, "127.0.0.1:9100" or "[::1]:9100".
+    // The address actually listened on, "127.0.0.1:9100" or "[::1]:9100"; empty before.
     QString Address() const;
 
     const Limits& limits() const { return limits_; }

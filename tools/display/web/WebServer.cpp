@@ -227,10 +227,15 @@ WebServer::~WebServer() {
         viewer->disconnect(this);
 }
 
-bool WebServer::Listen(const QHostAddress& address, quint16 port, QString* error) {
+bool WebServer::Listen(const QHostAddress& address, quint16 port, QString* error,
+                       bool* addressMissing) {
     auto listener = std::make_unique<WebListener>(limits_);
     if (!listener->listen(address, port)) {
         if (error) *error = listener->errorString();
+        if (addressMissing) {
+            *addressMissing =
+                listener->serverError() == QAbstractSocket::SocketAddressNotAvailableError;
+        }
         return false;
     }
     listener_ = listener.get();

@@ -85,7 +85,9 @@ class WebServer : public QAbstractHttpServer, public BoardView {
 
     // Starts listening (port 0 lets the system choose, see Address()). On failure returns
     // false and puts the reason in *error. Call once.
-    bool Listen(const QHostAddress& address, quint16 port, QString* error);
+    // As Receiver::Listen, addressMissing included.
+    bool Listen(const QHostAddress& address, quint16 port, QString* error,
+                bool* addressMissing = nullptr);
 
     // Where it listens, "127.0.0.1:8080" or "[::1]:8080"; empty before Listen.
     QString Address() const;
