@@ -355,6 +355,41 @@ full_window_covers() {
     return 1
 }
 
+case_display_restart() {
+    lcd_require
+    lcd_up lcd text "Size=20x4"
+    local state="$E2E_TMP/board.json"
+    start_display_for "$lcd_port" --state "$state"
+    send "$shop_port" "Total 12,40"
+    send "$shop_port" "Promo" 1
+    send "$shop_port" "Caisse 2" 3
+    lcd_wait_frame lcd "    Total 12,40     " "Promo               " "                    " \
+        "Caisse 2            "
+    expect_all_shown 3
+    # Killed at once, no time to save on the way out: the state file already holds the board
+    # (it is written within a quarter of a second of a change).
+    sleep 0.5
+    kill -KILL "$shop_pid"
+    wait "$shop_pid" 2>/dev/null
+    # LCDd drops the screen of a client that went away; the frames after that are the new
+    # display's.
+    e2e_wait_until "$E2E_PATIENCE" eval \
+        'lcd_frames "$E2E_TMP/lcd.out" | tail -n 1 | grep -q "Total"; [ $? -ne 0 ]' ||
+        e2e_fail "LCDd kept the killed display's screen"
+    local before
+    before=$(lcd_frames "$E2E_TMP/lcd.out" | grep -c .)
+    start_display_for "$lcd_port" --state "$state"
+    local want
+    want=$(printf '%s\t' "    Total 12,40     " "Promo               " "                    " \
+        "Caisse 2            ")
+    want=${want%$'\t'}
+    e2e_wait_until "$E2E_PATIENCE" eval \
+        'lcd_frames "$E2E_TMP/lcd.out" | tail -n +$((before + 1)) | grep -Fxq -- "$want"' ||
+        e2e_fail "the restarted display did not show the board: $(lcd_frames "$E2E_TMP/lcd.out" | tail -n 1 | tr '\t' '|')"
+    e2e_log "the board is back on LCDd after SIGKILL and a start, without a message"
+    [ "$(e2e_message_count "$shop_log")" -eq 0 ] || e2e_fail "a message came in the restart"
+}
+
 # state_of PORT: the page's /state, its body alone.
 state_of() {
     local reply
@@ -423,10 +458,11 @@ restart) e2e_init; case_restart ;;
 serialpos) e2e_init; case_serialpos ;;
 options) e2e_init; case_options ;;
 two) e2e_init; case_two ;;
+display-restart) e2e_init; case_display_restart ;;
 fullscreen) e2e_init; case_fullscreen ;;
 monitors) e2e_init; case_monitors ;;
 *)
-    echo "usage: $0 client-20x2|board-20x4|restart|serialpos|options|fullscreen|monitors|two" >&2
+    echo "usage: $0 client-20x2|board-20x4|restart|serialpos|options|fullscreen|monitors|two|display-restart" >&2
     exit 2
     ;;
 esac
