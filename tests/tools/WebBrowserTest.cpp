@@ -164,6 +164,8 @@ class Browser {
     }
 
     // Runs a script in the tab, for its effect.
+    const QString& session() const { return session_; }
+
     void Run(const QString& script) {
         Call("Runtime.evaluate", {{"expression", script}}, session_);
     }
@@ -319,6 +321,106 @@ TEST_F(WebBrowser, ThePageFollowsTheBoardAsTheClientSendsItWithoutAReload) {
     EXPECT_EQ(dark.value("marker").toInt(), 42) << "the page was reloaded";
     // Fitting the text and running the marquee set styles from the script: not blocked.
     EXPECT_EQ(dark.value("violations").toString().toStdString(), "");
+}
+
+// The page's text size at a window size, and the largest size at which the text fits, found
+// here on a copy of it that wraps at spaces within the stage's exact (fractional) width.
+const QString kTextSizes = QStringLiteral(R"JS(
+(() => {
+  const stage = document.getElementById("stage");
+  const text = document.getElementById("text");
+  const style = getComputedStyle(stage);
+  const inner = stage.getBoundingClientRect().width - parseFloat(style.paddingLeft) -
+                parseFloat(style.paddingRight);
+  const copy = text.cloneNode(true);
+  copy.removeAttribute("id");
+  Object.assign(copy.style, {position: "absolute", visibility: "hidden", whiteSpace: "pre-wrap",
+                             width: inner + "px", fontWeight: "600", lineHeight: "1.1"});
+  document.body.appendChild(copy);
+  let low = 1, high = Math.max(2, stage.clientHeight);
+  while (high - low > 1) {
+    const size = Math.floor((low + high) / 2);
+    copy.style.fontSize = size + "px";
+    const fits = copy.scrollWidth <= copy.clientWidth &&
+                 copy.getBoundingClientRect().height <= stage.clientHeight;
+    if (fits) low = size; else high = size;
+  }
+  copy.remove();
+  return JSON.stringify({
+    text: text.textContent,
+    page: parseFloat(getComputedStyle(text).fontSize),
+    largest: low,
+    width: window.innerWidth,
+  });
+})()
+)JS");
+
+TEST_F(WebBrowser, ALongTextIsAsLargeAsFitsAtEveryTabletSize) {
+    Display display(WebArgs());
+    const Ports ports = ReadPorts(display);
+    Browser browser(folder_.path() / "profile");
+    OpenPage(browser, ports.http);
+    // 151 characters, and 50.
+    const std::string texts[] = {
+        "Bienvenue chez nous ! Aujourd'hui, remise de 20 % sur tous les fromages affin\xE9s "
+        "et les vins de la r\xE9gion, jusqu'\xE0 la fermeture du magasin ce soir.",
+        "Caf\xE9 cr\xE8me et croissant au beurre : 3,90 \x80 le matin",
+    };
+    struct Size {
+        int width;
+        int height;
+    };
+    const Size sizes[] = {{1280, 800}, {1920, 1080}, {1280, 720}, {1180, 820},
+                          {360, 640},  {800, 1280},  {1024, 768}, {1366, 768}};
+    for (const std::string& message : texts) {
+        ASSERT_TRUE(SendMessage(ports.display, message));
+        for (const Size& size : sizes) {
+            SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) + ", " +
+                         std::to_string(message.size()) + " characters");
+            browser.Call(QStringLiteral("Emulation.setDeviceMetricsOverride"),
+                         {{"width", size.width},
+                          {"height", size.height},
+                          {"deviceScaleFactor", 1},
+                          {"mobile", false}},
+                         browser.session());
+            // The page fits its text on the resize event, a frame after the new size: the
+            // reading waits for it, and the last one counts.
+            const auto shown = browser.ReadUntil(kTextSizes, [&](const QJsonObject& s) {
+                return s.value("width").toInt() == size.width &&
+                       s.value("text").toString().size() > 40 &&
+                       s.value("page").toDouble() >= 0.9 * s.value("largest").toDouble();
+            });
+            ASSERT_EQ(shown.value("width").toInt(), size.width);
+            const double page = shown.value("page").toDouble();
+            const double largest = shown.value("largest").toDouble();
+            EXPECT_GE(page, 0.9 * largest) << "page " << page << " px, fits " << largest << " px";
+        }
+    }
+
+    // On a narrow portrait screen an amount stays whole: the € never starts a line alone.
+    ASSERT_TRUE(SendMessage(ports.display, "Total \xE0 payer 23,70 \x80 merci"));
+    const QString amountLines = QStringLiteral(R"JS(
+(() => {
+  const amount = document.querySelector("#text .amount");
+  return JSON.stringify({
+    text: document.getElementById("text").textContent,
+    amount: amount ? amount.textContent : "",
+    lines: amount ? amount.getClientRects().length : 0,
+  });
+})()
+)JS");
+    for (const int width : {360, 300, 250}) {
+        browser.Call(
+            QStringLiteral("Emulation.setDeviceMetricsOverride"),
+            {{"width", width}, {"height", 640}, {"deviceScaleFactor", 1}, {"mobile", false}},
+            browser.session());
+        const auto shown = browser.ReadUntil(amountLines, [](const QJsonObject& s) {
+            return s.value("amount").toString() == QString::fromUtf8("23,70 €");
+        });
+        EXPECT_EQ(shown.value("text").toString(), QString::fromUtf8("Total à payer 23,70 € merci"));
+        EXPECT_EQ(shown.value("amount").toString(), QString::fromUtf8("23,70 €")) << width;
+        EXPECT_EQ(shown.value("lines").toInt(), 1) << width;
+    }
 }
 
 TEST_F(WebBrowser, ThePageComesBackByItselfWhenTheProgramRestarts) {
