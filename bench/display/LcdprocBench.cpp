@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
             continue;
         }
         Answer(link.get(), "success\n");
-        if (line->rfind("widget_set afficheur scroll", 0) == 0) break;
+        if (line->rfind("widget_set afficheur l2", 0) == 0) break;  // the last line of 20x2
     }
 
     std::vector<double> times;

@@ -168,10 +168,10 @@ case_board_20x4() {
     lcd_wait_frame lcd ' Prix "net" {5 EUR} ' "                    " "                    " \
         "Coeur \\ entree      "
     send "$shop_port" "Été" 1
-    lcd_wait_frame lcd ' Prix "net" {5 EUR} ' "Ete                 " "                    " \
+    lcd_wait_frame lcd ' Prix "net" {5 EUR} ' "                    " "Ete                 " \
         "Coeur \\ entree      "
     send "$shop_port" ""
-    lcd_wait_frame lcd "                    " "Ete                 " "                    " \
+    lcd_wait_frame lcd "                    " "                    " "Ete                 " \
         "Coeur \\ entree      "
     expect_all_shown 5
     [ "$(log_lines 'refused')" -eq 0 ] || e2e_fail "LCDd refused a command: $(grep refused "$E2E_TMP/shop.err")"
@@ -224,7 +224,7 @@ case_restart() {
     # Started again: the current board is back within a few seconds, redrawn whole.
     mv "$E2E_TMP/lcd.out" "$E2E_TMP/lcd-before.out"
     lcd_start lcd "$port" || e2e_fail "LCDd did not start again on $port"
-    lcd_wait_frame lcd "     Article 5      " "Promo               " "                    " \
+    lcd_wait_frame lcd "     Article 5      " "                    " "Promo               " \
         "Caisse 3            "
     [ "$(log_lines 'link up')" -eq 2 ] || e2e_fail "link up logged $(log_lines 'link up') times, not 2"
     e2e_log "$(cat "$E2E_TMP/shop.err" | tr '\n' '|')"
@@ -363,7 +363,7 @@ case_display_restart() {
     send "$shop_port" "Total 12,40"
     send "$shop_port" "Promo" 1
     send "$shop_port" "Caisse 2" 3
-    lcd_wait_frame lcd "    Total 12,40     " "Promo               " "                    " \
+    lcd_wait_frame lcd "    Total 12,40     " "                    " "Promo               " \
         "Caisse 2            "
     expect_all_shown 3
     # Killed at once, no time to save on the way out: the state file already holds the board
@@ -380,7 +380,7 @@ case_display_restart() {
     before=$(lcd_frames "$E2E_TMP/lcd.out" | grep -c .)
     start_display_for "$lcd_port" --state "$state"
     local want
-    want=$(printf '%s\t' "    Total 12,40     " "Promo               " "                    " \
+    want=$(printf '%s\t' "    Total 12,40     " "                    " "Promo               " \
         "Caisse 2            ")
     want=${want%$'\t'}
     e2e_wait_until "$E2E_PATIENCE" eval \
@@ -388,6 +388,44 @@ case_display_restart() {
         e2e_fail "the restarted display did not show the board: $(lcd_frames "$E2E_TMP/lcd.out" | tail -n 1 | tr '\t' '|')"
     e2e_log "the board is back on LCDd after SIGKILL and a start, without a message"
     [ "$(e2e_message_count "$shop_log")" -eq 0 ] || e2e_fail "a message came in the restart"
+}
+
+# first_line_after NAME N WORD: line 1 of the first frame past the first N frames of LCDd NAME
+# whose line 1 holds WORD.
+first_line_after() {
+    lcd_frames "$E2E_TMP/$1.out" | tail -n +$(($2 + 1)) | cut -f1 | grep -F -m1 -- "$3"
+}
+
+case_rule() {
+    lcd_require
+    lcd_up lcd text "Size=20x2"
+    start_display_for "$lcd_port"
+    # A line break starts a new line; a text that fits its lines word-wrapped is shown so.
+    send "$shop_port" $'Café crème\r\n2,40 €'
+    lcd_wait_frame lcd "     Cafe creme     " "      2,40 EUR      "
+    send "$shop_port" "Soldes d'été sur tout le rayon"
+    lcd_wait_frame lcd "  Soldes d'ete sur  " "   tout le rayon    "
+    # With the scrolling text on line 2, a long text is a marquee on line 1 that starts from
+    # its beginning each time the text changes, wherever the one before had got to.
+    send "$shop_port" "Promo" 1
+    local text frames first
+    for text in "Café crème 2,40 € Straße" "Thé vert à la menthe 3,10 €" "Café crème 2,40 € Straße"; do
+        frames=$(lcd_frames "$E2E_TMP/lcd.out" | grep -c .)
+        send "$shop_port" "$text"
+        local word=${text%% *}
+        word=${word//é/e}
+        e2e_wait_until "$E2E_PATIENCE" eval 'first=$(first_line_after lcd "$frames" "$word"); [ -n "$first" ]' ||
+            e2e_fail "$text never showed"
+        case "$text" in
+        Caf*) [ "$first" = "Cafe creme 2,40 EUR " ] || e2e_fail "the marquee started at [$first]" ;;
+        *) [ "$first" = "The vert a la menthe" ] || e2e_fail "the marquee started at [$first]" ;;
+        esac
+        e2e_log "first frame of \"$text\": [$first]"
+        sleep 1
+    done
+    # Then it moves: its end shows.
+    lcd_wait_frame lcd "eme 2,40 EUR Strasse" "Promo               "
+    expect_all_shown 6
 }
 
 # state_of PORT: the page's /state, its body alone.
@@ -459,10 +497,11 @@ serialpos) e2e_init; case_serialpos ;;
 options) e2e_init; case_options ;;
 two) e2e_init; case_two ;;
 display-restart) e2e_init; case_display_restart ;;
+rule) e2e_init; case_rule ;;
 fullscreen) e2e_init; case_fullscreen ;;
 monitors) e2e_init; case_monitors ;;
 *)
-    echo "usage: $0 client-20x2|board-20x4|restart|serialpos|options|fullscreen|monitors|two|display-restart" >&2
+    echo "usage: $0 client-20x2|board-20x4|restart|serialpos|options|fullscreen|monitors|two|display-restart|rule" >&2
     exit 2
     ;;
 esac

@@ -169,60 +169,90 @@ TEST(LcdScreen, ReadsTheSizeFromTheConnectAnswer) {
         EXPECT_EQ(ParseConnect(c.line), c.size) << c.line;
 }
 
-TEST(LcdScreen, LaysTheBoardOutOnEachSize) {
+TEST(LcdScreen, GivesTheLinesFromTheBottomAndTheTextWhatIsLeft) {
     const LcdTexts texts{"Bonjour", "Soldes", "Caisse 1"};
-    const std::string longText(30, 'L');
+    const std::string blank;
     struct Case {
         const char* name;
         LcdTexts texts;
         LcdSize size;
-        std::vector<LcdWidget> widgets;
+        std::vector<std::string> lines;
     };
     const Case cases[] = {
-        {"1 line: the plain text alone, centred",
-         texts,
-         {16, 1},
-         {{"text", "scroller", "5 1 16 1 m 2 \"Bonjour\""}}},
-        {"2 lines: text centred, scrolling text below",
-         texts,
-         {20, 2},
-         {{"text", "scroller", "7 1 20 1 m 2 \"Bonjour\""},
-          {"scroll", "scroller", "1 2 20 2 m 2 \"Soldes\""}}},
-        {"4 lines: the register's name on the last line",
-         texts,
-         {20, 4},
-         {{"text", "scroller", "7 1 20 1 m 2 \"Bonjour\""},
-          {"scroll", "scroller", "1 2 20 2 m 2 \"Soldes\""},
-          {"name", "string", "1 4 \"Caisse 1\""}}},
-        {"3 lines: the name on line 3",
+        {"1 line: the text alone, centred", texts, {16, 1}, {"    Bonjour"}},
+        {"2 lines: the scrolling text on the last", texts, {20, 2}, {"      Bonjour", "Soldes"}},
+        {"3 lines: the register's name last, the scrolling text above",
          texts,
          {20, 3},
-         {{"text", "scroller", "7 1 20 1 m 2 \"Bonjour\""},
-          {"scroll", "scroller", "1 2 20 2 m 2 \"Soldes\""},
-          {"name", "string", "1 3 \"Caisse 1\""}}},
-        {"a text longer than the line runs along all of it",
-         {longText, "", ""},
-         {20, 2},
-         {{"text", "scroller", "1 1 20 1 m 2 \"" + longText + "\""},
-          {"scroll", "scroller", "1 2 20 2 m 2 \"\""}}},
-        {"a text as long as the line starts at column 1",
-         {std::string(20, 'F'), "", ""},
-         {20, 1},
-         {{"text", "scroller", "1 1 20 1 m 2 \"" + std::string(20, 'F') + "\""}}},
-        {"an empty board blanks every line",
-         {},
+         {"      Bonjour", "Soldes", "Caisse 1"}},
+        {"4 lines: the text has the two lines left, from the top",
+         texts,
          {20, 4},
-         {{"text", "scroller", "11 1 20 1 m 2 \"\""},
-          {"scroll", "scroller", "1 2 20 2 m 2 \"\""},
-          {"name", "string", "1 4 \"\""}}},
-        {"quotes in a text are escaped in its widget",
-         {"dit \"oui\"", "", ""},
+         {"      Bonjour", blank, "Soldes", "Caisse 1"}},
+        {"no scrolling text: the text takes its line",
+         {"Caf\xE9 cr\xE8me\n2,40 EUR", "", "Caisse 1"},
+         {20, 3},
+         {"     Caf\xE9 cr\xE8me", "      2,40 EUR", "Caisse 1"}},
+        {"a line break starts a new line",
+         {"Cafe creme\n2,40 EUR", "", ""},
+         {20, 2},
+         {"     Cafe creme", "      2,40 EUR"}},
+        {"a text that fits its lines word-wrapped is wrapped",
+         {"Soldes d'ete sur tout le magasin", "", ""},
+         {20, 2},
+         {"  Soldes d'ete sur", "  tout le magasin"}},
+        {"lines past those the text has join its last",
+         {"Cafe\ncreme\n2,40", "Promo", ""},
+         {20, 2},
+         {"  Cafe creme 2,40", "Promo"}},
+        {"a text too long for its line stays whole, for the marquee",
+         {std::string(30, 'L'), "", ""},
          {20, 1},
-         {{"text", "scroller", "6 1 20 1 m 2 \"dit \\\"oui\\\"\""}}},
+         {std::string(30, 'L')}},
+        {"a 1-line display joins every line of the text",
+         {"a\nb", "Promo", "Caisse"},
+         {20, 1},
+         {"        a b"}},
+        {"an empty board blanks every line", {}, {20, 4}, {blank, blank, blank, blank}},
         {"a size LCDd never gives lays out nothing", texts, {0, 2}, {}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(display::Layout(c.texts, c.size), c.widgets) << c.name;
+        EXPECT_EQ(display::BoardLines(c.texts, c.size), c.lines) << c.name;
+}
+
+TEST(LcdScreen, AMarqueeShowsItsBeginningHoldsScrollsToItsEndAndComesBack) {
+    const std::string line = "Cafe creme 2,40 EUR Strasse";  // 27 characters on 20
+    struct Case {
+        int step;
+        std::string shown;
+    };
+    const int hold = display::kLcdMarqueeHoldSteps;
+    const Case cases[] = {
+        {0, "Cafe creme 2,40 EUR "},
+        {hold, "Cafe creme 2,40 EUR "},  // held at its beginning
+        {hold + 1, "afe creme 2,40 EUR S"},
+        {hold + 7, "eme 2,40 EUR Strasse"},             // its end shows
+        {hold + 7 + hold - 1, "eme 2,40 EUR Strasse"},  // held at its end
+        {hold + 7 + hold, "Cafe creme 2,40 EUR "},      // and from the beginning again
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(display::MarqueeWindow(line, 20, c.step), c.shown.substr(0, 20)) << c.step;
+    }
+    EXPECT_EQ(display::MarqueeWindow("Court", 20, 5), "Court");
+    EXPECT_TRUE(display::HasMarquee({line, "", ""}, {20, 1}));
+    EXPECT_FALSE(display::HasMarquee({line, "", ""}, {20, 2}));  // wrapped on two lines
+    EXPECT_FALSE(display::HasMarquee({"Cafe", "Soldes", "Caisse"}, {20, 2}));
+}
+
+TEST(LcdScreen, PutsEachLineInAStringWidgetOfItsOwn) {
+    EXPECT_EQ(display::Layout({"dit \"oui\"", "Promo", "Caisse 1"}, {20, 3}),
+              (std::vector<LcdWidget>{{"l1", "string", "1 1 \"     dit \\\"oui\\\"\""},
+                                      {"l2", "string", "1 2 \"Promo\""},
+                                      {"l3", "string", "1 3 \"Caisse 1\""}}));
+    // A marquee's widget holds the window it has reached.
+    EXPECT_EQ(display::Layout({std::string(25, 'a') + "b", "", ""}, {20, 1},
+                              display::kLcdMarqueeHoldSteps + 6),
+              (std::vector<LcdWidget>{{"l1", "string", "1 1 \"" + std::string(19, 'a') + "b\""}}));
 }
 
 TEST(LcdScreen, SetsTheScreenUpInTheForegroundWithoutHeartbeat) {
@@ -231,9 +261,10 @@ TEST(LcdScreen, SetsTheScreenUpInTheForegroundWithoutHeartbeat) {
         "client_set -name afficheur",
         "screen_add afficheur",
         "screen_set afficheur -name Afficheur -priority foreground -heartbeat off",
-        "widget_add afficheur text scroller",
-        "widget_add afficheur scroll scroller",
-        "widget_add afficheur name string",
+        "widget_add afficheur l1 string",
+        "widget_add afficheur l2 string",
+        "widget_add afficheur l3 string",
+        "widget_add afficheur l4 string",
     };
     EXPECT_EQ(display::SetupCommands(widgets), expected);
 }
@@ -250,13 +281,13 @@ TEST(LcdScreen, SendsOnlyTheWidgetsThatChanged) {
         {"nothing changed, nothing sent", {"Bonjour", "Soldes", "Caisse 1"}, {}},
         {"a new text: its line only",
          {"Merci", "Soldes", "Caisse 1"},
-         {"widget_set afficheur text 8 1 20 1 m 2 \"Merci\""}},
+         {"widget_set afficheur l1 1 1 \"       Merci\""}},
         {"a new scrolling text: its line only",
          {"Bonjour", "Promo", "Caisse 1"},
-         {"widget_set afficheur scroll 1 2 20 2 m 2 \"Promo\""}},
+         {"widget_set afficheur l3 1 3 \"Promo\""}},
         {"a new register name: the last line only",
          {"Bonjour", "Soldes", "Caisse 2"},
-         {"widget_set afficheur name 1 4 \"Caisse 2\""}},
+         {"widget_set afficheur l4 1 4 \"Caisse 2\""}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(display::WidgetSets(before, display::Layout(c.now, size)), c.commands) << c.name;

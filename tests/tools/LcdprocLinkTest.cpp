@@ -243,10 +243,10 @@ TEST(LcdprocLink, DrawsTheWholeBoardOnConnectionThenOnlyWhatChanges) {
         "client_set -name afficheur",
         "screen_add afficheur",
         "screen_set afficheur -name Afficheur -priority foreground -heartbeat off",
-        "widget_add afficheur text scroller",
-        "widget_add afficheur scroll scroller",
-        "widget_set afficheur text 9 1 20 1 m 2 \"Cafe\"",
-        "widget_set afficheur scroll 1 2 20 2 m 2 \"Soldes\"",
+        "widget_add afficheur l1 string",
+        "widget_add afficheur l2 string",
+        "widget_set afficheur l1 1 1 \"        Cafe\"",
+        "widget_set afficheur l2 1 2 \"Soldes\"",
     };
     EXPECT_EQ(lcdd.lines(), setup);
     EXPECT_EQ(log.Count("link up, 20x2 display"), 1) << log.Text();
@@ -256,7 +256,36 @@ TEST(LcdprocLink, DrawsTheWholeBoardOnConnectionThenOnlyWhatChanges) {
     link.Show(MakeBoard("Merci", "Soldes", "Caisse 3"));
     RunEventsFor(300);
     ASSERT_EQ(lcdd.lines().size(), 9u);
-    EXPECT_EQ(lcdd.lines().back(), "widget_set afficheur text 8 1 20 1 m 2 \"Merci\"");
+    EXPECT_EQ(lcdd.lines().back(), "widget_set afficheur l1 1 1 \"       Merci\"");
+}
+
+TEST(LcdprocLink, StepsAMarqueeFromItsBeginningSendingOnlyTheLineThatMoves) {
+    FakeLcdd lcdd("wid 20 hgt 2");
+    LcdprocLink link({QStringLiteral("127.0.0.1"), lcdd.port()}, Ascii());
+    link.Show(MakeBoard("Cafe creme 2,40 EUR Strasse", "Soldes"));
+    link.Start();
+    const std::string first = "widget_set afficheur l1 1 1 \"Cafe creme 2,40 EUR \"";
+    const std::string second = "widget_set afficheur l1 1 1 \"afe creme 2,40 EUR S\"";
+    ASSERT_TRUE(
+        WaitUntil([&] { return lcdd.Has(second); },
+                  (display::kLcdMarqueeHoldSteps + 4) * display::kLcdMarqueeStepMs + kPatienceMs));
+    const auto lines = lcdd.lines();
+    const auto at = [&](const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) - lines.begin();
+    };
+    EXPECT_LT(at(first), at(second)) << "the marquee did not start at its beginning";
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) {
+                                return line.rfind("widget_set afficheur l2", 0) == 0;
+                            }),
+              1)
+        << "the still line was sent again";
+
+    // A new text starts from its beginning again.
+    link.Show(MakeBoard("Merci de votre visite, a bientot", "Soldes"));
+    ASSERT_TRUE(
+        WaitUntil([&] { return lcdd.Has("widget_set afficheur l1 1 1 \"Merci de votre visit\""); },
+                  kPatienceMs));
 }
 
 TEST(LcdprocLink, LogsARefusalWithTheCommandThatCausedIt) {
@@ -274,11 +303,9 @@ TEST(LcdprocLink, LogsARefusalWithTheCommandThatCausedIt) {
         "huh? Unknown option -heartbeat";
     ASSERT_TRUE(WaitUntil([&] { return log.Count(expected) == 1; }, kPatienceMs)) << log.Text();
     // The commands around it were answered "success" and are not blamed.
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            return lcdd.Has("widget_set afficheur text 1 1 16 1 m 2 \"A \\\"quoted\\\" text\"");
-        },
-        kPatienceMs));
+    ASSERT_TRUE(
+        WaitUntil([&] { return lcdd.Has("widget_set afficheur l1 1 1 \"A \\\"quoted\\\" text\""); },
+                  kPatienceMs));
     RunEventsFor(200);
     EXPECT_EQ(log.Count("refused"), 1) << log.Text();
 }
@@ -321,7 +348,7 @@ TEST(LcdprocLink, ComesBackWithTheCurrentBoardWhenLcddRestarts) {
     QObject::connect(&link, &LcdprocLink::connecting, [&] { ++attempts; });
     link.Start();
     link.Show(MakeBoard("Bonjour", "", "Caisse 1"));
-    ASSERT_TRUE(WaitUntil([&] { return lcdd.Has("widget_set afficheur name 1 4 \"Caisse 1\""); },
+    ASSERT_TRUE(WaitUntil([&] { return lcdd.Has("widget_set afficheur l4 1 4 \"Caisse 1\""); },
                           kPatienceMs));
 
     lcdd.Stop();
@@ -335,13 +362,13 @@ TEST(LcdprocLink, ComesBackWithTheCurrentBoardWhenLcddRestarts) {
     EXPECT_EQ(log.Count("cannot connect"), 0) << "a failed retry was logged: " << log.Text();
 
     ASSERT_TRUE(lcdd.Restart());
-    ASSERT_TRUE(WaitUntil([&] { return lcdd.connections() == 2 && lcdd.lines().size() >= 20; },
+    ASSERT_TRUE(WaitUntil([&] { return lcdd.connections() == 2 && lcdd.lines().size() >= 24; },
                           kPatienceMs));
     // The second connection sets everything up again and draws the board as it is now.
-    const std::vector<std::string> second(lcdd.lines().end() - 10, lcdd.lines().end());
+    const std::vector<std::string> second(lcdd.lines().end() - 12, lcdd.lines().end());
     EXPECT_EQ(second.front(), "hello");
-    EXPECT_TRUE(lcdd.Has("widget_set afficheur text 6 1 20 1 m 2 \"Article 2\""));
-    EXPECT_EQ(second.back(), "widget_set afficheur name 1 4 \"Caisse 1\"");
+    EXPECT_TRUE(lcdd.Has("widget_set afficheur l1 1 1 \"     Article 2\""));
+    EXPECT_EQ(second.back(), "widget_set afficheur l4 1 4 \"Caisse 1\"");
     EXPECT_EQ(log.Count("link up, 20x4 display"), 2) << log.Text();
 }
 
@@ -404,7 +431,7 @@ TEST(LcdprocLink, DropsAnLcddThatStopsAnsweringAndTriesAgain) {
             << c.name << ": " << log.Text();
         EXPECT_EQ(log.Count("link down (no LCDd answer within 5 s)"), 1) << c.name << log.Text();
         if (c.change) {
-            EXPECT_TRUE(lcdd.Has("widget_set afficheur text 8 1 20 1 m 2 \"Merci\"")) << c.name;
+            EXPECT_TRUE(lcdd.Has("widget_set afficheur l1 1 1 \"       Merci\"")) << c.name;
         }
     }
 }

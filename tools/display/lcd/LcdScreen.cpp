@@ -32,9 +32,63 @@ std::optional<int> Side(std::string_view word) {
     return value;
 }
 
-std::string Marquee(int left, int line, int right, const std::string& text) {
-    return std::to_string(left) + " " + std::to_string(line) + " " + std::to_string(right) + " " +
-           std::to_string(line) + " m " + std::to_string(kLcdMarqueeSpeed) + " " + Quote(text);
+// The text's own lines (split at '\n'), each word-wrapped at width: nothing when a word is
+// longer than the line.
+std::optional<std::vector<std::string>> Wrapped(const std::vector<std::string>& lines,
+                                                std::size_t width) {
+    std::vector<std::string> wrapped;
+    for (const std::string& line : lines) {
+        if (line.size() <= width) {  // as it stands, its blanks kept
+            wrapped.push_back(line);
+            continue;
+        }
+        std::string current;
+        for (const std::string_view word : Words(line)) {
+            if (word.size() > width) return std::nullopt;
+            if (current.empty()) {
+                current = word;
+            } else if (current.size() + 1 + word.size() <= width) {
+                current += ' ';
+                current += word;
+            } else {
+                wrapped.push_back(current);
+                current = word;
+            }
+        }
+        wrapped.push_back(current);
+    }
+    return wrapped;
+}
+
+std::vector<std::string> Split(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find('\n', start);
+        lines.push_back(text.substr(start, end == std::string::npos ? end : end - start));
+        if (end == std::string::npos) return lines;
+        start = end + 1;
+    }
+}
+
+// The text on count lines of width characters (see LcdScreen.h).
+std::vector<std::string> TextLines(const std::string& text, int count, int width) {
+    const std::vector<std::string> own = Split(text);
+    if (const auto wrapped = Wrapped(own, static_cast<std::size_t>(width));
+        wrapped && static_cast<int>(wrapped->size()) <= count) {
+        return *wrapped;
+    }
+    std::vector<std::string> lines(own.begin(),
+                                   own.begin() + std::min<std::size_t>(own.size(), count));
+    for (std::size_t i = lines.size(); i < own.size(); ++i)
+        lines.back() += " " + own[i];
+    return lines;
+}
+
+std::string Centred(const std::string& line, int width) {
+    const int length = static_cast<int>(line.size());
+    if (length == 0 || length >= width) return line;
+    return std::string(static_cast<std::size_t>((width - length) / 2), ' ') + line;
 }
 
 }  // namespace
@@ -52,21 +106,42 @@ std::optional<LcdSize> ParseConnect(std::string_view line) {
     return LcdSize{*width, *height};
 }
 
-std::vector<LcdWidget> Layout(const LcdTexts& texts, LcdSize size) {
-    std::vector<LcdWidget> widgets;
-    if (size.width < 1 || size.height < 1) return widgets;
-    const int width = size.width;
+std::vector<std::string> BoardLines(const LcdTexts& texts, LcdSize size) {
+    std::vector<std::string> lines(static_cast<std::size_t>(std::max(size.height, 0)));
+    if (size.width < 1 || size.height < 1) return {};
+    int free = size.height;  // lines not yet given, counted from the top
+    if (size.height >= 3 && !texts.registerName.empty()) lines[--free] = texts.registerName;
+    if (size.height >= 2 && !texts.scroll.empty()) lines[--free] = texts.scroll;
+    const auto text = TextLines(texts.text, free, size.width);
+    for (std::size_t i = 0; i < text.size(); ++i)
+        lines[i] = Centred(text[i], size.width);
+    return lines;
+}
 
-    // A text that fits starts where it stands centred; a longer one runs along the whole line.
-    const auto length = static_cast<int>(std::min<std::size_t>(texts.text.size(), kMaxLcdSide));
-    const int left = length <= width ? 1 + (width - length) / 2 : 1;
-    widgets.push_back({"text", "scroller", Marquee(left, 1, width, texts.text)});
-    if (size.height >= 2) {
-        widgets.push_back({"scroll", "scroller", Marquee(1, 2, width, texts.scroll)});
-    }
-    if (size.height >= 3) {
-        widgets.push_back({"name", "string",
-                           "1 " + std::to_string(size.height) + " " + Quote(texts.registerName)});
+std::string MarqueeWindow(const std::string& line, int width, int step) {
+    const int length = static_cast<int>(line.size());
+    if (width < 1 || length <= width) return line;
+    const int travel = length - width;  // steps from the beginning to the end showing
+    const int period = kLcdMarqueeHoldSteps + travel + kLcdMarqueeHoldSteps;
+    const int at = ((step % period) + period) % period;
+    const int offset = std::clamp(at - kLcdMarqueeHoldSteps, 0, travel);
+    return line.substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(width));
+}
+
+bool HasMarquee(const LcdTexts& texts, LcdSize size) {
+    const auto lines = BoardLines(texts, size);
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+        return static_cast<int>(line.size()) > size.width;
+    });
+}
+
+std::vector<LcdWidget> Layout(const LcdTexts& texts, LcdSize size, int step) {
+    std::vector<LcdWidget> widgets;
+    const auto lines = BoardLines(texts, size);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string row = std::to_string(i + 1);
+        widgets.push_back({"l" + row, "string",
+                           "1 " + row + " " + Quote(MarqueeWindow(lines[i], size.width, step))});
     }
     return widgets;
 }

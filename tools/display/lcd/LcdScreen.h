@@ -2,13 +2,19 @@
 // The board laid out on a character display driven by LCDd, and the protocol lines that put
 // it there, in plain C++ (no Qt, no socket), so each line can be tested for each board and size.
 //
-// One screen, "afficheur", in the foreground with no heartbeat mark, holding:
-//   line 1            the plain text, centred; a text longer than the line scrolls (marquee);
-//   line 2            the scrolling text as a marquee, blank when empty (2 lines or more);
-//   the last line     the register's name (3 lines or more).
-// A 1-line display shows the plain text only. Colour has no place on a character display.
-// Commands are returned without their line feed; texts come in already converted to the
-// display's character set (see LcdText.h) and are quoted here.
+// One screen, "afficheur", in the foreground with no heartbeat mark, one string widget per
+// line, its lines given from the bottom:
+//   the last line       the register's name, when it is set (3 lines or more);
+//   the line above it   the scrolling text, when it is set (the last line on 2 lines);
+//   every line left     the text (at least one), centred, from the top.
+// A 1-line display shows the text only. A line break in the text starts a new line; a text
+// that fits its lines word-wrapped is shown so, still; otherwise its lines past those it has
+// join its last line with a space. A line too long for the display is a marquee that the
+// program steps itself (LCDd's scroller starts anywhere): its beginning first, held about 2 s,
+// then one character left per step until its end has shown, held again, and from the
+// beginning. Colour has no place on a character display. Commands are returned without their
+// line feed; texts come in already converted to the display's character set (see LcdText.h),
+// the text's lines separated by '\n', and are quoted here.
 
 #include <optional>
 #include <string>
@@ -19,9 +25,10 @@ namespace display {
 
 inline constexpr std::string_view kLcdScreenId = "afficheur";
 
-// Frames LCDd waits between two steps of a marquee (it draws 8 frames a second): 2 gives
-// 4 characters a second, readable from across a counter.
-inline constexpr int kLcdMarqueeSpeed = 2;
+// A marquee's step, 4 characters a second, readable from across a counter; and the steps it
+// holds still at its beginning and at its end.
+inline constexpr int kLcdMarqueeStepMs = 250;
+inline constexpr int kLcdMarqueeHoldSteps = 8;
 
 struct LcdSize {
     int width = 0;   // characters per line
@@ -50,8 +57,20 @@ struct LcdWidget {
     friend bool operator==(const LcdWidget&, const LcdWidget&) = default;
 };
 
-// The widgets that show the texts on a display of this size, in a fixed order for the size.
-std::vector<LcdWidget> Layout(const LcdTexts& texts, LcdSize size);
+// The whole content of each line of a display of this size, top first (see above): a line may
+// be longer than the display is wide. Text lines come centred.
+std::vector<std::string> BoardLines(const LcdTexts& texts, LcdSize size);
+
+// What a line of a display width wide shows at a marquee's step (0 when its text changed):
+// the line itself when it fits, else the window on it that the marquee has reached.
+std::string MarqueeWindow(const std::string& line, int width, int step);
+
+// Whether any line of the board is a marquee, which the link then steps.
+bool HasMarquee(const LcdTexts& texts, LcdSize size);
+
+// The widgets that show the texts on a display of this size at a marquee's step, one per line
+// ("l1", "l2", ...).
+std::vector<LcdWidget> Layout(const LcdTexts& texts, LcdSize size, int step = 0);
 
 // The commands that set the screen up on a fresh connection, after "hello": the client's
 // name, the screen and its attributes, and one widget_add per widget.

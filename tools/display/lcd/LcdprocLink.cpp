@@ -29,6 +29,11 @@ LcdprocLink::LcdprocLink(LcdprocEndpoint endpoint, LcdCharset charset, QObject* 
     retry_.setSingleShot(true);
     retry_.setInterval(kRetryMs);
     connect(&retry_, &QTimer::timeout, this, [this] { Connect(); });
+    marquee_.setInterval(kLcdMarqueeStepMs);
+    connect(&marquee_, &QTimer::timeout, this, [this] {
+        ++step_;
+        if (state_ == State::Ready) static_cast<void>(SendChanges());
+    });
     answerTimeout_.setSingleShot(true);
     answerTimeout_.setInterval(kAnswerTimeoutMs);
     connect(&answerTimeout_, &QTimer::timeout, this, [this] {
@@ -48,8 +53,30 @@ void LcdprocLink::Start() {
     Connect();
 }
 
+namespace {
+
+// The text in the display's character set, its own lines (a line break: CR, LF or CRLF)
+// converted one by one and kept apart by '\n'.
+std::string ConvertLines(const LcdCharset& charset, const std::string& text) {
+    std::string lines;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find_first_of("\r\n", start);
+        lines += charset.Convert(text.substr(start, end == std::string::npos ? end : end - start));
+        if (end == std::string::npos) return lines;
+        lines += '\n';
+        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+}
+
+}  // namespace
+
 void LcdprocLink::Show(const Board& board) {
-    if (board.text != board_.text) texts_.text = charset_.Convert(board.text);
+    if (board.text != board_.text || board.scroll != board_.scroll ||
+        board.registerName != board_.registerName) {
+        step_ = 0;  // a marquee starts from its beginning at each change
+    }
+    if (board.text != board_.text) texts_.text = ConvertLines(charset_, board.text);
     if (board.scroll != board_.scroll) texts_.scroll = charset_.Convert(board.scroll);
     if (board.registerName != board_.registerName) {
         texts_.registerName = charset_.Convert(board.registerName);
@@ -128,7 +155,7 @@ void LcdprocLink::Answer(const std::string& line) {
                     .arg(size_->width)
                     .arg(size_->height)
                     .toStdString());
-        for (const auto& command : SetupCommands(Layout(texts_, *size_))) {
+        for (const auto& command : SetupCommands(Layout(texts_, *size_, step_))) {
             if (!Send(command)) return;
         }
         if (!SendChanges()) return;
@@ -159,7 +186,13 @@ void LcdprocLink::Answer(const std::string& line) {
 }
 
 bool LcdprocLink::SendChanges() {
-    const auto widgets = Layout(texts_, *size_);
+    // Only a line that moves is sent at each step.
+    if (!HasMarquee(texts_, *size_)) {
+        marquee_.stop();
+    } else if (!marquee_.isActive()) {
+        marquee_.start();
+    }
+    const auto widgets = Layout(texts_, *size_, step_);
     const auto commands = WidgetSets(shown_, widgets);
     shown_ = widgets;
     for (const auto& command : commands) {
@@ -199,6 +232,7 @@ void LcdprocLink::Drop(const QString& reason) {
     const bool wasUp = state_ == State::Ready;
     state_ = State::Waiting;
     answerTimeout_.stop();
+    marquee_.stop();
     // Often called from inside one of the socket's own calls (a flush() that found the
     // connection broken): the socket stops speaking to the link and is closed, but only the
     // event loop deletes it, once that call has returned.

@@ -101,6 +101,8 @@ class LcdprocLink : public QObject, public BoardView {
     QPointer<QTcpSocket> socket_;
     QTimer retry_;
     QTimer answerTimeout_;
+    QTimer marquee_;  // steps the marquees while a line is too long
+    int step_ = 0;    // the marquees' step since the board last changed
     State state_ = State::Waiting;
     bool downReported_ = false;
     LimitedLines errors_;  // LCDd's error answers, kept across connections
