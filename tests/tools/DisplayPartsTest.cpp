@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QHostAddress>
 #include <QImage>
+#include <QRectF>
 #include <QScreen>
 #include <QWidget>
 
@@ -106,6 +108,68 @@ TEST(DisplayScreen, LaysOutEachTextOncePerChangeNotPerFrame) {
     screen.resize(1000, 400);
     paintFrames(10);
     EXPECT_EQ(screen.Layouts(), 5) << "a new size lays out both again";
+}
+
+// The window's text is as large as fits at every size, wrapped at spaces: within 10% of the
+// largest size found here by Qt's own word-wrapping measure.
+TEST(DisplayScreen, ATextWrapsAtSpacesAndIsAsLargeAsFits) {
+    const QString texts[] = {
+        QString::fromUtf8("Bienvenue chez nous ! Aujourd'hui, remise de 20 % sur tous les "
+                          "fromages affinés et les vins de la région, jusqu'à la fermeture du "
+                          "magasin ce soir."),
+        QString::fromUtf8("Café crème et croissant au beurre : 3,90 € le matin"),
+    };
+    const QSizeF areas[] = {{1248, 504}, {1888, 756}, {768, 896}, {992, 538}, {328, 448}};
+    const QFont base;
+    for (const QString& text : texts) {
+        for (const QSizeF& size : areas) {
+            SCOPED_TRACE(QStringLiteral("%1x%2, %3 characters")
+                             .arg(size.width())
+                             .arg(size.height())
+                             .arg(text.size())
+                             .toStdString());
+            const QRectF area(QPointF(0, 0), size);
+            int low = 8, high = static_cast<int>(size.height() * 0.7) + 1;
+            while (high - low > 1) {
+                const int pixels = (low + high) / 2;
+                QFont font = base;
+                font.setPixelSize(pixels);
+                const QFontMetricsF metrics(font);
+                bool wordsFit = true;
+                for (const QString& word : text.split(QLatin1Char(' ')))
+                    wordsFit = wordsFit && metrics.horizontalAdvance(word) <= size.width();
+                const QRectF used = metrics.boundingRect(area, Qt::TextWordWrap, text);
+                if (wordsFit && used.height() <= size.height()) {
+                    low = pixels;
+                } else {
+                    high = pixels;
+                }
+            }
+            const auto shape = display::Screen::FitText(base, text, area);
+            EXPECT_GE(shape.pixelSize, 0.9 * low) << "fits " << low << " px";
+            EXPECT_LE(shape.path.boundingRect().width(), size.width() + 1);
+            EXPECT_LE(shape.path.boundingRect().height(), size.height() + 1);
+        }
+    }
+}
+
+TEST(DisplayScreen, ALineBreakStartsALineAndAnAmountStaysWhole) {
+    const QFont base;
+    const auto broken = display::Screen::FitText(base, QString::fromUtf8("Café crème\r\n2,40 €"),
+                                                 QRectF(0, 0, 1200, 500));
+    EXPECT_EQ(broken.lines,
+              (QStringList{QString::fromUtf8("Café crème"), QString::fromUtf8("2,40\u00A0€")}));
+    for (const char* lf : {"a\nb", "a\rb", "a\r\nb"})
+        EXPECT_EQ(display::Screen::FitText(base, QString::fromLatin1(lf), QRectF(0, 0, 400, 300))
+                      .lines.size(),
+                  2)
+            << lf;
+    // Narrow and tall: the text wraps, and the € stays with its number.
+    const auto narrow = display::Screen::FitText(
+        base, QString::fromUtf8("Total à payer 23,70 € merci"), QRectF(0, 0, 160, 600));
+    ASSERT_GE(narrow.lines.size(), 2);
+    for (const QString& line : narrow.lines)
+        EXPECT_FALSE(line.startsWith(QString::fromUtf8("€"))) << line.toStdString();
 }
 
 // The offscreen platform has one monitor, the primary; its going and coming are announced by

@@ -3,10 +3,14 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <utility>
 
 namespace display {
 
@@ -25,17 +29,75 @@ QColor OutlineFor(const QColor& colour) {
     return colour.lightness() < 100 ? QColor(160, 160, 160) : QColor(0, 0, 0);
 }
 
-// The largest font, no taller than maxHeight, in which text fits within maxWidth.
-QFont FittingFont(QFont font, const QString& text, double maxWidth, double maxHeight) {
-    font.setPixelSize(std::max(8, static_cast<int>(maxHeight)));
-    const double width = QFontMetricsF(font).horizontalAdvance(text);
-    if (width > maxWidth && width > 0) {
-        font.setPixelSize(std::max(8, static_cast<int>(font.pixelSize() * maxWidth / width)));
+// The text's own lines (a line break: CR, LF or CRLF), a number kept with the currency sign
+// or unit after it by a no-break space ("23,70 €" never leaves the € alone on a line).
+QStringList OwnLines(const QString& text) {
+    static const QRegularExpression amount(
+        QStringLiteral("(\\d) (?=(€|EUR|\\$|£|%|kg|g|l|cl|ml)(?![\\p{L}\\d]))"));
+    QString kept = text;
+    kept.replace(amount, QStringLiteral("\\1\u00A0"));
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    return kept.split(lineBreak);
+}
+
+// The lines of the text in font, wrapped at spaces within width; nothing when a word is wider.
+std::optional<QStringList> Wrapped(const QStringList& own, const QFont& font, double width) {
+    QStringList lines;
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    for (const QString& paragraph : own) {
+        QTextLayout layout(paragraph, font);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            if (line.naturalTextWidth() > width + 0.5) {
+                layout.endLayout();
+                return std::nullopt;
+            }
+            lines << paragraph.mid(line.textStart(), line.textLength()).trimmed();
+        }
+        layout.endLayout();
     }
-    return font;
+    return lines;
 }
 
 }  // namespace
+
+Screen::TextShape Screen::FitText(const QFont& base, const QString& text, const QRectF& area) {
+    const QStringList own = OwnLines(text);
+    QFont font = base;
+    // The largest size whose wrapped lines fit the area; one line no taller than 70% of it.
+    int low = 8;
+    int high = std::max(9, static_cast<int>(area.height() * 0.7) + 1);
+    QStringList lines = own;
+    while (high - low > 1) {
+        const int size = (low + high) / 2;
+        font.setPixelSize(size);
+        const auto wrapped = Wrapped(own, font, area.width());
+        if (wrapped && wrapped->size() * QFontMetricsF(font).lineSpacing() <= area.height()) {
+            low = size;
+        } else {
+            high = size;
+        }
+    }
+    font.setPixelSize(low);
+    if (const auto wrapped = Wrapped(own, font, area.width())) lines = *wrapped;
+    const QFontMetricsF metrics(font);
+    TextShape shape;
+    shape.pixelSize = low;
+    shape.lines = lines;
+    const double total = lines.size() * metrics.lineSpacing();
+    double baseline = area.top() + (area.height() - total) / 2 + metrics.ascent();
+    for (const QString& line : lines) {
+        shape.path.addText(area.center().x() - metrics.horizontalAdvance(line) / 2, baseline, font,
+                           line);
+        baseline += metrics.lineSpacing();
+    }
+    return shape;
+}
+
+namespace {}  // namespace
 
 Screen::Screen(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("afficheur-display"));
@@ -86,14 +148,11 @@ void Screen::paintEvent(QPaintEvent*) {
     if (!text_.isEmpty()) {
         if (textPathFor_ != size()) {
             const QRectF area(16, cornerHeight, w - 32, h - cornerHeight - marqueeHeight);
-            const QFont font = FittingFont(this->font(), text_, area.width(), area.height() * 0.7);
-            const QFontMetricsF metrics(font);
-            const double textWidth = metrics.horizontalAdvance(text_);
-            const QPointF origin(area.center().x() - textWidth / 2,
-                                 area.center().y() + (metrics.ascent() - metrics.descent()) / 2);
-            textPath_ = QPainterPath();
-            textPath_.addText(origin, font, text_);
-            textOutline_ = std::max(1.0, font.pixelSize() / 30.0);
+            TextShape shape = FitText(this->font(), text_, area);
+            textPath_ = std::move(shape.path);
+            textPixelSize_ = shape.pixelSize;
+            textLines_ = static_cast<int>(shape.lines.size());
+            textOutline_ = std::max(1.0, shape.pixelSize / 30.0);
             textPathFor_ = size();
             ++layouts_;
         }
