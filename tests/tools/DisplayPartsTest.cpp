@@ -153,6 +153,38 @@ TEST(DisplayScreen, ATextWrapsAtSpacesAndIsAsLargeAsFits) {
     }
 }
 
+TEST(DisplayScreen, EveryColourIsDrawnOnABackdropItCanBeReadOn) {
+    display::Screen screen;
+    screen.resize(400, 200);
+    QImage frame(screen.size(), QImage::Format_ARGB32);
+    display::Board board;
+    board.text = "Bonjour";
+    board.scroll = "Soldes";
+    board.registerName = "Caisse 1";
+    for (int index = 0; index < 16; ++index) {
+        board.colour = index;
+        screen.Show(board);
+        screen.render(&frame);
+        const display::Rgb colour = display::PaletteColour(index);
+        const QColor behind = frame.pixelColor(frame.width() - 2, frame.height() / 2);
+        const display::Rgb backdrop{static_cast<uint8_t>(behind.red()),
+                                    static_cast<uint8_t>(behind.green()),
+                                    static_cast<uint8_t>(behind.blue())};
+        EXPECT_EQ(backdrop, display::Backdrop(colour)) << index;
+        EXPECT_GE(display::ContrastRatio(colour, backdrop), 4.5) << index;
+        // The text is drawn in the board's colour: some pixel of it is that colour.
+        bool drawn = false;
+        for (int y = 0; y < frame.height() && !drawn; ++y) {
+            for (int x = 0; x < frame.width() && !drawn; ++x) {
+                const QColor pixel = frame.pixelColor(x, y);
+                drawn = pixel.red() == colour.red && pixel.green() == colour.green &&
+                        pixel.blue() == colour.blue;
+            }
+        }
+        EXPECT_TRUE(drawn) << index;
+    }
+}
+
 TEST(DisplayScreen, ALineBreakStartsALineAndAnAmountStaysWhole) {
     const QFont base;
     const auto broken = display::Screen::FitText(base, QString::fromUtf8("Café crème\r\n2,40 €"),

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include <optional>
 #include <string>
 
@@ -196,5 +199,21 @@ TEST(DisplayMessage, EveryOneAndTwoByteMessageDecodesWithoutFailing) {
                 ASSERT_LE(*message.colour, 15);
             }
         }
+    }
+}
+
+TEST(DisplayColours, EveryPaletteColourIsReadableOnItsBackdrop) {
+    const Rgb black{0, 0, 0};
+    const Rgb plate{255, 255, 255};
+    EXPECT_NEAR(display::ContrastRatio(black, plate), 21.0, 1e-9);
+    EXPECT_NEAR(display::ContrastRatio(plate, plate), 1.0, 1e-9);
+    // On black, 0, 1, 2, 3, 4, 5 and 9 fall below 4.5:1: those get the white plate.
+    const std::vector<int> onWhite = {0, 1, 2, 3, 4, 5, 9};
+    for (int index = 0; index < 16; ++index) {
+        const Rgb colour = PaletteColour(index);
+        const Rgb backdrop = display::Backdrop(colour);
+        const bool dark = std::find(onWhite.begin(), onWhite.end(), index) != onWhite.end();
+        EXPECT_EQ(backdrop, (dark ? plate : black)) << index;
+        EXPECT_GE(display::ContrastRatio(colour, backdrop), 4.5) << index;
     }
 }

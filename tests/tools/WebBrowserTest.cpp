@@ -306,7 +306,38 @@ TEST_F(WebBrowser, ThePageFollowsTheBoardAsTheClientSendsItWithoutAReload) {
         if (file.open(QIODevice::WriteOnly)) file.write(browser.Screenshot());
     }
 
-    // Black on black gets its light outline; a colour past the palette changes nothing.
+    // Every palette colour is drawn on a backdrop it can be read on (black, or the white plate
+    // behind the dark ones): a contrast ratio of 4.5:1 or more, by the WCAG 2 formula.
+    const QString contrast = QStringLiteral(R"JS(
+(() => {
+  const rgb = (text) => text.match(/\d+/g).slice(0, 3).map(Number);
+  const luminance = (c) => c.map((v) => v / 255)
+      .map((v) => v <= 0.04045 ? v / 12.92 : Math.pow((v + 0.055) / 1.055, 2.4))
+      .reduce((sum, v, i) => sum + v * [0.2126, 0.7152, 0.0722][i], 0);
+  const text = rgb(getComputedStyle(document.getElementById("text")).color);
+  const behind = rgb(getComputedStyle(document.body).backgroundColor);
+  const a = luminance(text), b = luminance(behind);
+  return JSON.stringify({
+    colour: document.body.dataset.colour,
+    ratio: (Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05),
+    band: getComputedStyle(document.getElementById("band")).backgroundColor,
+  });
+})()
+)JS");
+    for (int index = 0; index < 16; ++index) {
+        ASSERT_TRUE(SendMessage(ports.display,
+                                "\xFF"
+                                "2" +
+                                    std::to_string(index)));
+        const auto shown = browser.ReadUntil(contrast, [index](const QJsonObject& s) {
+            return s.value("colour").toString() == QString::number(index);
+        });
+        EXPECT_GE(shown.value("ratio").toDouble(), 4.5) << "colour " << index;
+        // The band lets the page's backdrop through.
+        EXPECT_EQ(shown.value("band").toString().toStdString(), "rgba(0, 0, 0, 0)") << index;
+    }
+
+    // Black on its white plate; a colour past the palette changes nothing.
     ASSERT_TRUE(SendMessage(ports.display,
                             "\xFF"
                             "20"));
@@ -317,7 +348,7 @@ TEST_F(WebBrowser, ThePageFollowsTheBoardAsTheClientSendsItWithoutAReload) {
     const auto dark = browser.ReadUntil(
         kPageState, [](const QJsonObject& s) { return s.value("text").toString() == "fin"; });
     EXPECT_EQ(dark.value("textColour").toString(), "rgb(0, 0, 0)");
-    EXPECT_TRUE(dark.value("outlined").toBool());
+    EXPECT_EQ(dark.value("background").toString(), "rgb(255, 255, 255)");
     EXPECT_EQ(dark.value("marker").toInt(), 42) << "the page was reloaded";
     // Fitting the text and running the marquee set styles from the script: not blocked.
     EXPECT_EQ(dark.value("violations").toString().toStdString(), "");

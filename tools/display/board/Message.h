@@ -56,6 +56,15 @@ struct Rgb {
 // 13 light magenta, 14 yellow, 15 bright white. Requires 0 <= index <= 15.
 Rgb PaletteColour(int index);
 
+// The contrast ratio of two colours by the WCAG 2 formula, from 1 (none) to 21 (black on
+// white).
+double ContrastRatio(Rgb a, Rgb b);
+
+// The colour every output puts directly behind a text drawn in colour: black, or white (a light
+// plate) for the colours too dark to read on black, so that every palette colour has a
+// contrast ratio of at least 4.5:1 with what is behind it.
+Rgb Backdrop(Rgb colour);
+
 // Upper-case hexadecimal, two digits per byte, no separators ("FF32" for 0xFF '2'): the
 // program's one hex writer, common's.
 using ::Hex;

@@ -23,12 +23,6 @@ QColor ToQColor(Rgb rgb) {
     return QColor(rgb.red, rgb.green, rgb.blue);
 }
 
-// Dark colours get a light outline and light ones a dark outline, so that every palette
-// colour stays readable on the black background (black text included).
-QColor OutlineFor(const QColor& colour) {
-    return colour.lightness() < 100 ? QColor(160, 160, 160) : QColor(0, 0, 0);
-}
-
 // The text's own lines (a line break: CR, LF or CRLF), a number kept with the currency sign
 // or unit after it by a no-break space ("23,70 €" never leaves the € alone on a line).
 QStringList OwnLines(const QString& text) {
@@ -129,7 +123,12 @@ void Screen::Show(const Board& board) {
 void Screen::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.fillRect(rect(), Qt::black);
+    // Every part in the board's colour, on its backdrop: black, or white behind the colours
+    // too dark to read on black.
+    const Rgb rgb = PaletteColour(board_.colour >= 0 && board_.colour <= 15 ? board_.colour : 15);
+    const QColor colour = ToQColor(rgb);
+    const QColor backdrop = ToQColor(Backdrop(rgb));
+    painter.fillRect(rect(), backdrop);
 
     const double w = width();
     const double h = height();
@@ -140,7 +139,7 @@ void Screen::paintEvent(QPaintEvent*) {
         QFont font = this->font();
         font.setPixelSize(std::max(8, static_cast<int>(cornerHeight * 0.8)));
         painter.setFont(font);
-        painter.setPen(QColor(192, 192, 192));
+        painter.setPen(colour);
         painter.drawText(QRectF(8, 4, w - 16, cornerHeight), Qt::AlignLeft | Qt::AlignVCenter,
                          registerName_);
     }
@@ -152,12 +151,9 @@ void Screen::paintEvent(QPaintEvent*) {
             textPath_ = std::move(shape.path);
             textPixelSize_ = shape.pixelSize;
             textLines_ = static_cast<int>(shape.lines.size());
-            textOutline_ = std::max(1.0, shape.pixelSize / 30.0);
             textPathFor_ = size();
             ++layouts_;
         }
-        const QColor colour = ToQColor(PaletteColour(board_.colour));
-        painter.strokePath(textPath_, QPen(OutlineFor(colour), textOutline_));
         painter.fillPath(textPath_, colour);
     }
 
@@ -177,9 +173,10 @@ void Screen::paintEvent(QPaintEvent*) {
         const double moved =
             std::fmod(scrollClock_.elapsed() * kMarqueePixelsPerSecond / 1000.0, travel);
         const QRectF band(0, h - marqueeHeight, w, marqueeHeight);
-        painter.fillRect(band, QColor(24, 24, 24));
+        // The band's edge, a hairline in the board's colour.
+        painter.fillRect(QRectF(band.left(), band.top(), band.width(), 1), colour);
         painter.setFont(marqueeFont_);
-        painter.setPen(QColor(255, 255, 0));
+        painter.setPen(colour);
         painter.setClipRect(band);
         painter.drawStaticText(
             QPointF(w - moved, band.top() + (band.height() - textSize.height()) / 2), marqueeText_);

@@ -1,8 +1,9 @@
 #pragma once
 // The display's window: the plain text as large as fits in the current colour (wrapped at
 // spaces, each line break starting a new line), the scrolling text as a marquee along the bottom,
-// the register's name in the top-left corner, on black. It only draws a Board; the marquee's timer
-// runs only while there is a scrolling text.
+// the register's name in the top-left corner, all in the board's colour on its backdrop (black,
+// or white behind the colours too dark to read on black; see Backdrop). It only draws a Board;
+// the marquee's timer runs only while there is a scrolling text.
 //
 // A text may be 64 KiB long, and the marquee repaints 30 times a second: each text is laid out
 // once when it or the window's size changes, never per frame.
@@ -59,7 +60,6 @@ class Screen : public QWidget, public BoardView {
 
     // The plain text's outline, for the size it was made for (empty size: to be made).
     QPainterPath textPath_;
-    double textOutline_ = 1;
     int textPixelSize_ = 0;
     int textLines_ = 0;
     QSize textPathFor_;
