@@ -428,6 +428,22 @@ case_rule() {
     expect_all_shown 6
 }
 
+case_sale() {
+    lcd_require
+    [ -n "${AFFICHEUR_SEND:-}" ] && [ -x "$AFFICHEUR_SEND" ] ||
+        e2e_missing "afficheur-send is not built (${AFFICHEUR_SEND:-unset})"
+    lcd_up lcd text "Size=20x2"
+    start_display_for "$lcd_port" --lcd-charset ASCII
+    send "$shop_port" "Promo" 1
+    # The till's own software, through afficheur-send: each amount ends in the last column.
+    "$AFFICHEUR_SEND" --to "127.0.0.1:$shop_port" --line "Café crème" "2,40 €" \
+        --line TOTAL "23,70 €" || e2e_fail "afficheur-send failed"
+    lcd_wait_frame lcd "Cafe creme  2,40 EUR" "TOTAL      23,70 EUR"
+    # The next text without a TAB gives the scrolling text its line back.
+    "$AFFICHEUR_SEND" --to "127.0.0.1:$shop_port" "Merci" || e2e_fail "afficheur-send failed"
+    lcd_wait_frame lcd "       Merci        " "Promo               "
+}
+
 # state_of PORT: the page's /state, its body alone.
 state_of() {
     local reply
@@ -498,10 +514,11 @@ options) e2e_init; case_options ;;
 two) e2e_init; case_two ;;
 display-restart) e2e_init; case_display_restart ;;
 rule) e2e_init; case_rule ;;
+sale) e2e_init; case_sale ;;
 fullscreen) e2e_init; case_fullscreen ;;
 monitors) e2e_init; case_monitors ;;
 *)
-    echo "usage: $0 client-20x2|board-20x4|restart|serialpos|options|fullscreen|monitors|two|display-restart|rule" >&2
+    echo "usage: $0 client-20x2|board-20x4|restart|serialpos|options|fullscreen|monitors|two|display-restart|rule|sale" >&2
     exit 2
     ;;
 esac

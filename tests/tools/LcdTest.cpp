@@ -220,6 +220,43 @@ TEST(LcdScreen, GivesTheLinesFromTheBottomAndTheTextWhatIsLeft) {
         EXPECT_EQ(display::BoardLines(c.texts, c.size), c.lines) << c.name;
 }
 
+TEST(LcdScreen, ASaleScreenSetsEachAmountFlushRight) {
+    struct Case {
+        const char* name;
+        LcdTexts texts;
+        LcdSize size;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"an item and the total, each amount in the last column",
+         {"Cafe creme\t2,40 EUR\nTOTAL\t23,70 EUR", "Promo", "Caisse 1"},
+         {20, 2},
+         {"Cafe creme  2,40 EUR", "TOTAL      23,70 EUR"}},
+        {"the scrolling text and the register's name give way on every size",
+         {"Cafe\t2,40 EUR", "Promo", "Caisse 1"},
+         {20, 4},
+         {"Cafe        2,40 EUR", "", "", ""}},
+        {"more lines than the display: the last ones",
+         {"The\t3,10\nCafe\t2,40\nTOTAL\t5,50", "", ""},
+         {20, 2},
+         {"Cafe            2,40", "TOTAL           5,50"}},
+        {"an item too long is cut to leave one blank before the amount",
+         {"Croissant au beurre AOP\t1,20 EUR", "", ""},
+         {20, 1},
+         {"Croissant a 1,20 EUR"}},
+        {"an amount longer than the line stands alone, for the marquee",
+         {"Remise\t" + std::string(24, '9'), "", ""},
+         {20, 1},
+         {std::string(24, '9')}},
+        {"a line without a TAB in a sale screen stays as it is",
+         {"Merci\nTOTAL\t5,50", "", ""},
+         {20, 2},
+         {"Merci", "TOTAL           5,50"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(display::BoardLines(c.texts, c.size), c.lines) << c.name;
+}
+
 TEST(LcdScreen, AMarqueeShowsItsBeginningHoldsScrollsToItsEndAndComesBack) {
     const std::string line = "Cafe creme 2,40 EUR Strasse";  // 27 characters on 20
     struct Case {

@@ -106,9 +106,35 @@ std::optional<LcdSize> ParseConnect(std::string_view line) {
     return LcdSize{*width, *height};
 }
 
+namespace {
+
+// A sale line: its item on the left, its amount (after the TAB) ending in the last column, the
+// item cut to leave one blank before the amount; an amount longer than the line alone.
+std::string SaleLine(const std::string& line, int width) {
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string::npos) return line;
+    const std::string amount = line.substr(tab + 1);
+    const auto room = static_cast<std::size_t>(width);
+    if (amount.size() >= room) return amount;
+    std::string item = line.substr(0, std::min(tab, room - amount.size() - 1));
+    item.resize(room - amount.size(), ' ');
+    return item + amount;
+}
+
+}  // namespace
+
 std::vector<std::string> BoardLines(const LcdTexts& texts, LcdSize size) {
     std::vector<std::string> lines(static_cast<std::size_t>(std::max(size.height, 0)));
     if (size.width < 1 || size.height < 1) return {};
+    if (texts.text.find('\t') != std::string::npos) {
+        // A sale screen takes every line; with more lines than the display, its last ones
+        // (the latest item and the total).
+        const auto own = Split(texts.text);
+        const std::size_t first = own.size() > lines.size() ? own.size() - lines.size() : 0;
+        for (std::size_t i = first; i < own.size(); ++i)
+            lines[i - first] = SaleLine(own[i], size.width);
+        return lines;
+    }
     int free = size.height;  // lines not yet given, counted from the top
     if (size.height >= 3 && !texts.registerName.empty()) lines[--free] = texts.registerName;
     if (size.height >= 2 && !texts.scroll.empty()) lines[--free] = texts.scroll;
