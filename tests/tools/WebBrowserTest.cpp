@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -451,6 +452,55 @@ TEST_F(WebBrowser, ALongTextIsAsLargeAsFitsAtEveryTabletSize) {
         EXPECT_EQ(shown.value("text").toString(), QString::fromUtf8("Total à payer 23,70 € merci"));
         EXPECT_EQ(shown.value("amount").toString(), QString::fromUtf8("23,70 €")) << width;
         EXPECT_EQ(shown.value("lines").toInt(), 1) << width;
+    }
+}
+
+TEST_F(WebBrowser, ASaleShowsItsItemsOnTheLeftAndItsAmountsOnTheRight) {
+    Display display(WebArgs());
+    const Ports ports = ReadPorts(display);
+    Browser browser(folder_.path() / "profile");
+    OpenPage(browser, ports.http);
+    ASSERT_TRUE(SendMessage(ports.display, "Caf\xE9 cr\xE8me\t2,40 \x80\nTOTAL\t23,70 \x80"));
+    const QString columns = QStringLiteral(R"JS(
+(() => {
+  const stage = document.getElementById("stage").getBoundingClientRect();
+  const rows = [...document.querySelectorAll("#text .row")];
+  const edges = rows.map((row) => {
+    const [item, amount] = row.children;
+    return {left: item.getBoundingClientRect().left,
+            right: amount ? amount.getBoundingClientRect().right : -1,
+            item: item.textContent, amount: amount ? amount.textContent : ""};
+  });
+  return JSON.stringify({
+    rows: edges.length,
+    items: edges.map((e) => e.item).join("|"),
+    amounts: edges.map((e) => e.amount).join("|"),
+    leftSpread: Math.max(...edges.map((e) => e.left)) - Math.min(...edges.map((e) => e.left)),
+    rightSpread: Math.max(...edges.map((e) => e.right)) - Math.min(...edges.map((e) => e.right)),
+    rightGap: stage.right - Math.max(...edges.map((e) => e.right)),
+    stageWidth: stage.width,
+    fontPx: parseFloat(getComputedStyle(document.getElementById("text")).fontSize),
+  });
+})()
+)JS");
+    for (const int width : {1280, 800, 360}) {
+        browser.Call(
+            QStringLiteral("Emulation.setDeviceMetricsOverride"),
+            {{"width", width}, {"height", 720}, {"deviceScaleFactor", 1}, {"mobile", false}},
+            browser.session());
+        const auto shown = browser.ReadUntil(columns, [width](const QJsonObject& s) {
+            // The page fits its text a frame after the new size: the last reading counts.
+            return s.value("rows").toInt() == 2 && s.value("stageWidth").toDouble() <= width &&
+                   s.value("rightSpread").toDouble() < 1.0;
+        });
+        SCOPED_TRACE(width);
+        EXPECT_EQ(shown.value("items").toString(), QString::fromUtf8("Café crème|TOTAL"));
+        EXPECT_EQ(shown.value("amounts").toString(), QString::fromUtf8("2,40 €|23,70 €"));
+        EXPECT_LT(shown.value("leftSpread").toDouble(), 1.0) << "items not on one left edge";
+        EXPECT_LT(shown.value("rightSpread").toDouble(), 1.0) << "amounts not on one right edge";
+        // The amounts end at the stage's right edge (its padding aside).
+        EXPECT_LT(shown.value("rightGap").toDouble(), 0.05 * width);
+        EXPECT_GT(shown.value("fontPx").toDouble(), 0.05 * std::min(width, 720));  // large
     }
 }
 
