@@ -153,6 +153,19 @@ TEST(DisplayScreen, ATextWrapsAtSpacesAndIsAsLargeAsFits) {
     }
 }
 
+TEST(DisplayScreen, ASaleSetsItemsOnTheLeftAndAmountsOnTheRight) {
+    const QRectF area(16, 40, 1000, 400);
+    const auto shape = display::Screen::FitText(
+        QFont(), QString::fromUtf8("Café crème\t2,40 €\nTOTAL\t23,70 €"), area);
+    EXPECT_EQ(shape.lines, (QStringList{QString::fromUtf8("Café crème\t2,40 €"),
+                                        QString::fromUtf8("TOTAL\t23,70 €")}));
+    const QRectF drawn = shape.path.boundingRect();
+    EXPECT_LT(drawn.left() - area.left(), 0.02 * area.width()) << "items off the left edge";
+    EXPECT_LT(area.right() - drawn.right(), 0.02 * area.width()) << "amounts off the right edge";
+    EXPECT_LE(drawn.right(), area.right() + 1);
+    EXPECT_GT(shape.pixelSize, 0.2 * area.height());  // large: two rows in the area
+}
+
 TEST(DisplayScreen, EveryColourIsDrawnOnABackdropItCanBeReadOn) {
     display::Screen screen;
     screen.resize(400, 200);

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace display {
 
@@ -58,7 +59,61 @@ std::optional<QStringList> Wrapped(const QStringList& own, const QFont& font, do
 
 }  // namespace
 
+// A sale screen (a text with a TAB): each line a row, the item on the area's left edge and the
+// amount on its right, as large as the rows fit; further TABs show as a blank.
+static Screen::TextShape FitSale(const QFont& base, const QString& text, const QRectF& area) {
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    struct Row {
+        QString item;
+        QString amount;
+    };
+    std::vector<Row> rows;
+    for (const QString& line : text.split(lineBreak)) {
+        const qsizetype tab = line.indexOf(QLatin1Char('\t'));
+        Row row{line.left(tab < 0 ? line.size() : tab), tab < 0 ? QString() : line.mid(tab + 1)};
+        row.item.replace(QLatin1Char('\t'), QLatin1Char(' '));
+        row.amount.replace(QLatin1Char('\t'), QLatin1Char(' '));
+        rows.push_back(row);
+    }
+    QFont font = base;
+    const auto fits = [&](int size) {
+        font.setPixelSize(size);
+        const QFontMetricsF metrics(font);
+        if (static_cast<double>(rows.size()) * metrics.lineSpacing() > area.height()) return false;
+        return std::all_of(rows.begin(), rows.end(), [&](const Row& row) {
+            return metrics.horizontalAdvance(row.item) + metrics.horizontalAdvance(row.amount) +
+                       metrics.averageCharWidth() <=
+                   area.width();
+        });
+    };
+    int low = 8;
+    int high = std::max(9, static_cast<int>(area.height() * 0.7) + 1);
+    while (high - low > 1) {
+        const int size = (low + high) / 2;
+        if (fits(size)) {
+            low = size;
+        } else {
+            high = size;
+        }
+    }
+    font.setPixelSize(low);
+    const QFontMetricsF metrics(font);
+    Screen::TextShape shape;
+    shape.pixelSize = low;
+    double baseline =
+        area.top() + (area.height() - rows.size() * metrics.lineSpacing()) / 2 + metrics.ascent();
+    for (const Row& row : rows) {
+        shape.path.addText(area.left(), baseline, font, row.item);
+        shape.path.addText(area.right() - metrics.horizontalAdvance(row.amount), baseline, font,
+                           row.amount);
+        shape.lines << row.item + QLatin1Char('\t') + row.amount;
+        baseline += metrics.lineSpacing();
+    }
+    return shape;
+}
+
 Screen::TextShape Screen::FitText(const QFont& base, const QString& text, const QRectF& area) {
+    if (text.contains(QLatin1Char('\t'))) return FitSale(base, text, area);
     const QStringList own = OwnLines(text);
     QFont font = base;
     // The largest size whose wrapped lines fit the area; one line no taller than 70% of it.
