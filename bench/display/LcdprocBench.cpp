@@ -10,6 +10,9 @@
 // Then afficheur-send in the client's place: from its start to its exit, and to the widget_set
 // line at LCDd, beside /bin/true started and awaited the same way (the floor of any command).
 //
+// Last, a marquee running on the 20x2 (a text too long for its line): the bytes sent to LCDd
+// per second, one line per step.
+//
 // Usage: bench_lcdproc [N]   (N text changes, default 300; N/3 runs of each command). Prints
 // lines "label  value unit".
 
@@ -234,6 +237,23 @@ int main(int argc, char** argv) {
         if (!logLines.Next()) Fail("the display did not log afficheur-send's message");
     }
 
+    // A marquee running: a text too long for the line and without a blank to wrap at, its
+    // line sent again at each step. The bytes sent to LCDd over a few seconds, per second.
+    const std::string longText = "Promotion-" + std::string(50, '*') + "-fin";
+    SendMessage(displayPort, longText);
+    if (!logLines.Next()) Fail("the display did not log the long text");
+    const auto marqueeStart = Clock::now();
+    const auto marqueeSpan = milliseconds(4000);
+    std::size_t marqueeBytes = 0;
+    while (Clock::now() - marqueeStart < marqueeSpan) {
+        const auto line = commands.Next(milliseconds(500));
+        if (!line) continue;
+        marqueeBytes += line->size() + 1;
+        Answer(link.get(), "success\n");
+    }
+    const double marqueeBytesPerSecond =
+        static_cast<double>(marqueeBytes) / (MillisecondsSince(marqueeStart) / 1000.0);
+
     ::kill(child, SIGTERM);
     ::waitpid(child, nullptr, 0);
 
@@ -249,5 +269,7 @@ int main(int argc, char** argv) {
                 Percentile(sendShown, 0.99));
     std::printf("%-44s %10.3f ms\n", "/bin/true to exit, median", Percentile(trueExit, 0.5));
     std::printf("%-44s %10.3f ms\n", "/bin/true to exit, p99", Percentile(trueExit, 0.99));
+    std::printf("%-44s %10.1f B/s\n", "bytes to LCDd while a marquee runs (20x2)",
+                marqueeBytesPerSecond);
     return 0;
 }
