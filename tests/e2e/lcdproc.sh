@@ -426,6 +426,19 @@ case_rule() {
     # Then it moves: its end shows.
     lcd_wait_frame lcd "eme 2,40 EUR Strasse" "Promo               "
     expect_all_shown 6
+
+    # A 40x2 display: the same rule at its width.
+    lcd_up wide text "Size=40x2"
+    e2e_start_display wider --lcdproc "127.0.0.1:$wide_port"
+    send "$wider_port" "Promo" 1
+    send "$wider_port" "Soldes d'été sur tout le rayon jusqu'à samedi soir"
+    lcd_wait_frame wide "Soldes d'ete sur tout le rayon jusqu'a s" \
+        "Promo                                   "
+    lcd_wait_frame wide "te sur tout le rayon jusqu'a samedi soir" \
+        "Promo                                   "
+    send "$wider_port" $'Café crème\t2,40 €\nTOTAL\t23,70 €'
+    lcd_wait_frame wide "Cafe creme                      2,40 EUR" \
+        "TOTAL                          23,70 EUR"
 }
 
 case_sale() {
