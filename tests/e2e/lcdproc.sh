@@ -446,15 +446,32 @@ case_sale() {
     [ -n "${AFFICHEUR_SEND:-}" ] && [ -x "$AFFICHEUR_SEND" ] ||
         e2e_missing "afficheur-send is not built (${AFFICHEUR_SEND:-unset})"
     lcd_up lcd text "Size=20x2"
-    start_display_for "$lcd_port" --lcd-charset ASCII
+    lcd_up wide text "Size=40x2"
+    start_display_for "$lcd_port" --lcd-charset ASCII --lcdproc "127.0.0.1:$wide_port"
     send "$shop_port" "Promo" 1
-    # The till's own software, through afficheur-send: each amount ends in the last column.
-    "$AFFICHEUR_SEND" --to "127.0.0.1:$shop_port" --line "Café crème" "2,40 €" \
-        --line TOTAL "23,70 €" || e2e_fail "afficheur-send failed"
-    lcd_wait_frame lcd "Cafe creme  2,40 EUR" "TOTAL      23,70 EUR"
+    # The till's own software, through afficheur-send, as the sale goes: each item, the total,
+    # the change due. Each amount ends in the last column; with more lines than the display,
+    # the last ones show.
+    local to="127.0.0.1:$shop_port"
+    "$AFFICHEUR_SEND" --to "$to" --line "Café crème" "2,40 €" || e2e_fail "afficheur-send failed"
+    lcd_wait_frame lcd "Cafe creme  2,40 EUR" "                    "
+    "$AFFICHEUR_SEND" --to "$to" --line "Café crème" "2,40 €" --line "Croissant" "1,20 €" ||
+        e2e_fail "afficheur-send failed"
+    lcd_wait_frame lcd "Cafe creme  2,40 EUR" "Croissant   1,20 EUR"
+    "$AFFICHEUR_SEND" --to "$to" --line "Café crème" "2,40 €" --line "Croissant" "1,20 €" \
+        --line "Jus d'orange" "3,50 €" --line TOTAL "7,10 €" || e2e_fail "afficheur-send failed"
+    lcd_wait_frame lcd "Jus d'orang 3,50 EUR" "TOTAL       7,10 EUR"
+    lcd_wait_frame wide "Jus d'orange                    3,50 EUR" \
+        "TOTAL                           7,10 EUR"
+    "$AFFICHEUR_SEND" --to "$to" --line TOTAL "7,10 €" --line "Espèces" "10,00 €" \
+        --line "Rendu" "2,90 €" || e2e_fail "afficheur-send failed"
+    lcd_wait_frame lcd "Especes    10,00 EUR" "Rendu       2,90 EUR"
+    lcd_wait_frame wide "Especes                        10,00 EUR" \
+        "Rendu                           2,90 EUR"
     # The next text without a TAB gives the scrolling text its line back.
-    "$AFFICHEUR_SEND" --to "127.0.0.1:$shop_port" "Merci" || e2e_fail "afficheur-send failed"
+    "$AFFICHEUR_SEND" --to "$to" "Merci" || e2e_fail "afficheur-send failed"
     lcd_wait_frame lcd "       Merci        " "Promo               "
+    expect_all_shown 6
 }
 
 # state_of PORT: the page's /state, its body alone.
