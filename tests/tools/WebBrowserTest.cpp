@@ -483,11 +483,18 @@ TEST_F(WebBrowser, ASaleShowsItsItemsOnTheLeftAndItsAmountsOnTheRight) {
   });
 })()
 )JS");
-    for (const int width : {1280, 800, 360}) {
-        browser.Call(
-            QStringLiteral("Emulation.setDeviceMetricsOverride"),
-            {{"width", width}, {"height", 720}, {"deviceScaleFactor", 1}, {"mobile", false}},
-            browser.session());
+    struct Size {
+        int width;
+        int height;
+    };
+    for (const Size size : {Size{1280, 800}, Size{800, 1280}, Size{360, 640}}) {
+        const int width = size.width;
+        browser.Call(QStringLiteral("Emulation.setDeviceMetricsOverride"),
+                     {{"width", size.width},
+                      {"height", size.height},
+                      {"deviceScaleFactor", 1},
+                      {"mobile", false}},
+                     browser.session());
         const auto shown = browser.ReadUntil(columns, [width](const QJsonObject& s) {
             // The page fits its text a frame after the new size: the last reading counts.
             return s.value("rows").toInt() == 2 && s.value("stageWidth").toDouble() <= width &&
@@ -500,7 +507,7 @@ TEST_F(WebBrowser, ASaleShowsItsItemsOnTheLeftAndItsAmountsOnTheRight) {
         EXPECT_LT(shown.value("rightSpread").toDouble(), 1.0) << "amounts not on one right edge";
         // The amounts end at the stage's right edge (its padding aside).
         EXPECT_LT(shown.value("rightGap").toDouble(), 0.05 * width);
-        EXPECT_GT(shown.value("fontPx").toDouble(), 0.05 * std::min(width, 720));  // large
+        EXPECT_GT(shown.value("fontPx").toDouble(), 0.05 * std::min(size.width, size.height));
     }
 }
 
