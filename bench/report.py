@@ -3,9 +3,9 @@
 
 Reads settings.json, registry.json and winpos.json (Google Benchmark JSON with repetitions;
 the median of each benchmark is used), client.txt (bench_client's table), lcdproc.txt
-(bench_lcdproc's) and display.txt (bench_display's). Prints one Markdown table: figure,
-measured, target, floor and ratio where there is one, and a mark (pass, MISS, or "-" where no
-target was set). Exits 0 whatever the marks; a figure that is
+(bench_lcdproc's), display.txt (bench_display's) and outputs.txt (bench_outputs'). Prints one
+Markdown table: figure, measured, target, floor and ratio where there is one, and a mark
+(pass, MISS, or "-" where no target was set). Exits 0 whatever the marks; a figure that is
 missing from the results is printed as "not measured".
 """
 
@@ -77,6 +77,7 @@ def main():
     client = load_client(os.path.join(folder, "client.txt"))
     lcdproc = load_client(os.path.join(folder, "lcdproc.txt"))
     web = load_client(os.path.join(folder, "display.txt"))
+    outputs = load_client(os.path.join(folder, "outputs.txt"))
 
     rows = []
 
@@ -195,6 +196,33 @@ def main():
                  "not measured" if web_32 is None else
                  f"{web_32:.1f} MB ({web_alone:.1f} MB with none)",
                  "none set", "", "", "-"))
+
+    every = outputs.get("message to every output, median")
+    every_p99 = outputs.get("message to every output, p99")
+    every_lost = outputs.get("messages not at every output within 10 s")
+    rows.append(("Every output (window, LCDd, page), messages back to back",
+                 "not measured" if every is None else
+                 f"{every:.2f} ms (p99 {every_p99:.2f} ms, {every_lost:.0f} lost)",
+                 "p99 ≤ 2 ms", "", "",
+                 mark(None if every is None else every_p99 <= 2 and every_lost == 0)))
+    idle = outputs.get("idle 30 ms before: message to every output, median")
+    idle_p99 = outputs.get("idle 30 ms before: message to every output, p99")
+    idle_lost = outputs.get("idle 30 ms before: messages not at every output within 10 s")
+    rows.append(("Every output, each message after 30 ms idle",
+                 "not measured" if idle is None else
+                 f"{idle:.2f} ms (p99 {idle_p99:.2f} ms, {idle_lost:.0f} lost)",
+                 "p99 ≤ 2 ms", "", "",
+                 mark(None if idle is None else idle_p99 <= 2 and idle_lost == 0)))
+    writes = outputs.get("state file writes during the burst")
+    allowed = outputs.get("state file writes allowed at 4 a second")
+    rows.append(("State file writes, burst of 1,000 messages",
+                 "not measured" if writes is None else
+                 f"{writes:.0f} in {outputs.get('burst duration', 0):.2f} s "
+                 f"({outputs.get('state file writes per second', 0):.1f}/s), gaps ≥ "
+                 f"{outputs.get('state file, shortest gap between writes', 0):.0f} ms",
+                 "first at once, then ≤ 4 a second" +
+                 ("" if allowed is None else f" (≤ {allowed:.0f} here)"), "", "",
+                 mark(None if writes is None or allowed is None else writes <= allowed)))
 
     header = ("Figure (median)", "Measured", "Target", "Floor", "× floor", "Mark")
     table = [header] + rows
