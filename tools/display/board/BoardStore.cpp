@@ -57,6 +57,7 @@ BoardStore::BoardStore(QString path, int minGapMs, QObject* parent)
     : QObject(parent), path_(std::move(path)) {
     gap_.setSingleShot(true);
     gap_.setInterval(minGapMs);
+    gap_.setTimerType(Qt::PreciseTimer);  // a coarse timer may end 5% early: more writes a second
     connect(&gap_, &QTimer::timeout, this, [this] {
         if (waiting_) Write();
     });
