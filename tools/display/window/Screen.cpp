@@ -19,6 +19,7 @@ namespace {
 
 constexpr int kMarqueeFrameMs = 33;
 constexpr double kMarqueePixelsPerSecond = 120.0;
+constexpr double kMarqueeShare = 0.2;  // of the window's height, along the bottom
 
 QColor ToQColor(Rgb rgb) {
     return QColor(rgb.red, rgb.green, rgb.blue);
@@ -153,7 +154,12 @@ Screen::Screen(QWidget* parent) : QWidget(parent) {
     setAutoFillBackground(false);
     resize(800, 300);
     marquee_.setInterval(kMarqueeFrameMs);
-    connect(&marquee_, &QTimer::timeout, this, [this] { update(); });
+    // Each frame of the marquee repaints its band only: the large text, a costly path to fill,
+    // is drawn again only when it or the window changes.
+    connect(&marquee_, &QTimer::timeout, this, [this] {
+        const int band = static_cast<int>(std::ceil(height() * kMarqueeShare)) + 1;
+        update(0, height() - band, width(), band);
+    });
 }
 
 void Screen::Show(const Board& board) {
@@ -187,7 +193,7 @@ void Screen::paintEvent(QPaintEvent*) {
 
     const double w = width();
     const double h = height();
-    const double marqueeHeight = h * 0.2;
+    const double marqueeHeight = h * kMarqueeShare;
     const double cornerHeight = h * 0.1;
 
     if (!registerName_.isEmpty()) {
