@@ -165,7 +165,12 @@ class Browser {
     }
 
     // Runs a script in the tab, for its effect.
-    const QString& session() const { return session_; }
+    // Gives the page a window of width x height (CSS pixels, scale 1, not a phone).
+    void Resize(int width, int height) {
+        Call(QStringLiteral("Emulation.setDeviceMetricsOverride"),
+             {{"width", width}, {"height", height}, {"deviceScaleFactor", 1}, {"mobile", false}},
+             session_);
+    }
 
     void Run(const QString& script) {
         Call("Runtime.evaluate", {{"expression", script}}, session_);
@@ -409,12 +414,7 @@ TEST_F(WebBrowser, ALongTextIsAsLargeAsFitsAtEveryTabletSize) {
         for (const Size& size : sizes) {
             SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) + ", " +
                          std::to_string(message.size()) + " characters");
-            browser.Call(QStringLiteral("Emulation.setDeviceMetricsOverride"),
-                         {{"width", size.width},
-                          {"height", size.height},
-                          {"deviceScaleFactor", 1},
-                          {"mobile", false}},
-                         browser.session());
+            browser.Resize(size.width, size.height);
             // The page fits its text on the resize event, a frame after the new size: the
             // reading waits for it, and the last one counts.
             const auto shown = browser.ReadUntil(kTextSizes, [&](const QJsonObject& s) {
@@ -442,10 +442,7 @@ TEST_F(WebBrowser, ALongTextIsAsLargeAsFitsAtEveryTabletSize) {
 })()
 )JS");
     for (const int width : {360, 300, 250}) {
-        browser.Call(
-            QStringLiteral("Emulation.setDeviceMetricsOverride"),
-            {{"width", width}, {"height", 640}, {"deviceScaleFactor", 1}, {"mobile", false}},
-            browser.session());
+        browser.Resize(width, 640);
         const auto shown = browser.ReadUntil(amountLines, [](const QJsonObject& s) {
             return s.value("amount").toString() == QString::fromUtf8("23,70 €");
         });
@@ -489,12 +486,7 @@ TEST_F(WebBrowser, ASaleShowsItsItemsOnTheLeftAndItsAmountsOnTheRight) {
     };
     for (const Size size : {Size{1280, 800}, Size{800, 1280}, Size{360, 640}}) {
         const int width = size.width;
-        browser.Call(QStringLiteral("Emulation.setDeviceMetricsOverride"),
-                     {{"width", size.width},
-                      {"height", size.height},
-                      {"deviceScaleFactor", 1},
-                      {"mobile", false}},
-                     browser.session());
+        browser.Resize(size.width, size.height);
         const auto shown = browser.ReadUntil(columns, [width](const QJsonObject& s) {
             // The page fits its text a frame after the new size: the last reading counts.
             return s.value("rows").toInt() == 2 && s.value("stageWidth").toDouble() <= width &&
