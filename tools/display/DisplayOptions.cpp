@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <iterator>
 #include <string_view>
 #include <utility>
 
@@ -20,6 +22,20 @@ namespace {
 
 constexpr const char* kDefaultListen = "127.0.0.1:9100";
 constexpr const char* kDefaultHttp = "127.0.0.1:8080";
+
+// The options whose value may be left out, and the value they then take: on the command line
+// and in the configuration file alike.
+struct LeftOut {
+    const char* name;
+    const char* value;
+};
+constexpr LeftOut kLeftOutDefaults[] = {{"lcdproc", kDefaultLcdproc}, {"http", kDefaultHttp}};
+
+bool MayBeLeftOut(const QString& name) {
+    return std::any_of(
+        std::begin(kLeftOutDefaults), std::end(kLeftOutDefaults),
+        [&name](const LeftOut& option) { return name == QLatin1String(option.name); });
+}
 constexpr int kDefaultIdleTimeoutMs = 5000;
 constexpr int kDefaultMessageTimeoutMs = 10000;
 constexpr qint64 kDefaultRestoreWithinSeconds = 12 * 3600;
@@ -68,10 +84,8 @@ std::variant<std::vector<std::string>, std::string> ConfigFileOptions(
     OptionNames known;
     for (const QCommandLineOption& option : options) {
         for (const QString& name : option.names()) {
-            known.insert_or_assign(
-                name.toStdString(),
-                OptionValue(!option.valueName().isEmpty(),
-                            name == QLatin1String("lcdproc") || name == QLatin1String("http")));
+            known.insert_or_assign(name.toStdString(),
+                                   OptionValue(!option.valueName().isEmpty(), MayBeLeftOut(name)));
         }
     }
     const QByteArray text = input.read(1024 * 1024);
@@ -422,8 +436,10 @@ std::variant<DisplayOptions, OptionsExit> ParseOptions(const std::vector<std::st
     for (const std::string& argument : everything)
         texts << QString::fromStdString(argument);
     if (texts.isEmpty()) texts << QStringLiteral("afficheur-display");
-    texts = WithOptionDefault(texts, QStringLiteral("--lcdproc"), QLatin1String(kDefaultLcdproc));
-    texts = WithOptionDefault(texts, QStringLiteral("--http"), QLatin1String(kDefaultHttp));
+    for (const LeftOut& option : kLeftOutDefaults) {
+        texts = WithOptionDefault(texts, QStringLiteral("--") + QLatin1String(option.name),
+                                  QLatin1String(option.value));
+    }
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
