@@ -99,6 +99,7 @@ TEST(BoardStore, ABurstOfChangesIsWrittenAFewTimesAndTheLastOneKept) {
     while (store.writes() < 2 && waited.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_EQ(store.writes(), 2);
+    EXPECT_TRUE(store.Flush());  // the write runs on a thread of its own
     BoardStore reader(path);
     const auto loaded = reader.Load();
     ASSERT_TRUE(loaded);

@@ -65,9 +65,10 @@ void BoardKeeper::Flush() {
 
 void BoardKeeper::Changed(bool textChanged) {
     if (textChanged) textSetAtMs_ = NowMs();
-    if (store_) store_->Keep({board_, textSetAtMs_});
+    // The outputs first: the customer sees the message before the disk is touched.
     for (BoardView* view : views_)
         view->Show(board_);
+    if (store_) store_->Keep({board_, textSetAtMs_});
 }
 
 }  // namespace display

@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include "common/Log.h"
 
@@ -54,7 +53,7 @@ QString DefaultStatePath(quint16 port) {
 }
 
 BoardStore::BoardStore(QString path, int minGapMs, QObject* parent)
-    : QObject(parent), path_(std::move(path)) {
+    : QObject(parent), path_(std::move(path)), replacer_(path_) {
     gap_.setSingleShot(true);
     gap_.setInterval(minGapMs);
     gap_.setTimerType(Qt::PreciseTimer);  // a coarse timer may end 5% early: more writes a second
@@ -93,35 +92,16 @@ void BoardStore::Keep(const SavedBoard& saved) {
 
 bool BoardStore::Flush() {
     gap_.stop();
-    return !waiting_ || Write();
+    if (waiting_) Write();
+    return replacer_.Wait();
 }
 
-bool BoardStore::Write() {
+void BoardStore::Write() {
     const SavedBoard saved = *waiting_;
     waiting_.reset();
     gap_.start();
-    QDir().mkpath(QFileInfo(path_).absolutePath());
-    QSaveFile file(path_);
-    const std::string line = StateJson(saved);
-    const bool written = file.open(QIODevice::WriteOnly) &&
-                         file.write(line.data(), static_cast<qint64>(line.size())) ==
-                             static_cast<qint64>(line.size()) &&
-                         file.commit();
-    if (written) {
-        ++writes_;
-        if (failed_)
-            LogLine(QStringLiteral("the board is saved again in %1").arg(path_).toStdString());
-        failed_ = false;
-        return true;
-    }
-    if (!failed_) {
-        LogLine(QStringLiteral("cannot save the board in %1: %2; it will be tried again at the "
-                               "next change")
-                    .arg(path_, file.errorString())
-                    .toStdString());
-    }
-    failed_ = true;
-    return false;
+    replacer_.Replace(StateJson(saved));
+    ++writes_;
 }
 
 }  // namespace display

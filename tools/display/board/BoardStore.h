@@ -1,8 +1,9 @@
 #pragma once
 // The state file of one running display: read once at start, replaced atomically when the
 // board changes, at most once per minimum gap however fast messages come, and at once on
-// Flush (at exit, SIGTERM and SIGINT included). A crash or a power cut loses at most what came
-// in the last gap. A damaged or foreign file is logged, renamed aside (".damaged" appended)
+// Flush (at exit, SIGTERM and SIGINT included). The writing itself runs on a thread of its own
+// (FileReplacer). A crash or a power cut loses at most what came in the last gap and the write
+// under way. A damaged or foreign file is logged, renamed aside (".damaged" appended)
 // and reads as nothing. Lives on the thread that made it.
 
 #include <QObject>
@@ -12,6 +13,7 @@
 #include <optional>
 
 #include "BoardState.h"
+#include "FileReplacer.h"
 
 namespace display {
 
@@ -38,20 +40,22 @@ class BoardStore : public QObject {
     // Keeps saved: written now when the last write is older than the gap, else when it ends.
     void Keep(const SavedBoard& saved);
 
-    // Writes what waits, now. False (logged) when the write failed.
+    // Writes what waits, now, and waits until it is written. False (logged) when the write
+    // failed.
     bool Flush();
 
     const QString& path() const { return path_; }
+    // How many writes were begun.
     int writes() const { return writes_; }
 
   private:
-    bool Write();
+    void Write();
 
     QString path_;
     QTimer gap_;
     std::optional<SavedBoard> waiting_;
     int writes_ = 0;
-    bool failed_ = false;  // the last write failed: logged once until one succeeds
+    FileReplacer replacer_;
 };
 
 }  // namespace display

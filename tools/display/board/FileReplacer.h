@@ -1,0 +1,46 @@
+#pragma once
+// Replaces one file atomically (a temporary file written, synced and renamed over it) on a
+// thread of its own, so that a slow disk (an SD card may take tens of milliseconds to sync)
+// never holds up the thread that shows the messages. Only the newest content counts: content
+// handed over while a write runs replaces any that still waits. A failure is logged once, until
+// a write succeeds again.
+
+#include <QString>
+
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace display {
+
+class FileReplacer {
+  public:
+    explicit FileReplacer(QString path);
+    // Waits for what was handed over.
+    ~FileReplacer();
+    FileReplacer(const FileReplacer&) = delete;
+    FileReplacer& operator=(const FileReplacer&) = delete;
+
+    // Hands the file's new content over and returns at once.
+    void Replace(std::string content);
+
+    // Waits until what was handed over is written, or failed; true when it was written.
+    bool Wait();
+
+  private:
+    void Run(const std::stop_token& stop);
+    bool Write(const std::string& content);
+
+    const QString path_;
+    std::mutex mutex_;
+    std::condition_variable_any changed_;
+    std::optional<std::string> waiting_;
+    bool writing_ = false;
+    bool lastWritten_ = true;
+    bool failed_ = false;  // only the thread's: the last write failed, and it was logged
+    std::jthread thread_;  // last: starts once the rest is made
+};
+
+}  // namespace display
