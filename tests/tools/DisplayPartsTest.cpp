@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QHostAddress>
@@ -20,6 +22,7 @@
 #include "shared/Peer.h"
 #include "window/FullScreen.h"
 #include "window/Screen.h"
+#include "window/TextFit.h"
 
 TEST(DisplayEndpoint, LabelsKeepTheScopeAndThePortApart) {
     struct Case {
@@ -79,12 +82,26 @@ TEST(DisplayAllowList, LetsInOnlyItsNetworksWhicheverWayAnIpv4PeerIsSeen) {
     }
 }
 
+// Paints the window into frame until the image of its text, drawn on the text's own thread,
+// is in it (at most 10 s).
+static void RenderDrawn(display::Screen& screen, QImage& frame) {
+    QElapsedTimer waited;
+    waited.start();
+    screen.render(&frame);
+    while (!screen.TextDrawn() && waited.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        screen.render(&frame);
+    }
+    ASSERT_TRUE(screen.TextDrawn());
+}
+
 TEST(DisplayScreen, LaysOutEachTextOncePerChangeNotPerFrame) {
     display::Screen screen;
     screen.resize(800, 300);
     QImage frame(screen.size(), QImage::Format_ARGB32);
     const auto paintFrames = [&](int count) {
-        for (int i = 0; i < count; ++i)
+        RenderDrawn(screen, frame);
+        for (int i = 1; i < count; ++i)
             screen.render(&frame);
     };
 
@@ -145,21 +162,21 @@ TEST(DisplayScreen, ATextWrapsAtSpacesAndIsAsLargeAsFits) {
                     high = pixels;
                 }
             }
-            const auto shape = display::Screen::FitText(base, text, area);
+            const auto shape = display::FitText(base, text, area);
             EXPECT_GE(shape.pixelSize, 0.9 * low) << "fits " << low << " px";
-            EXPECT_LE(shape.path.boundingRect().width(), size.width() + 1);
-            EXPECT_LE(shape.path.boundingRect().height(), size.height() + 1);
+            EXPECT_LE(shape.Bounds().width(), size.width() + 1);
+            EXPECT_LE(shape.Bounds().height(), size.height() + 1);
         }
     }
 }
 
 TEST(DisplayScreen, ASaleSetsItemsOnTheLeftAndAmountsOnTheRight) {
     const QRectF area(16, 40, 1000, 400);
-    const auto shape = display::Screen::FitText(
+    const auto shape = display::FitText(
         QFont(), QString::fromUtf8("Café crème\t2,40 €\nTOTAL\t23,70 €"), area);
     EXPECT_EQ(shape.lines, (QStringList{QString::fromUtf8("Café crème\t2,40 €"),
                                         QString::fromUtf8("TOTAL\t23,70 €")}));
-    const QRectF drawn = shape.path.boundingRect();
+    const QRectF drawn = shape.Bounds();
     EXPECT_LT(drawn.left() - area.left(), 0.02 * area.width()) << "items off the left edge";
     EXPECT_LT(area.right() - drawn.right(), 0.02 * area.width()) << "amounts off the right edge";
     EXPECT_LE(drawn.right(), area.right() + 1);
@@ -177,7 +194,7 @@ TEST(DisplayScreen, EveryColourIsDrawnOnABackdropItCanBeReadOn) {
     for (int index = 0; index < 16; ++index) {
         board.colour = index;
         screen.Show(board);
-        screen.render(&frame);
+        RenderDrawn(screen, frame);
         const display::Rgb colour = display::PaletteColour(index);
         const QColor behind = frame.pixelColor(frame.width() - 2, frame.height() / 2);
         const display::Rgb backdrop{static_cast<uint8_t>(behind.red()),
@@ -200,17 +217,17 @@ TEST(DisplayScreen, EveryColourIsDrawnOnABackdropItCanBeReadOn) {
 
 TEST(DisplayScreen, ALineBreakStartsALineAndAnAmountStaysWhole) {
     const QFont base;
-    const auto broken = display::Screen::FitText(base, QString::fromUtf8("Café crème\r\n2,40 €"),
+    const auto broken = display::FitText(base, QString::fromUtf8("Café crème\r\n2,40 €"),
                                                  QRectF(0, 0, 1200, 500));
     EXPECT_EQ(broken.lines,
               (QStringList{QString::fromUtf8("Café crème"), QString::fromUtf8("2,40\u00A0€")}));
     for (const char* lf : {"a\nb", "a\rb", "a\r\nb"})
-        EXPECT_EQ(display::Screen::FitText(base, QString::fromLatin1(lf), QRectF(0, 0, 400, 300))
+        EXPECT_EQ(display::FitText(base, QString::fromLatin1(lf), QRectF(0, 0, 400, 300))
                       .lines.size(),
                   2)
             << lf;
     // Narrow and tall: the text wraps, and the € stays with its number.
-    const auto narrow = display::Screen::FitText(
+    const auto narrow = display::FitText(
         base, QString::fromUtf8("Total à payer 23,70 € merci"), QRectF(0, 0, 160, 600));
     ASSERT_GE(narrow.lines.size(), 2);
     for (const QString& line : narrow.lines)

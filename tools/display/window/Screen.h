@@ -6,17 +6,20 @@
 // the marquee's timer runs only while there is a scrolling text.
 //
 // A text may be 64 KiB long, and the marquee repaints 30 times a second: each text is laid out
-// once when it or the window's size changes, never per frame.
+// once when it or the window's size changes, never per frame. The large text is fitted and
+// drawn on a thread of its own (TextLayer), so a paint of the window only puts its image on
+// the screen; until the image of a new text is ready, the one before stays.
 
 #include <QElapsedTimer>
 #include <QFont>
-#include <QPainterPath>
 #include <QSize>
 #include <QStaticText>
-#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
+#include <optional>
+
+#include "TextLayer.h"
 #include "board/BoardView.h"
 #include "board/Message.h"
 
@@ -37,15 +40,8 @@ class Screen : public QWidget, public BoardView {
     // The plain text as last drawn: its font's pixel size and its number of lines.
     int TextPixelSize() const { return textPixelSize_; }
     int TextLines() const { return textLines_; }
-
-    // The text as large as fits the area, wrapped at spaces (a number keeps its currency sign
-    // or unit on its line), each of its own lines (CR, LF or CRLF) starting a new one, centred.
-    struct TextShape {
-        QPainterPath path;
-        int pixelSize = 0;
-        QStringList lines;
-    };
-    static TextShape FitText(const QFont& base, const QString& text, const QRectF& area);
+    // The window shows the image of its current text (true at once when there is no text).
+    bool TextDrawn() const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -58,16 +54,23 @@ class Screen : public QWidget, public BoardView {
     QTimer marquee_;
     QElapsedTimer scrollClock_;
 
-    // The plain text's outline, for the size it was made for (empty size: to be made).
-    QPainterPath textPath_;
+    int ColourIndex() const;
+    TextLayer::Request TextRequest() const;
+    // Asks the layer for the current text's image, unless it was asked for already.
+    void AskForText();
+    void TakeText(const TextLayer::Drawn& drawn);
+
+    // The plain text: the last request for its image, and the image shown.
+    std::optional<TextLayer::Request> asked_;
+    TextLayer::Drawn shown_;
     int textPixelSize_ = 0;
     int textLines_ = 0;
-    QSize textPathFor_;
     // The scrolling text laid out in its font, for the band height it was made for.
     QStaticText marqueeText_;
     QFont marqueeFont_;
     int marqueeFor_ = -1;
     int layouts_ = 0;
+    TextLayer textLayer_;  // last: its thread ends before the rest goes
 };
 
 }  // namespace display

@@ -1,0 +1,64 @@
+#pragma once
+// The window's large text drawn into an image on a thread of its own. Fitting a text to the
+// window and filling its glyphs' outlines takes milliseconds under a software rasteriser, and
+// far more for a long text, while the window's thread is also the one that takes the messages
+// and feeds LCDd and the page: there it only puts the finished image on the screen. Only the
+// newest request counts: one made while another is drawn replaces any that still waits. A
+// request that changes only the colour draws the text again without fitting it again.
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QPoint>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace display {
+
+class TextLayer {
+  public:
+    struct Request {
+        QString text;
+        QFont font;
+        QRectF area;      // where the text goes, in the window's coordinates
+        qreal ratio = 1;  // device pixels per window pixel
+        QColor colour;
+        bool operator==(const Request&) const = default;
+    };
+    struct Drawn {
+        Request request;
+        QImage image;  // the text's pixels on transparency, placed at `at`
+        QPoint at;
+        int pixelSize = 0;
+        int lines = 0;
+        bool laidOut = false;  // the text was fitted for this one (not only drawn again)
+    };
+    // Called on the layer's own thread with each image drawn.
+    using Done = std::function<void(Drawn)>;
+
+    explicit TextLayer(Done done);
+    // Waits for the drawing under way.
+    ~TextLayer();
+    TextLayer(const TextLayer&) = delete;
+    TextLayer& operator=(const TextLayer&) = delete;
+
+    void Draw(Request request);
+
+  private:
+    void Run(const std::stop_token& stop);
+
+    const Done done_;
+    std::mutex mutex_;
+    std::condition_variable_any changed_;
+    std::optional<Request> waiting_;
+    std::jthread thread_;  // last: starts once the rest is made
+};
+
+}  // namespace display
