@@ -127,6 +127,28 @@ TEST(DisplayScreen, LaysOutEachTextOncePerChangeNotPerFrame) {
     EXPECT_EQ(screen.Layouts(), 5) << "a new size lays out both again";
 }
 
+// A long text takes the text's own thread tens of milliseconds to fit; the window shows it once
+// drawn, and its thread stays free meanwhile.
+TEST(DisplayScreen, ALongTextIsDrawnOnTheTextsOwnThread) {
+    display::Screen screen;
+    screen.resize(800, 300);
+    QImage frame(screen.size(), QImage::Format_ARGB32);
+    display::Board board;
+    while (board.text.size() < 16 * 1024)
+        board.text += "Soldes d'\xC3\xA9t\xC3\xA9 ";
+    screen.Show(board);
+    screen.render(&frame);
+    EXPECT_FALSE(screen.TextDrawn()) << "a long text is not drawn on the window's thread";
+    RenderDrawn(screen, frame);
+    EXPECT_GT(screen.TextLines(), 10);
+    bool drawn = false;  // in white, the default colour, on black: light pixels somewhere
+    for (int y = 0; y < frame.height() && !drawn; ++y) {
+        for (int x = 0; x < frame.width() && !drawn; ++x)
+            drawn = frame.pixelColor(x, y).lightness() > 200;
+    }
+    EXPECT_TRUE(drawn);
+}
+
 // The window's text is as large as fits at every size, wrapped at spaces: within 10% of the
 // largest size found here by Qt's own word-wrapping measure.
 TEST(DisplayScreen, ATextWrapsAtSpacesAndIsAsLargeAsFits) {

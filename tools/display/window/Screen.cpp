@@ -81,6 +81,7 @@ TextLayer::Request Screen::TextRequest() const {
 }
 
 void Screen::AskForText() {
+    if (text_.isEmpty()) return;
     TextLayer::Request request = TextRequest();
     if (asked_ == request) return;
     asked_ = request;
@@ -98,7 +99,8 @@ void Screen::TakeText(const TextLayer::Drawn& drawn) {
     shown_ = drawn;
     textPixelSize_ = drawn.pixelSize;
     textLines_ = drawn.lines;
-    update(before | Covered(shown_));
+    // Painted now: the customer sees the text as soon as it is drawn.
+    repaint(before | Covered(shown_));
 }
 
 int Screen::ColourIndex() const {

@@ -58,6 +58,8 @@ class Screen : public QWidget, public BoardView {
     TextLayer::Request TextRequest() const;
     // Asks the layer for the current text's image, unless it was asked for already.
     void AskForText();
+    // Shows drawn, unless a newer image was asked for since, and paints where the texts before
+    // and after are.
     void TakeText(const TextLayer::Drawn& drawn);
 
     // The plain text: the last request for its image, and the image shown.

@@ -2,9 +2,11 @@
 // The window's large text drawn into an image on a thread of its own. Fitting a text to the
 // window and filling its glyphs' outlines takes milliseconds under a software rasteriser, and
 // far more for a long text, while the window's thread is also the one that takes the messages
-// and feeds LCDd and the page: there it only puts the finished image on the screen. Only the
-// newest request counts: one made while another is drawn replaces any that still waits. A
-// request that changes only the colour draws the text again without fitting it again.
+// and feeds LCDd and the page: there it only puts the finished image on the screen. Even a
+// short text is handed over: the window's thread meanwhile sends the message on to the other
+// outputs (drawing it there first was slower, in bench_outputs). Only the newest request
+// counts: one made while another is drawn replaces any that still waits. A request that changes
+// only the colour draws the text again without fitting it again.
 
 #include <QColor>
 #include <QFont>
@@ -19,6 +21,8 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+
+#include "TextFit.h"
 
 namespace display {
 
@@ -53,11 +57,16 @@ class TextLayer {
 
   private:
     void Run(const std::stop_token& stop);
+    // Fits (unless only the colour changed) and draws.
+    Drawn Render(Request request);
 
     const Done done_;
     std::mutex mutex_;
     std::condition_variable_any changed_;
     std::optional<Request> waiting_;
+    // The last fit, kept for a request that changes only the colour; the thread's own.
+    std::optional<Request> fittedFor_;
+    TextShape shape_;
     std::jthread thread_;  // last: starts once the rest is made
 };
 
