@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "LayoutRuleTable.h"
 #include "board/Message.h"
 #include "input/Receiver.h"
 #include "shared/Peer.h"
@@ -140,7 +141,7 @@ TEST(DisplayScreen, ALongTextIsDrawnOnTheTextsOwnThread) {
     screen.render(&frame);
     EXPECT_FALSE(screen.TextDrawn()) << "a long text is not drawn on the window's thread";
     RenderDrawn(screen, frame);
-    EXPECT_GT(screen.TextLines(), 10);
+    EXPECT_GT(screen.TextLines().size(), 10);
     bool drawn = false;  // in white, the default colour, on black: light pixels somewhere
     for (int y = 0; y < frame.height() && !drawn; ++y) {
         for (int x = 0; x < frame.width() && !drawn; ++x)
@@ -194,8 +195,8 @@ TEST(DisplayScreen, ATextWrapsAtSpacesAndIsAsLargeAsFits) {
 
 TEST(DisplayScreen, ASaleSetsItemsOnTheLeftAndAmountsOnTheRight) {
     const QRectF area(16, 40, 1000, 400);
-    const auto shape = display::FitText(
-        QFont(), QString::fromUtf8("Café crème\t2,40 €\nTOTAL\t23,70 €"), area);
+    const auto shape =
+        display::FitText(QFont(), QString::fromUtf8("Café crème\t2,40 €\nTOTAL\t23,70 €"), area);
     EXPECT_EQ(shape.lines, (QStringList{QString::fromUtf8("Café crème\t2,40 €"),
                                         QString::fromUtf8("TOTAL\t23,70 €")}));
     const QRectF drawn = shape.Bounds();
@@ -237,20 +238,70 @@ TEST(DisplayScreen, EveryColourIsDrawnOnABackdropItCanBeReadOn) {
     }
 }
 
+// Whether some pixel of the frame within area is exactly the colour.
+static bool HasColour(const QImage& frame, const QRect& area, display::Rgb colour) {
+    const QRect inside = area & frame.rect();
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            const QColor pixel = frame.pixelColor(x, y);
+            if (pixel.red() == colour.red && pixel.green() == colour.green &&
+                pixel.blue() == colour.blue)
+                return true;
+        }
+    }
+    return false;
+}
+
+// The layout rule's table in the window, at two sizes.
+TEST(LayoutRule, InTheWindow) {
+    display::Screen screen;
+    for (const QSize size : {QSize(800, 300), QSize(480, 640)}) {
+        screen.resize(size);
+        QImage frame(size, QImage::Format_ARGB32);
+        for (const ruletable::Row& row : ruletable::Rows()) {
+            SCOPED_TRACE(
+                std::string(row.name) +
+                QStringLiteral(" at %1x%2").arg(size.width()).arg(size.height()).toStdString());
+            screen.Show(row.board);
+            RenderDrawn(screen, frame);
+            std::vector<std::string> lines;
+            for (const QString& line : screen.TextLines())
+                lines.push_back(line.toStdString());
+            EXPECT_EQ(ruletable::BreaksTheRule(row.board.text, lines), "")
+                << ::testing::PrintToString(lines);
+            const display::Rgb colour = display::PaletteColour(row.board.colour);
+            const QColor behind = frame.pixelColor(size.width() - 2, size.height() / 2);
+            EXPECT_EQ((display::Rgb{static_cast<uint8_t>(behind.red()),
+                                    static_cast<uint8_t>(behind.green()),
+                                    static_cast<uint8_t>(behind.blue())}),
+                      display::Backdrop(colour));
+            // The register's name in the top corner, the scrolling text's band along the bottom:
+            // drawn in the board's colour, and only when set.
+            const int corner = size.height() / 10;
+            const int band = size.height() / 5;
+            EXPECT_EQ(HasColour(frame, QRect(0, 0, size.width(), corner), colour),
+                      !row.board.registerName.empty())
+                << "the register's name";
+            EXPECT_EQ(HasColour(frame, QRect(0, size.height() - band, size.width(), band), colour),
+                      !row.board.scroll.empty())
+                << "the scrolling text";
+        }
+    }
+}
+
 TEST(DisplayScreen, ALineBreakStartsALineAndAnAmountStaysWhole) {
     const QFont base;
-    const auto broken = display::FitText(base, QString::fromUtf8("Café crème\r\n2,40 €"),
-                                                 QRectF(0, 0, 1200, 500));
+    const auto broken =
+        display::FitText(base, QString::fromUtf8("Café crème\r\n2,40 €"), QRectF(0, 0, 1200, 500));
     EXPECT_EQ(broken.lines,
               (QStringList{QString::fromUtf8("Café crème"), QString::fromUtf8("2,40\u00A0€")}));
     for (const char* lf : {"a\nb", "a\rb", "a\r\nb"})
-        EXPECT_EQ(display::FitText(base, QString::fromLatin1(lf), QRectF(0, 0, 400, 300))
-                      .lines.size(),
-                  2)
+        EXPECT_EQ(
+            display::FitText(base, QString::fromLatin1(lf), QRectF(0, 0, 400, 300)).lines.size(), 2)
             << lf;
     // Narrow and tall: the text wraps, and the € stays with its number.
-    const auto narrow = display::FitText(
-        base, QString::fromUtf8("Total à payer 23,70 € merci"), QRectF(0, 0, 160, 600));
+    const auto narrow = display::FitText(base, QString::fromUtf8("Total à payer 23,70 € merci"),
+                                         QRectF(0, 0, 160, 600));
     ASSERT_GE(narrow.lines.size(), 2);
     for (const QString& line : narrow.lines)
         EXPECT_FALSE(line.startsWith(QString::fromUtf8("€"))) << line.toStdString();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "LayoutRuleTable.h"
 #include "lcd/LcdScreen.h"
 #include "lcd/LcdText.h"
 
@@ -331,4 +332,25 @@ TEST(LcdScreen, SendsOnlyTheWidgetsThatChanged) {
     }
     // A fresh connection has shown nothing: every widget is set.
     EXPECT_EQ(display::WidgetSets({}, before).size(), before.size());
+}
+
+// The layout rule's table on 20x2 and 20x4 character displays, in ASCII: what each line shows
+// when the board has just changed (a marquee at its beginning).
+TEST(LayoutRule, OnACharacterDisplay) {
+    std::string error;
+    const auto ascii = display::LcdCharset::Open("ASCII", &error);
+    ASSERT_TRUE(ascii) << error;
+    for (const ruletable::Row& row : ruletable::Rows()) {
+        SCOPED_TRACE(row.name);
+        const LcdTexts texts{display::ConvertLines(*ascii, row.board.text),
+                             ascii->Convert(row.board.scroll),
+                             ascii->Convert(row.board.registerName)};
+        for (const auto& [size, expected] :
+             {std::pair{LcdSize{20, 2}, row.lcd20x2}, std::pair{LcdSize{20, 4}, row.lcd20x4}}) {
+            std::vector<std::string> shown;
+            for (const std::string& line : display::BoardLines(texts, size))
+                shown.push_back(display::MarqueeWindow(line, size.width, 0));
+            EXPECT_EQ(shown, expected) << size.width << "x" << size.height;
+        }
+    }
 }

@@ -11,6 +11,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -21,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "LayoutRuleTable.h"
 #include "WebTestSupport.h"
 #include "support/TempFolder.h"
 #include "support/ToolSkip.h"
@@ -500,6 +502,115 @@ TEST_F(WebBrowser, ASaleShowsItsItemsOnTheLeftAndItsAmountsOnTheRight) {
         // The amounts end at the stage's right edge (its padding aside).
         EXPECT_LT(shown.value("rightGap").toDouble(), 0.05 * width);
         EXPECT_GT(shown.value("fontPx").toDouble(), 0.05 * std::min(size.width, size.height));
+    }
+}
+
+// The lines the page shows of its text, top first, found from where each character is drawn
+// (a sale's row as its item, a TAB and its amount), and the other parts of the board.
+const QString kRuleState = QStringLiteral(R"JS(
+(() => {
+  const $ = (id) => document.getElementById(id);
+  const text = $("text");
+  let lines = [];
+  if (text.classList.contains("sale")) {
+    lines = [...text.querySelectorAll(".row")]
+              .map((row) => [...row.children].map((part) => part.textContent).join("\t"));
+  } else {
+    let top = null;
+    const walker = document.createTreeWalker(text, NodeFilter.SHOW_TEXT);
+    for (let node = walker.nextNode(); node; node = walker.nextNode()) {
+      for (let i = 0; i < node.length; ++i) {
+        if (node.data[i] === "\n" || node.data[i] === "\r") continue;
+        const range = document.createRange();
+        range.setStart(node, i);
+        range.setEnd(node, i + 1);
+        const box = range.getClientRects()[0];
+        if (!box) continue;
+        if (top === null || box.top > top + box.height / 2) {
+          lines.push("");
+          top = box.top;
+        }
+        lines[lines.length - 1] += node.data[i];
+      }
+    }
+  }
+  return JSON.stringify({
+    lines,
+    text: text.textContent,
+    register: $("register").textContent,
+    scroll: $("scroll").textContent,
+    band: !$("band").hidden,
+    colour: document.body.dataset.colour,
+    plate: document.body.classList.contains("plate"),
+    textColour: getComputedStyle(text).color,
+    width: window.innerWidth,
+  });
+})()
+)JS");
+
+// The layout rule's table on the page, on a tablet in landscape and a phone in portrait.
+TEST_F(WebBrowser, TheLayoutRuleOnThePage) {
+    std::vector<std::string> args = WebArgs();
+    args.insert(args.end(), {"--encoding", "utf-8"});
+    Display display(args);
+    const Ports ports = ReadPorts(display);
+    Browser browser(folder_.path() / "profile");
+    OpenPage(browser, ports.http);
+    struct Size {
+        int width;
+        int height;
+    };
+    for (const Size size : {Size{1280, 800}, Size{360, 640}}) {
+        browser.Resize(size.width, size.height);
+        for (const ruletable::Row& row : ruletable::Rows()) {
+            SCOPED_TRACE(std::string(row.name) + " at " + std::to_string(size.width) + "x" +
+                         std::to_string(size.height));
+            const display::Board& board = row.board;
+            ASSERT_TRUE(SendMessage(ports.display,
+                                    "\xFF"
+                                    "3" +
+                                        board.registerName));
+            ASSERT_TRUE(SendMessage(ports.display,
+                                    "\xFF"
+                                    "1" +
+                                        board.scroll));
+            ASSERT_TRUE(SendMessage(ports.display,
+                                    "\xFF"
+                                    "2" +
+                                        std::to_string(board.colour)));
+            ASSERT_TRUE(SendMessage(ports.display, board.text));
+            std::string content;  // the text's characters as the page holds them
+            for (const char c : board.text)
+                if (board.text.find('\t') == std::string::npos || (c != '\t' && c != '\n'))
+                    content += c;
+            const auto linesOf = [](const QJsonObject& s) {
+                std::vector<std::string> lines;
+                for (const auto& line : s.value("lines").toArray())
+                    lines.push_back(line.toString().toStdString());
+                return lines;
+            };
+            // The page fits its text a frame after a new size: the reading waits for the rule.
+            const auto shown = browser.ReadUntil(kRuleState, [&](const QJsonObject& s) {
+                return s.value("text").toString().toStdString() == content &&
+                       s.value("register").toString().toStdString() == board.registerName &&
+                       s.value("scroll").toString().toStdString() == board.scroll &&
+                       s.value("colour").toString() == QString::number(board.colour) &&
+                       s.value("width").toInt() == size.width &&
+                       ruletable::BreaksTheRule(board.text, linesOf(s)).empty();
+            });
+            ASSERT_EQ(shown.value("text").toString().toStdString(), content);
+            EXPECT_EQ(ruletable::BreaksTheRule(board.text, linesOf(shown)), "")
+                << ::testing::PrintToString(linesOf(shown));
+            EXPECT_EQ(shown.value("register").toString().toStdString(), board.registerName);
+            EXPECT_EQ(shown.value("band").toBool(), !board.scroll.empty());
+            const display::Rgb colour = display::PaletteColour(board.colour);
+            EXPECT_EQ(shown.value("textColour").toString(), QStringLiteral("rgb(%1, %2, %3)")
+                                                                .arg(colour.red)
+                                                                .arg(colour.green)
+                                                                .arg(colour.blue));
+            EXPECT_EQ(shown.value("plate").toBool(),
+                      (display::Backdrop(colour) != display::Rgb{0, 0, 0}));
+        }
     }
 }
 

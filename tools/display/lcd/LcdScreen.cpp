@@ -1,7 +1,9 @@
 #include "LcdScreen.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
+#include <iterator>
 
 #include "LcdText.h"
 
@@ -32,6 +34,30 @@ std::optional<int> Side(std::string_view word) {
     return value;
 }
 
+// Whether a word is a currency sign or a unit that an amount before it keeps on its line, in
+// the display's character set ("EUR" is how the conversion writes the euro sign in ASCII).
+bool IsUnit(std::string_view word) {
+    static constexpr std::string_view kUnits[] = {"EUR", "$",  "%",    "kg",   "g",   "l",
+                                                  "cl",  "ml", "\x80", "\xA3", "\xA4"};
+    return std::find(std::begin(kUnits), std::end(kUnits), word) != std::end(kUnits);
+}
+
+// The words of a line, a number and the currency sign or unit after it kept as one
+// ("23,70 EUR" never leaves "EUR" alone on the next line).
+std::vector<std::string> WrapUnits(std::string_view line) {
+    std::vector<std::string> units;
+    for (const std::string_view word : Words(line)) {
+        if (!units.empty() && IsUnit(word) &&
+            std::isdigit(static_cast<unsigned char>(units.back().back()))) {
+            units.back() += ' ';
+            units.back() += word;
+        } else {
+            units.emplace_back(word);
+        }
+    }
+    return units;
+}
+
 // The text's own lines (split at '\n'), each word-wrapped at width: nothing when a word is
 // longer than the line.
 std::optional<std::vector<std::string>> Wrapped(const std::vector<std::string>& lines,
@@ -43,7 +69,7 @@ std::optional<std::vector<std::string>> Wrapped(const std::vector<std::string>& 
             continue;
         }
         std::string current;
-        for (const std::string_view word : Words(line)) {
+        for (const std::string& word : WrapUnits(line)) {
             if (word.size() > width) return std::nullopt;
             if (current.empty()) {
                 current = word;
@@ -74,8 +100,11 @@ std::vector<std::string> Split(const std::string& text) {
 // The text on count lines of width characters (see LcdScreen.h).
 std::vector<std::string> TextLines(const std::string& text, int count, int width) {
     const std::vector<std::string> own = Split(text);
-    if (const auto wrapped = Wrapped(own, static_cast<std::size_t>(width));
-        wrapped && static_cast<int>(wrapped->size()) <= count) {
+    if (auto wrapped = Wrapped(own, static_cast<std::size_t>(width))) {
+        // The wrapped lines past those the text has join its last one, a marquee then.
+        for (std::size_t i = static_cast<std::size_t>(count); i < wrapped->size(); ++i)
+            (*wrapped)[count - 1] += " " + (*wrapped)[i];
+        wrapped->resize(std::min<std::size_t>(wrapped->size(), count));
         return *wrapped;
     }
     std::vector<std::string> lines(own.begin(),

@@ -10,12 +10,13 @@
 // A 1-line display shows the text only. A text that holds a TAB is a sale screen: it takes
 // every line (its last ones when it has more), and a TAB splits a line into its item on the
 // left and its amount ending in the last column, the item cut to leave one blank before it.
-// A line break in the text starts a new line; a text
-// that fits its lines word-wrapped is shown so, still; otherwise its lines past those it has
-// join its last line with a space. A line too long for the display is a marquee that the
-// program steps itself (LCDd's scroller starts anywhere): its beginning first, held about 2 s,
-// then one character left per step until its end has shown, held again, and from the
-// beginning. Colour has no place on a character display. Commands are returned without their
+// A line break in the text starts a new line; the
+// text is word-wrapped, a number kept with the currency sign or unit after it ("23,70 EUR"),
+// and its wrapped lines past those it has join its last line with a space (a word longer than
+// a line leaves the text's own lines unwrapped, joined so). A line too long for the display is a
+// marquee that the program steps itself (LCDd's scroller starts anywhere): its beginning first,
+// held about 2 s, then one character left per step until its end has shown, held again, and from
+// the beginning. Colour has no place on a character display. Commands are returned without their
 // line feed; texts come in already converted to the display's character set (see LcdText.h),
 // the text's lines separated by '\n' and a sale line's amount after a TAB, and are quoted here.
 

@@ -1,5 +1,7 @@
 #include "LcdText.h"
 
+#include <algorithm>
+
 #include <cerrno>
 #include <utility>
 
@@ -106,6 +108,32 @@ std::string LcdCharset::Convert(std::string_view utf8) const {
     const std::string clean = DropControls(utf8);
     const ThreadLocale scope(locale_.get());
     return Run(cd_.get(), clean, kMaxLcdTextBytes);
+}
+
+namespace {
+
+// One line in the display's character set: a TAB splits it into its item and its amount (kept
+// apart by a TAB), further TABs show as a blank.
+std::string ConvertLine(const LcdCharset& charset, std::string line) {
+    const std::size_t tab = line.find('\t');
+    std::replace(line.begin(), line.end(), '\t', ' ');
+    if (tab == std::string::npos) return charset.Convert(line);
+    return charset.Convert(line.substr(0, tab)) + '\t' + charset.Convert(line.substr(tab + 1));
+}
+
+}  // namespace
+
+std::string ConvertLines(const LcdCharset& charset, const std::string& text) {
+    std::string lines;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find_first_of("\r\n", start);
+        lines +=
+            ConvertLine(charset, text.substr(start, end == std::string::npos ? end : end - start));
+        if (end == std::string::npos) return lines;
+        lines += '\n';
+        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
 }
 
 }  // namespace display

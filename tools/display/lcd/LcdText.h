@@ -68,4 +68,9 @@ class LcdCharset {
     Locale locale_;  // null when C.UTF-8 is missing: the process's locale is used
 };
 
+// A text in the display's character set, its own lines (a line break: CR, LF or CRLF)
+// converted one by one and kept apart by '\n', a TAB keeping a sale line's item and amount
+// apart (further TABs show as a blank).
+std::string ConvertLines(const LcdCharset& charset, const std::string& text);
+
 }  // namespace display

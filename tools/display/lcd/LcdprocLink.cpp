@@ -55,34 +55,6 @@ void LcdprocLink::Start() {
     Connect();
 }
 
-namespace {
-
-// One line in the display's character set: a TAB splits it into its item and its amount (kept
-// apart by a TAB), further TABs show as a blank.
-std::string ConvertLine(const LcdCharset& charset, std::string line) {
-    const std::size_t tab = line.find('\t');
-    std::replace(line.begin(), line.end(), '\t', ' ');
-    if (tab == std::string::npos) return charset.Convert(line);
-    return charset.Convert(line.substr(0, tab)) + '\t' + charset.Convert(line.substr(tab + 1));
-}
-
-// The text in the display's character set, its own lines (a line break: CR, LF or CRLF)
-// converted one by one and kept apart by '\n'.
-std::string ConvertLines(const LcdCharset& charset, const std::string& text) {
-    std::string lines;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text.find_first_of("\r\n", start);
-        lines +=
-            ConvertLine(charset, text.substr(start, end == std::string::npos ? end : end - start));
-        if (end == std::string::npos) return lines;
-        lines += '\n';
-        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-    }
-}
-
-}  // namespace
-
 void LcdprocLink::Show(const Board& board) {
     if (board.text != board_.text || board.scroll != board_.scroll ||
         board.registerName != board_.registerName) {

@@ -66,6 +66,8 @@ void Screen::Show(const Board& board) {
     if (text_.isEmpty()) {
         asked_.reset();
         shown_ = {};
+        textPixelSize_ = 0;
+        textLines_.clear();
     } else {
         AskForText();
     }

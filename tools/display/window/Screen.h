@@ -14,6 +14,7 @@
 #include <QFont>
 #include <QSize>
 #include <QStaticText>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -37,9 +38,10 @@ class Screen : public QWidget, public BoardView {
 
     // How many times a text (the plain text or the scrolling one) was laid out so far.
     int Layouts() const { return layouts_; }
-    // The plain text as last drawn: its font's pixel size and its number of lines.
+    // The plain text as last drawn: its font's pixel size and its lines (a sale's row as its
+    // item, a TAB and its amount).
     int TextPixelSize() const { return textPixelSize_; }
-    int TextLines() const { return textLines_; }
+    const QStringList& TextLines() const { return textLines_; }
     // The window shows the image of its current text (true at once when there is no text).
     bool TextDrawn() const;
 
@@ -66,7 +68,7 @@ class Screen : public QWidget, public BoardView {
     std::optional<TextLayer::Request> asked_;
     TextLayer::Drawn shown_;
     int textPixelSize_ = 0;
-    int textLines_ = 0;
+    QStringList textLines_;
     // The scrolling text laid out in its font, for the band height it was made for.
     QStaticText marqueeText_;
     QFont marqueeFont_;

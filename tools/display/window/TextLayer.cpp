@@ -72,7 +72,7 @@ TextLayer::Drawn TextLayer::Render(Request request) {
         fittedFor_ = request;
     }
     drawn.pixelSize = shape_.pixelSize;
-    drawn.lines = static_cast<int>(shape_.lines.size());
+    drawn.lines = shape_.lines;
     const QRect covered = shape_.Bounds().toAlignedRect().adjusted(-2, -2, 2, 2);
     drawn.at = covered.topLeft();
     if (request.ratio == 1) {

@@ -15,6 +15,7 @@
 #include <QRectF>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <condition_variable>
 #include <functional>
@@ -41,7 +42,7 @@ class TextLayer {
         QImage image;  // the text's pixels on transparency, placed at `at`
         QPoint at;
         int pixelSize = 0;
-        int lines = 0;
+        QStringList lines;     // as laid out (TextShape::lines)
         bool laidOut = false;  // the text was fitted for this one (not only drawn again)
     };
     // Called on the layer's own thread with each image drawn.
