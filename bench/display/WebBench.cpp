@@ -46,8 +46,22 @@ class Display {
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(out[1], STDOUT_FILENO);
-            const char* argv[] = {AFFICHEUR_DISPLAY, "--headless", "--log",       "--listen",
-                                  "127.0.0.1:0",     "--http",     "127.0.0.1:0", nullptr};
+            // Every viewer and sender here comes from loopback, standing for as many tablets
+            // and tills: the share of one address is lifted to the whole.
+            const char* argv[] = {AFFICHEUR_DISPLAY,
+                                  "--headless",
+                                  "--log",
+                                  "--listen",
+                                  "127.0.0.1:0",
+                                  "--http",
+                                  "127.0.0.1:0",
+                                  "--http-share-viewers",
+                                  "32",
+                                  "--http-share-connections",
+                                  "64",
+                                  "--share-connections",
+                                  "64",
+                                  nullptr};
             ::execv(AFFICHEUR_DISPLAY, const_cast<char**>(argv));
             ::_exit(127);
         }
