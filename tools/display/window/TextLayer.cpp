@@ -5,7 +5,9 @@
 #include <QRawFont>
 #include <QTextLayout>
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "TextFit.h"
 
@@ -13,25 +15,34 @@ namespace display {
 
 namespace {
 
-// Draws a line of text with its baseline starting at `at` into an alpha mask, from each
-// glyph's image as FreeType renders it. Five times faster than the painter's own text drawing
-// at large sizes, which fills each glyph's outline (64 px and more are not cached).
-void DrawGlyphs(QPainter& mask, const QFont& font, QPointF at, const QString& text) {
-    QTextLayout layout(text, font);
-    layout.beginLayout();
-    const QTextLine line = layout.createLine();
-    layout.endLayout();
-    if (!line.isValid()) return;
-    const QPointF origin(at.x(), at.y() - line.ascent());
-    for (const QGlyphRun& run : layout.glyphRuns()) {
-        const QRawFont raw = run.rawFont();
-        const QList<quint32> indexes = run.glyphIndexes();
-        const QList<QPointF> positions = run.positions();
-        for (qsizetype g = 0; g < indexes.size() && g < positions.size(); ++g) {
-            mask.drawImage(origin + positions[g] + raw.boundingRect(indexes[g]).topLeft(),
-                           raw.alphaMapForGlyph(indexes[g], QRawFont::PixelAntialiasing));
+// Each glyph of the shape's runs as FreeType renders it, and where its image goes. Drawing these
+// is five times faster than the painter's own text drawing at large sizes, which fills each
+// glyph's outline (64 px and more are not cached).
+struct PlacedGlyph {
+    QPointF at;  // the image's top-left
+    QImage alpha;
+};
+
+std::vector<PlacedGlyph> PlaceGlyphs(const TextShape& shape) {
+    std::vector<PlacedGlyph> glyphs;
+    for (const TextShape::Run& run : shape.runs) {
+        QTextLayout layout(run.text, shape.font);
+        layout.beginLayout();
+        const QTextLine line = layout.createLine();
+        layout.endLayout();
+        if (!line.isValid()) continue;
+        const QPointF origin(run.at.x(), run.at.y() - line.ascent());
+        for (const QGlyphRun& glyphRun : layout.glyphRuns()) {
+            const QRawFont raw = glyphRun.rawFont();
+            const QList<quint32> indexes = glyphRun.glyphIndexes();
+            const QList<QPointF> positions = glyphRun.positions();
+            for (qsizetype g = 0; g < indexes.size() && g < positions.size(); ++g) {
+                glyphs.push_back({origin + positions[g] + raw.boundingRect(indexes[g]).topLeft(),
+                                  raw.alphaMapForGlyph(indexes[g], QRawFont::PixelAntialiasing)});
+            }
         }
     }
+    return glyphs;
 }
 
 // The mask in colour: each pixel the colour at the mask's coverage, premultiplied. A plain
@@ -92,20 +103,30 @@ TextLayer::Drawn TextLayer::Render(Request request) {
     }
     drawn.pixelSize = shape_.pixelSize;
     drawn.lines = shape_.lines;
-    const QRect covered = shape_.Bounds().toAlignedRect().adjusted(-2, -2, 2, 2);
-    drawn.at = covered.topLeft();
     if (request.ratio == 1) {
+        // The image covers the glyphs' own pixels: a glyph's ink may pass its advance (the arm
+        // of a large "r").
+        const std::vector<PlacedGlyph> glyphs = PlaceGlyphs(shape_);
+        QRect covered;
+        for (const PlacedGlyph& glyph : glyphs)
+            covered |= QRectF(glyph.at, glyph.alpha.size()).toAlignedRect();
         QImage mask(covered.size(), QImage::Format_Alpha8);
         mask.fill(0);
         {
             QPainter painter(&mask);
             painter.translate(-covered.topLeft());
-            for (const TextShape::Run& run : shape_.runs)
-                DrawGlyphs(painter, shape_.font, run.at, run.text);
+            for (const PlacedGlyph& glyph : glyphs)
+                painter.drawImage(glyph.at, glyph.alpha);
         }
+        drawn.at = covered.topLeft();
         drawn.image = Coloured(mask, request.colour);
     } else {
-        // A high-density screen: the painter's own text drawing, scaled.
+        // A high-density screen: the painter's own text drawing, scaled, with room for ink
+        // past the glyphs' advances.
+        const int overhang = std::max(2, shape_.pixelSize / 4);
+        const QRect covered =
+            shape_.Bounds().toAlignedRect().adjusted(-overhang, -overhang, overhang, overhang);
+        drawn.at = covered.topLeft();
         drawn.image = QImage(covered.size() * request.ratio, QImage::Format_ARGB32_Premultiplied);
         drawn.image.setDevicePixelRatio(request.ratio);
         drawn.image.fill(Qt::transparent);
