@@ -197,31 +197,20 @@ def main():
                  f"{web_32:.1f} MB ({web_alone:.1f} MB with none)",
                  "none set", "", "", "-"))
 
-    every = outputs.get("message to every output, median")
-    every_p99 = outputs.get("message to every output, p99")
-    every_lost = outputs.get("messages not at every output within 10 s")
-    rows.append(("Every output (window, LCDd, page), messages back to back",
-                 "not measured" if every is None else
-                 f"{every:.2f} ms (p99 {every_p99:.2f} ms, {every_lost:.0f} lost)",
-                 "p99 ≤ 2 ms", "", "",
-                 mark(None if every is None else every_p99 <= 2 and every_lost == 0)))
-    idle = outputs.get("idle 30 ms before: message to every output, median")
-    idle_p99 = outputs.get("idle 30 ms before: message to every output, p99")
-    idle_lost = outputs.get("idle 30 ms before: messages not at every output within 10 s")
-    rows.append(("Every output, each message after 30 ms idle",
-                 "not measured" if idle is None else
-                 f"{idle:.2f} ms (p99 {idle_p99:.2f} ms, {idle_lost:.0f} lost)",
-                 "p99 ≤ 2 ms", "", "",
-                 mark(None if idle is None else idle_p99 <= 2 and idle_lost == 0)))
-    marquee = outputs.get("marquee running, idle 30 ms before: message to every output, median")
-    marquee_p99 = outputs.get("marquee running, idle 30 ms before: message to every output, p99")
-    marquee_lost = outputs.get(
-        "marquee running, idle 30 ms before: messages not at every output within 10 s")
-    rows.append(("Every output, after 30 ms idle, a marquee running (window and LCDd)",
-                 "not measured" if marquee is None else
-                 f"{marquee:.2f} ms (p99 {marquee_p99:.2f} ms, {marquee_lost:.0f} lost)",
-                 "p99 ≤ 2 ms", "", "",
-                 mark(None if marquee is None else marquee_p99 <= 2 and marquee_lost == 0)))
+    def every_output(label, prefix):
+        median = outputs.get(prefix + "message to every output, median")
+        p99 = outputs.get(prefix + "message to every output, p99")
+        lost = outputs.get(prefix + "messages not at every output within 10 s")
+        rows.append((label,
+                     "not measured" if median is None else
+                     f"{median:.2f} ms (p99 {p99:.2f} ms, {lost:.0f} lost)",
+                     "p99 ≤ 2 ms", "", "",
+                     mark(None if median is None else p99 <= 2 and lost == 0)))
+
+    every_output("Every output (window, LCDd, page), messages back to back", "")
+    every_output("Every output, each message after 30 ms idle", "idle 30 ms before: ")
+    every_output("Every output, after 30 ms idle, a marquee running (window and LCDd)",
+                 "marquee running, idle 30 ms before: ")
     window = outputs.get("message to window paint, p99")
     lcd = outputs.get("message to LCDd widget_set, p99")
     page = outputs.get("message to page event, p99")
