@@ -58,8 +58,16 @@ inline const std::vector<Row>& Rows() {
          {"Merci", "", "Caisse 2", 1},
          {"       Merci", ""},
          {"       Merci", "", "", "Caisse 2"}},
+        // Blanks alone: no ink on the page or in the window; centred like any text.
+        {"blanks only",
+         {"   ", "", "", 15},
+         {std::string(11, ' '), ""},
+         {std::string(11, ' '), "", "", ""}},
         {"the scrolling text alone, too long for a line",
-         {"", "Bienvenue chez nous, bonne journ\xC3\xA9" "e", "", 12},
+         {"",
+          "Bienvenue chez nous, bonne journ\xC3\xA9"
+          "e",
+          "", 12},
          {"", "Bienvenue chez nous,"},
          {"", "", "", "Bienvenue chez nous,"}},
     };
@@ -108,8 +116,9 @@ inline std::string BreaksTheRule(const std::string& text, const std::vector<std:
         std::vector<std::string> rows;
         for (std::string line : own) {
             const std::size_t tab = line.find('\t');
-            std::replace(line.begin() + static_cast<std::ptrdiff_t>(tab) + 1, line.end(), '\t',
-                         ' ');
+            if (tab != std::string::npos)
+                std::replace(line.begin() + static_cast<std::ptrdiff_t>(tab) + 1, line.end(), '\t',
+                             ' ');
             rows.push_back(line);
         }
         return shown == rows ? "" : "the sale's rows are not one per line, item TAB amount";
@@ -124,19 +133,24 @@ inline std::string BreaksTheRule(const std::string& text, const std::vector<std:
         words.insert(words.end(), lineWords.begin(), lineWords.end());
     }
     std::vector<std::string> expected;
+    std::vector<std::size_t> ownStarts;
     for (const std::string& line : own) {
         const auto lineWords = detail::Words(line);
-        if (!lineWords.empty() &&
-            std::find(starts.begin(), starts.end(), expected.size()) == starts.end())
+        if (lineWords.empty()) continue;
+        if (std::find(starts.begin(), starts.end(), expected.size()) == starts.end())
             return "its own line \"" + line + "\" does not start a line";
+        ownStarts.push_back(expected.size());
         expected.insert(expected.end(), lineWords.begin(), lineWords.end());
     }
     if (words != expected) return "the words shown are not the text's, in order";
     for (std::size_t i = 1; i < starts.size(); ++i) {
+        // A wrap, not one of the text's own line breaks, may not split an amount.
+        if (std::find(ownStarts.begin(), ownStarts.end(), starts[i]) != ownStarts.end()) continue;
         const std::string& first = words[starts[i]];
         const std::string& before = words[starts[i] - 1];
-        const bool unit = first == "\xE2\x82\xAC" || first == "EUR" || first == "%" ||
-                          first == "kg" || first == "$" || first == "\xC2\xA3";
+        static const std::vector<std::string> units = {
+            "\xE2\x82\xAC", "EUR", "$", "\xC2\xA3", "%", "kg", "g", "l", "cl", "ml"};
+        const bool unit = std::find(units.begin(), units.end(), first) != units.end();
         if (unit && !before.empty() && std::isdigit(static_cast<unsigned char>(before.back())))
             return "an amount is split from its \"" + first + "\"";
     }

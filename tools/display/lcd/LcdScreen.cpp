@@ -42,13 +42,14 @@ bool IsUnit(std::string_view word) {
     return std::find(std::begin(kUnits), std::end(kUnits), word) != std::end(kUnits);
 }
 
-// The words of a line, a number and the currency sign or unit after it kept as one
-// ("23,70 EUR" never leaves "EUR" alone on the next line).
-std::vector<std::string> WrapUnits(std::string_view line) {
+// The words of a line, a number and the currency sign or unit after it kept as one when the
+// two fit a line of width ("23,70 EUR" never leaves "EUR" alone on the next line).
+std::vector<std::string> WrapUnits(std::string_view line, std::size_t width) {
     std::vector<std::string> units;
     for (const std::string_view word : Words(line)) {
-        if (!units.empty() && IsUnit(word) &&
-            std::isdigit(static_cast<unsigned char>(units.back().back()))) {
+        if (!units.empty() && !units.back().empty() && IsUnit(word) &&
+            std::isdigit(static_cast<unsigned char>(units.back().back())) &&
+            units.back().size() + 1 + word.size() <= width) {
             units.back() += ' ';
             units.back() += word;
         } else {
@@ -69,7 +70,7 @@ std::optional<std::vector<std::string>> Wrapped(const std::vector<std::string>& 
             continue;
         }
         std::string current;
-        for (const std::string& word : WrapUnits(line)) {
+        for (const std::string& word : WrapUnits(line, width)) {
             if (word.size() > width) return std::nullopt;
             if (current.empty()) {
                 current = word;
@@ -99,19 +100,26 @@ std::vector<std::string> Split(const std::string& text) {
 
 // The text on count lines of width characters (see LcdScreen.h).
 std::vector<std::string> TextLines(const std::string& text, int count, int width) {
+    if (count < 1) return {};
+    // Lines past the last one join it with a blank; an empty one adds nothing.
+    const auto join = [](std::string& last, const std::string& next) {
+        if (next.empty()) return;
+        if (!last.empty()) last += ' ';
+        last += next;
+    };
     const std::vector<std::string> own = Split(text);
+    const auto lines = static_cast<std::size_t>(count);
     if (auto wrapped = Wrapped(own, static_cast<std::size_t>(width))) {
         // The wrapped lines past those the text has join its last one, a marquee then.
-        for (std::size_t i = static_cast<std::size_t>(count); i < wrapped->size(); ++i)
-            (*wrapped)[count - 1] += " " + (*wrapped)[i];
-        wrapped->resize(std::min<std::size_t>(wrapped->size(), count));
+        for (std::size_t i = lines; i < wrapped->size(); ++i)
+            join((*wrapped)[lines - 1], (*wrapped)[i]);
+        wrapped->resize(std::min(wrapped->size(), lines));
         return *wrapped;
     }
-    std::vector<std::string> lines(own.begin(),
-                                   own.begin() + std::min<std::size_t>(own.size(), count));
-    for (std::size_t i = lines.size(); i < own.size(); ++i)
-        lines.back() += " " + own[i];
-    return lines;
+    std::vector<std::string> shown(own.begin(), own.begin() + std::min(own.size(), lines));
+    for (std::size_t i = shown.size(); i < own.size(); ++i)
+        join(shown.back(), own[i]);
+    return shown;
 }
 
 std::string Centred(const std::string& line, int width) {

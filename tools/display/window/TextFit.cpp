@@ -52,11 +52,13 @@ TextShape FitSale(const QFont& base, const QString& text, const QRectF& area) {
     struct Row {
         QString item;
         QString amount;
+        bool tab = false;  // the line has an amount, maybe empty
     };
     std::vector<Row> rows;
     for (const QString& line : text.split(lineBreak)) {
         const qsizetype tab = line.indexOf(QLatin1Char('\t'));
-        Row row{line.left(tab < 0 ? line.size() : tab), tab < 0 ? QString() : line.mid(tab + 1)};
+        Row row{line.left(tab < 0 ? line.size() : tab), tab < 0 ? QString() : line.mid(tab + 1),
+                tab >= 0};
         row.item.replace(QLatin1Char('\t'), QLatin1Char(' '));
         row.amount.replace(QLatin1Char('\t'), QLatin1Char(' '));
         rows.push_back(row);
@@ -93,7 +95,7 @@ TextShape FitSale(const QFont& base, const QString& text, const QRectF& area) {
         shape.runs.push_back({QPointF(area.left(), baseline), row.item});
         shape.runs.push_back(
             {QPointF(area.right() - metrics.horizontalAdvance(row.amount), baseline), row.amount});
-        shape.lines << row.item + QLatin1Char('\t') + row.amount;
+        shape.lines << (!row.tab ? row.item : row.item + QLatin1Char('\t') + row.amount);
         baseline += metrics.lineSpacing();
     }
     return shape;

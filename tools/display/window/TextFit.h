@@ -22,7 +22,7 @@ struct TextShape {
     };
     QFont font;
     int pixelSize = 0;
-    QStringList lines;  // as laid out; a sale's row is its item, a TAB and its amount
+    QStringList lines;  // as laid out; a sale's row is its item, and a TAB and its amount if any
     std::vector<Run> runs;
     // The pixels the runs cover.
     QRectF Bounds() const;

@@ -84,7 +84,8 @@ void TextLayer::Draw(Request request) {
 
 void TextLayer::Run(const std::stop_token& stop) {
     std::unique_lock lock(mutex_);
-    while (changed_.wait(lock, stop, [this] { return waiting_.has_value(); })) {
+    while (changed_.wait(lock, stop, [this] { return waiting_.has_value(); }) &&
+           !stop.stop_requested()) {  // a text still waiting at the end is not drawn
         Request request = std::move(*waiting_);
         waiting_.reset();
         lock.unlock();
@@ -110,16 +111,18 @@ TextLayer::Drawn TextLayer::Render(Request request) {
         QRect covered;
         for (const PlacedGlyph& glyph : glyphs)
             covered |= QRectF(glyph.at, glyph.alpha.size()).toAlignedRect();
-        QImage mask(covered.size(), QImage::Format_Alpha8);
-        mask.fill(0);
-        {
-            QPainter painter(&mask);
-            painter.translate(-covered.topLeft());
-            for (const PlacedGlyph& glyph : glyphs)
-                painter.drawImage(glyph.at, glyph.alpha);
-        }
         drawn.at = covered.topLeft();
-        drawn.image = Coloured(mask, request.colour);
+        if (!covered.isEmpty()) {  // blanks alone have no pixels, and no image
+            QImage mask(covered.size(), QImage::Format_Alpha8);
+            mask.fill(0);
+            {
+                QPainter painter(&mask);
+                painter.translate(-covered.topLeft());
+                for (const PlacedGlyph& glyph : glyphs)
+                    painter.drawImage(glyph.at, glyph.alpha);
+            }
+            drawn.image = Coloured(mask, request.colour);
+        }
     } else {
         // A high-density screen: the painter's own text drawing, scaled, with room for ink
         // past the glyphs' advances.
