@@ -19,8 +19,9 @@
 // reader of GET /events; the state file lives in a temporary folder, as --state, so its writes are
 // inside the latency too.
 //
-// Usage: bench_outputs [MESSAGES]   (messages timed one at a time, default 500). Prints lines
-// "label  value unit".
+// Usage: bench_outputs [MESSAGES [DISPLAY-OPTION...]]   (messages timed one at a time, default
+// 500; the options are added to the display's, such as --fullscreen --screen 1 for a window
+// over the whole 1280x1024 screen). Prints lines "label  value unit".
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -482,7 +483,7 @@ void Print(const std::string& label, const Latencies& times, int messages) {
                 times.lost, messages);
 }
 
-int Run(int messages) {
+int Run(int messages, const std::vector<std::string>& extra) {
     const TempFolder folder;
     const std::string state = folder.path() / kStateName;
     const Child x = StartX();
@@ -491,9 +492,12 @@ int Run(int messages) {
     uint16_t lcdPort = 0;
     const Fd lcdListener = Listen(&lcdPort);
     auto [logIn, logOut] = Pipe();
-    Child display({AFFICHEUR_DISPLAY, "--log", "--listen", "127.0.0.1:0", "--http", "127.0.0.1:0",
-                   "--lcdproc", "127.0.0.1:" + std::to_string(lcdPort), "--state", state},
-                  {{logOut.get(), STDOUT_FILENO}}, false);
+    std::vector<std::string> args = {
+        AFFICHEUR_DISPLAY, "--log",       "--listen",  "127.0.0.1:0",
+        "--http",          "127.0.0.1:0", "--lcdproc", "127.0.0.1:" + std::to_string(lcdPort),
+        "--state",         state};
+    args.insert(args.end(), extra.begin(), extra.end());
+    Child display(args, {{logOut.get(), STDOUT_FILENO}}, false);
     logOut.Close();
 
     // The log names the two ports first.
@@ -608,7 +612,7 @@ int main(int argc, char** argv) {
     const int messages = argc > 1 ? std::max(10, std::atoi(argv[1])) : 500;
     ::signal(SIGPIPE, SIG_IGN);
     try {
-        return Run(messages);
+        return Run(messages, std::vector<std::string>(argv + std::min(argc, 2), argv + argc));
     } catch (const Failure& failure) {
         std::fprintf(stderr, "bench_outputs: %s\n", failure.what());
         return 1;
