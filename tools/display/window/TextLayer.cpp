@@ -46,41 +46,36 @@ std::vector<PlacedGlyph> PlaceGlyphs(const TextShape& shape) {
     return glyphs;
 }
 
-// Adds a glyph's coverage (one byte a pixel) into the mask at `at`, over the glyph's own box:
-// coverage a over b gives a + b - ab.
-void AddCoverage(QImage& mask, QImage alpha, QPoint at) {
-    if (alpha.format() != QImage::Format_Alpha8 && alpha.format() != QImage::Format_Indexed8 &&
-        alpha.format() != QImage::Format_Grayscale8) {
-        alpha = alpha.convertToFormat(QImage::Format_Alpha8);  // a colour glyph: its alpha
-    }
-    const QRect box = QRect(at, alpha.size()) & mask.rect();
-    for (int y = box.top(); y <= box.bottom(); ++y) {
-        const uchar* from = alpha.constScanLine(y - at.y()) + (box.left() - at.x());
-        uchar* to = mask.scanLine(y) + box.left();
-        for (int x = 0; x < box.width(); ++x) {
-            const int a = from[x];
-            to[x] = static_cast<uchar>(a + to[x] - (a * to[x] + 127) / 255);
-        }
-    }
-}
-
-// The mask in colour: each pixel the colour at the mask's coverage, premultiplied, from a
-// table of the 256 coverages (the painter's composition with an alpha-only image takes several
-// times as long).
-QImage Coloured(const QImage& mask, const QColor& colour) {
+// The text's pixels: the colour, premultiplied, at each coverage from 0 to 255.
+std::array<QRgb, 256> ColourTable(const QColor& colour) {
     std::array<QRgb, 256> table{};
     const QRgb full = colour.rgba();
     const auto part = [](int channel, int alpha) { return (channel * alpha + 127) / 255; };
     for (int a = 0; a < 256; ++a)
         table[a] = qRgba(part(qRed(full), a), part(qGreen(full), a), part(qBlue(full), a), a);
-    QImage image(mask.size(), QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < mask.height(); ++y) {
-        const uchar* alpha = mask.constScanLine(y);
-        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < mask.width(); ++x)
-            out[x] = table[alpha[x]];
+    return table;
+}
+
+// Adds a glyph's coverage (one byte a pixel) into the image at `at`, over the glyph's own box,
+// in the colour the table gives: coverage a over b gives a + b - ab. One pass over the glyphs'
+// pixels alone (the painter's composition with an alpha-only image takes several times as
+// long).
+void AddGlyph(QImage& image, QImage alpha, QPoint at, const std::array<QRgb, 256>& colour) {
+    if (alpha.format() != QImage::Format_Alpha8 && alpha.format() != QImage::Format_Indexed8 &&
+        alpha.format() != QImage::Format_Grayscale8) {
+        alpha = alpha.convertToFormat(QImage::Format_Alpha8);  // a colour glyph: its alpha
     }
-    return image;
+    const QRect box = QRect(at, alpha.size()) & image.rect();
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        const uchar* from = alpha.constScanLine(y - at.y()) + (box.left() - at.x());
+        auto* to = reinterpret_cast<QRgb*>(image.scanLine(y)) + box.left();
+        for (int x = 0; x < box.width(); ++x) {
+            const int a = from[x];
+            if (a == 0) continue;
+            const int b = qAlpha(to[x]);
+            to[x] = colour[static_cast<std::size_t>(a + b - (a * b + 127) / 255)];
+        }
+    }
 }
 
 }  // namespace
@@ -132,11 +127,11 @@ TextLayer::Drawn TextLayer::Render(Request request) {
             covered |= QRect(glyph.at.toPoint(), glyph.alpha.size());
         drawn.at = covered.topLeft();
         if (!covered.isEmpty()) {  // blanks alone have no pixels, and no image
-            QImage mask(covered.size(), QImage::Format_Alpha8);
-            mask.fill(0);
+            const std::array<QRgb, 256> colour = ColourTable(request.colour);
+            drawn.image = QImage(covered.size(), QImage::Format_ARGB32_Premultiplied);
+            drawn.image.fill(Qt::transparent);
             for (const PlacedGlyph& glyph : glyphs)
-                AddCoverage(mask, glyph.alpha, glyph.at.toPoint() - covered.topLeft());
-            drawn.image = Coloured(mask, request.colour);
+                AddGlyph(drawn.image, glyph.alpha, glyph.at.toPoint() - covered.topLeft(), colour);
         }
     } else {
         // A high-density screen: the painter's own text drawing, scaled, with room for ink
