@@ -150,6 +150,24 @@ TEST(DisplayScreen, ALongTextIsDrawnOnTheTextsOwnThread) {
     EXPECT_TRUE(drawn);
 }
 
+// The text's images reuse their memory: a text drawn after others looks as it does alone.
+TEST(DisplayScreen, ATextDrawnAfterOthersLooksAsItDoesAlone) {
+    const auto frameOf = [](const std::vector<std::string>& texts) {
+        display::Screen screen;
+        screen.resize(800, 300);
+        QImage frame(screen.size(), QImage::Format_ARGB32);
+        display::Board board;
+        for (const std::string& text : texts) {
+            board.text = text;
+            screen.Show(board);
+            RenderDrawn(screen, frame);
+        }
+        return frame;
+    };
+    const QImage alone = frameOf({"1 i"});
+    EXPECT_EQ(frameOf({"WWWW WWWW WWWW", "Bonjour", "M\nM\nM", "1 i"}), alone);
+}
+
 // The window's text is as large as fits at every size, wrapped at spaces: within 10% of the
 // largest size found here by Qt's own word-wrapping measure.
 TEST(DisplayScreen, ATextWrapsAtSpacesAndIsAsLargeAsFits) {

@@ -20,7 +20,8 @@ QColor ToQColor(Rgb rgb) {
 }
 
 QRect Covered(const TextLayer::Drawn& drawn) {
-    return {drawn.at, drawn.image.deviceIndependentSize().toSize()};
+    return QRectF(drawn.at, QSizeF(drawn.part.size()) / drawn.image.devicePixelRatio())
+        .toAlignedRect();
 }
 
 }  // namespace
@@ -136,7 +137,7 @@ void Screen::paintEvent(QPaintEvent*) {
     if (!text_.isEmpty()) {
         AskForText();  // a new size, or a new screen's pixel ratio
         // The image shown until the next one is ready, which may be of the text before.
-        if (!shown_.image.isNull()) painter.drawImage(shown_.at, shown_.image);
+        if (!shown_.image.isNull()) painter.drawImage(shown_.at, shown_.image, shown_.part);
     }
 
     if (!scroll_.isEmpty()) {

@@ -128,10 +128,11 @@ TextLayer::Drawn TextLayer::Render(Request request) {
         drawn.at = covered.topLeft();
         if (!covered.isEmpty()) {  // blanks alone have no pixels, and no image
             const std::array<QRgb, 256> colour = ColourTable(request.colour);
-            drawn.image = QImage(covered.size(), QImage::Format_ARGB32_Premultiplied);
-            drawn.image.fill(Qt::transparent);
+            QImage& canvas = Canvas(covered.size());
             for (const PlacedGlyph& glyph : glyphs)
-                AddGlyph(drawn.image, glyph.alpha, glyph.at.toPoint() - covered.topLeft(), colour);
+                AddGlyph(canvas, glyph.alpha, glyph.at.toPoint() - covered.topLeft(), colour);
+            drawn.image = canvas;  // shared with the window from here on
+            drawn.part = QRect(QPoint(0, 0), covered.size());
         }
     } else {
         // A high-density screen: the painter's own text drawing, scaled, with room for ink
@@ -143,6 +144,7 @@ TextLayer::Drawn TextLayer::Render(Request request) {
         drawn.image = QImage(covered.size() * request.ratio, QImage::Format_ARGB32_Premultiplied);
         drawn.image.setDevicePixelRatio(request.ratio);
         drawn.image.fill(Qt::transparent);
+        drawn.part = drawn.image.rect();
         QPainter painter(&drawn.image);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.translate(-covered.topLeft());
@@ -153,6 +155,31 @@ TextLayer::Drawn TextLayer::Render(Request request) {
     }
     drawn.request = std::move(request);
     return drawn;
+}
+
+QImage& TextLayer::Canvas(QSize size) {
+    QImage* canvas = nullptr;
+    for (QImage& spare : canvases_) {
+        if (spare.isNull() || !spare.isDetached()) continue;  // the window holds it
+        if (spare.width() >= size.width() && spare.height() >= size.height()) {
+            canvas = &spare;
+            break;
+        }
+        if (canvas == nullptr) canvas = &spare;  // free, but too small
+    }
+    if (canvas == nullptr) {  // none free: an empty place, else the first (which is copied)
+        const auto empty = std::find_if(canvases_.begin(), canvases_.end(),
+                                        [](const QImage& spare) { return spare.isNull(); });
+        canvas = empty != canvases_.end() ? &*empty : &canvases_.front();
+    }
+    if (canvas->isNull() || !canvas->isDetached() || canvas->width() < size.width() ||
+        canvas->height() < size.height()) {
+        // Grown to the largest asked for so far, so it serves the next texts too.
+        *canvas = QImage(size.expandedTo(canvas->size()), QImage::Format_ARGB32_Premultiplied);
+    }
+    for (int y = 0; y < size.height(); ++y)
+        std::fill_n(reinterpret_cast<QRgb*>(canvas->scanLine(y)), size.width(), QRgb(0));
+    return *canvas;
 }
 
 }  // namespace display

@@ -17,6 +17,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -39,7 +40,8 @@ class TextLayer {
     };
     struct Drawn {
         Request request;
-        QImage image;  // the text's pixels on transparency, placed at `at`
+        QImage image;  // the text's pixels on transparency: its part `part`, placed at `at`
+        QRect part;
         QPoint at;
         int pixelSize = 0;
         QStringList lines;     // as laid out (TextShape::lines)
@@ -60,6 +62,8 @@ class TextLayer {
     void Run(const std::stop_token& stop);
     // Fits (unless only the colour changed) and draws.
     Drawn Render(Request request);
+    // An image of at least size that the window no longer holds, its part of that size clear.
+    QImage& Canvas(QSize size);
 
     const Done done_;
     std::mutex mutex_;
@@ -68,6 +72,10 @@ class TextLayer {
     // The last fit, kept for a request that changes only the colour; the thread's own.
     std::optional<Request> fittedFor_;
     TextShape shape_;
+    // The images drawn into, kept for their memory: a fresh image of some megabytes costs a
+    // page fault every 4 KiB, milliseconds in a virtual machine. The window holds one, and a
+    // result on its way another.
+    std::array<QImage, 3> canvases_;
     std::jthread thread_;  // last: starts once the rest is made
 };
 
