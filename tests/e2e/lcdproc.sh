@@ -492,6 +492,9 @@ case_two() {
     # The second display names its own character set: é is one byte there, "e" on the first.
     start_display_for "$front_port" --lcdproc "127.0.0.1:$back_port,ISO-8859-1" --http 127.0.0.1:0
     local http
+    # The page's line follows the listening one in the log: wait for it.
+    e2e_wait_until "$E2E_PATIENCE" grep -q '"kind":"http"' "$shop_log" ||
+        e2e_fail "the page's address is not in the log: $(cat "$shop_log")"
     http=$(sed -n 's/.*"kind":"http".*"address":"127\.0\.0\.1:\([0-9]*\)".*/\1/p;s/.*"address":"127\.0\.0\.1:\([0-9]*\)".*"kind":"http".*/\1/p' "$shop_log" | head -n 1)
     [ -n "$http" ] || e2e_fail "the page's address is not in the log: $(cat "$shop_log")"
     send "$shop_port" "Café"
