@@ -181,7 +181,7 @@ e2e_try_start_x() {
     : >"$fdfile"
     # The number comes through a file, not a pipe: Xvfb writes it and its newline in two
     # writes, and a pipe closed by its reader in between would make the second one fail.
-    "Xvfb" -displayfd 3 -noreset -nolisten tcp -screen 0 1280x1024x24 3>"$fdfile" \
+    "Xvfb" -displayfd 3 -noreset -nolisten tcp -screen 0 "${E2E_SCREEN:-1280x1024x24}" 3>"$fdfile" \
         >>"$E2E_TMP/xvfb.out" 2>>"$E2E_TMP/xvfb.err" &
     xvfb=$!
     E2E_PIDS+=("$xvfb")
@@ -238,6 +238,43 @@ e2e_wm_running() {
 }
 
 e2e_wm_settled() { ! xprop -root _NET_WORKAREA _OB_THEME 2>&1 | grep -q 'not found'; }
+
+# ---- the cash register's keyboard -----------------------------------------------------------
+
+e2e_active_window() { printf '%d' "$(xprop -root _NET_ACTIVE_WINDOW | sed 's/.*# *//; s/,.*//')"; }
+e2e_is_active() { [ "$(e2e_active_window)" -eq $(($1)) ]; }
+
+# e2e_start_register [GEOMETRY]: the stand-in for the cash register, xev's window, active and
+# printing every key it gets (a barcode scanner types as a keyboard does). Its id in $REGISTER.
+e2e_start_register() {
+    command -v xev >/dev/null 2>&1 || e2e_missing "xev is not installed (x11-utils)"
+    # Line-buffered, so that each key shows in its output at once.
+    e2e_spawn register stdbuf -oL xev -name register -event keyboard -geometry "${1:-300x200+700+600}"
+    REGISTER=""
+    e2e_wait_until "$E2E_PATIENCE" e2e_find_register || e2e_fail "the register window did not appear"
+    xdotool windowactivate "$REGISTER" 2>/dev/null || true
+    e2e_wait_until "$E2E_PATIENCE" e2e_is_active "$REGISTER" || e2e_fail "the register never got the keyboard"
+}
+e2e_find_register() {
+    REGISTER=$(xdotool search --onlyvisible --name '^register$' 2>/dev/null | head -n 1)
+    [ -n "$REGISTER" ]
+}
+# e2e_register_got KEY: the register received that key.
+e2e_register_got() { grep -q "keysym 0x[0-9a-f]*, $1)" "$E2E_TMP/register.out"; }
+
+# e2e_register_keeps_keyboard WHEN KEYS: the register is still the active window and the keys
+# typed now (distinct letters or digits) all reach it.
+e2e_register_keeps_keyboard() {
+    local when=$1 keys=$2 i
+    e2e_is_active "$REGISTER" ||
+        e2e_fail "$when: the register lost the keyboard to $(e2e_active_window) ($(xprop -id "$(e2e_active_window)" WM_NAME 2>/dev/null))"
+    xdotool type --delay 20 "$keys"
+    for ((i = 0; i < ${#keys}; i++)); do
+        e2e_wait_until "$E2E_PATIENCE" e2e_register_got "${keys:i:1}" ||
+            e2e_fail "$when: the key ${keys:i:1} did not reach the register"
+    done
+    e2e_log "$when: the register kept the keyboard"
+}
 
 # ---- the display ---------------------------------------------------------------------------
 

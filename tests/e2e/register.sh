@@ -30,8 +30,6 @@ CAPTION_Y=12
 
 window_width() { xwininfo -id "$E2E_WID" | sed -n 's/^ *Width: *\([0-9]*\).*/\1/p'; }
 window_left() { xwininfo -id "$E2E_WID" | sed -n 's/^ *Absolute upper-left X: *\(-*[0-9]*\).*/\1/p'; }
-active_window() { printf '%d' "$(xprop -root _NET_ACTIVE_WINDOW | sed 's/.*# *//; s/,.*//')"; }
-is_active() { [ "$(active_window)" -eq $(($1)) ]; }
 maximized() { e2e_wm_state | grep -q _NET_WM_STATE_MAXIMIZED_VERT; }
 not_maximized() { ! maximized; }
 minimized() { xprop -id "$E2E_WID" WM_STATE 2>/dev/null | grep -q 'window state: Iconic'; }
@@ -52,21 +50,6 @@ pixel() {
         pamcut -left "$1" -top "$2" -width 1 -height 1 | pnmtoplainpnm | tail -n +4 | xargs
 }
 
-# The stand-in for the cash register: xev's window, active, printing every key it gets.
-start_register() {
-    # Line-buffered, so that each key shows in its output at once.
-    e2e_spawn register stdbuf -oL xev -name register -event keyboard -geometry 300x200+700+600
-    REGISTER=""
-    e2e_wait_until "$E2E_PATIENCE" find_register || e2e_fail "the register window did not appear"
-    xdotool windowactivate "$REGISTER" 2>/dev/null || true
-    e2e_wait_until "$E2E_PATIENCE" is_active "$REGISTER" || e2e_fail "the register never got the keyboard"
-}
-find_register() {
-    REGISTER=$(xdotool search --onlyvisible --name '^register$' 2>/dev/null | head -n 1)
-    [ -n "$REGISTER" ]
-}
-register_got() { grep -q "keysym 0x[0-9a-f]*, $1)" "$E2E_TMP/register.out"; }
-
 # start [--no-click-grab]: the X server and openbox (see e2e_start_x), once the tools and the
 # client are there.
 start() {
@@ -77,18 +60,17 @@ start() {
 
 case_keyboard() {
     start
-    command -v xev >/dev/null 2>&1 || e2e_missing "xev is not installed (x11-utils)"
     e2e_start_display shop
     e2e_write_ini "[ecran]" "ip=127.0.0.1" "port=$shop_port" "[system]" "admin=JQ"
-    start_register
+    e2e_start_register
     e2e_start_client
     sleep 1  # past the keeper's first tick, which shows the window once more
-    is_active "$REGISTER" ||
-        e2e_fail "the window took the keyboard: active is $(active_window), the register $((REGISTER))"
+    e2e_is_active "$REGISTER" ||
+        e2e_fail "the window took the keyboard: active is $(e2e_active_window), the register $((REGISTER))"
     e2e_wm_state | grep -q _NET_WM_STATE_ABOVE || e2e_fail "the window is not above the others"
     xdotool type --delay 20 'qz'
-    e2e_wait_until "$E2E_PATIENCE" register_got z || e2e_fail "typed keys did not reach the register"
-    register_got q || e2e_fail "the first typed key did not reach the register"
+    e2e_wait_until "$E2E_PATIENCE" e2e_register_got z || e2e_fail "typed keys did not reach the register"
+    e2e_register_got q || e2e_fail "the first typed key did not reach the register"
     e2e_log "the register kept the keyboard"
 }
 
@@ -210,7 +192,7 @@ case_frame() {
     start
     command -v xev >/dev/null 2>&1 || e2e_missing "xev is not installed (x11-utils)"
     e2e_write_ini "[system]" "admin=JQ"
-    start_register
+    e2e_start_register
     e2e_start_client
     local width
     width=$(window_width)
@@ -219,7 +201,7 @@ case_frame() {
     local inactive active
     inactive=$(pixel 60 3)
     e2e_click_at 60 60  # the client area, left of the controls
-    e2e_wait_until "$E2E_PATIENCE" is_active "$E2E_WID" || e2e_fail "a click did not activate the window"
+    e2e_wait_until "$E2E_PATIENCE" e2e_is_active "$E2E_WID" || e2e_fail "a click did not activate the window"
     e2e_wait_until "$E2E_PATIENCE" eval '[ "$(pixel 60 3)" != "$inactive" ]' ||
         e2e_fail "the caption looks the same active and inactive ($inactive)"
     active=$(pixel 60 3)

@@ -82,10 +82,14 @@ class Follower : public QObject {
     }
 
   private:
+    // Not showFullScreen(), which also activates the window: the till keeps the keyboard.
     void Cover() {
         window_.setScreen(screen_);
         window_.setGeometry(screen_->geometry());
-        window_.showFullScreen();
+        window_.setWindowState(
+            (window_.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)) |
+            Qt::WindowFullScreen);
+        window_.show();
     }
 
     QWidget& window_;

@@ -34,6 +34,12 @@ Screen::Screen(QWidget* parent)
       }) {
     setWindowTitle(QStringLiteral("afficheur-display"));
     setAutoFillBackground(false);
+    // The till keeps the keyboard: a barcode scanner types into whatever has the focus, so the
+    // window never takes it, neither when it appears nor when it is clicked. Set before the
+    // native window exists, which copies them.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+    setFocusPolicy(Qt::NoFocus);
     resize(800, 300);
     marquee_.setInterval(kMarqueeFrameMs);
     // Each frame of the marquee repaints its band only: the large text is drawn again only when
