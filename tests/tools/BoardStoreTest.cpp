@@ -1,11 +1,18 @@
 // The board kept across restarts: the restore rule, the file's format, a damaged or foreign
-// file set aside, and a burst of changes written only a few times.
+// file set aside, a burst of changes written only a few times, and a file that no other user
+// can make the display write elsewhere.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "board/BoardState.h"
 #include "board/BoardStore.h"
@@ -76,14 +83,110 @@ TEST(BoardStore, KeepsTheBoardAcrossAStoreAndSetsADamagedFileAside) {
          "{\"afficheur-display\":1,\"text\":\"\",\"scroll\":\"\",\"register\":\"\",\"colour\":"
          "99,\"textSetAt\":0}"},
         {"not text at all", std::string("\x00\xFF\x01", 3)},
+        {"a time no integer holds",
+         "{\"afficheur-display\":1,\"text\":\"\",\"scroll\":\"\",\"register\":\"\",\"colour\":"
+         "1,\"textSetAt\":1e308}"},
+        {"a text longer than any message makes",
+         "{\"afficheur-display\":1,\"text\":\"" + std::string(64 * 1024 + 1, 'x') +
+             "\",\"scroll\":\"\",\"register\":\"\",\"colour\":1,\"textSetAt\":0}"},
     };
+    // Every damaged file is kept, under a name of its own: none replaces the one before.
+    const std::string base = path.toStdString();
+    std::filesystem::create_directory(base + ".damaged.2");  // a folder in the way is passed by
+    std::vector<std::string> asides = {base + ".damaged", base + ".damaged.1"};
+    for (int n = 3; n < 10; ++n)
+        asides.push_back(base + ".damaged." + std::to_string(n));
+    std::size_t next = 0;
     for (const auto& [name, content] : damaged) {
         SCOPED_TRACE(name);
         WriteFile(path.toStdString(), content);
         BoardStore store(path);
         EXPECT_FALSE(store.Load());
         EXPECT_FALSE(QFile::exists(path));
-        EXPECT_EQ(ReadFile(path.toStdString() + ".damaged"), content);
+        EXPECT_EQ(ReadFile(asides.at(next++)), content);
+    }
+    for (std::size_t kept = 0; kept < next; ++kept)
+        EXPECT_EQ(ReadFile(asides[kept]), damaged[kept].second) << asides[kept];
+}
+
+// Another user who may write where the state file is could make the display replace any file
+// of its user (a link to ~/.bashrc) with a line of the customer's text, or hang its start (a
+// FIFO). The store refuses such a place, and never writes through a link planted later.
+TEST(BoardStore, RefusesAPlaceAnotherUserCouldTurnAgainstIt) {
+    TempFolder folder;
+    const auto bashrc = folder.path() / "bashrc";
+    WriteFile(bashrc, "alias ll='ls -l'\n");
+    const auto shared = folder.path() / "shared";
+    std::filesystem::create_directory(shared);
+    ::chmod(shared.c_str(), 01777);  // as /tmp
+    const auto own = folder.path() / "own";
+    std::filesystem::create_directory(own);
+    std::filesystem::create_symlink(bashrc, own / "link.json");
+    ASSERT_EQ(::mkfifo((own / "fifo.json").c_str(), 0600), 0);
+    std::filesystem::create_directory(own / "folder.json");
+    struct Case {
+        const char* name;
+        std::filesystem::path path;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"a folder every user may write", shared / "display.json", "may be written by every user"},
+        {"a link at the path", own / "link.json", "is a symbolic link"},
+        {"a FIFO at the path, which would hang a read", own / "fifo.json", "not a regular file"},
+        {"a folder at the path", own / "folder.json", "not a regular file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BoardStore store(QString::fromStdString(c.path.string()));
+        EXPECT_NE(store.refused().find(c.says), std::string::npos) << store.refused();
+        EXPECT_NE(store.refused().find(c.path.parent_path().string()), std::string::npos);
+        EXPECT_FALSE(store.Load());
+        store.Keep(Saved(1));
+        EXPECT_TRUE(store.Flush());
+        EXPECT_EQ(ReadFile(bashrc), "alias ll='ls -l'\n");
+    }
+}
+
+TEST(BoardStore, WritesItsOwnFolderAloneWhateverIsPlantedAfterItsStart) {
+    TempFolder folder;
+    const auto bashrc = folder.path() / "bashrc";
+    WriteFile(bashrc, "alias ll='ls -l'\n");
+    const auto state = folder.path() / "state" / "afficheur";
+    const auto path = state / "display.json";
+    {
+        // A file of an earlier version, readable by all, becomes this user's alone.
+        std::filesystem::create_directories(state);
+        BoardStore store(QString::fromStdString(path.string()));
+        store.Keep(Saved(1));
+        ASSERT_TRUE(store.Flush());
+        ::chmod(path.c_str(), 0644);
+        store.Keep(Saved(2));
+        ASSERT_TRUE(store.Flush());
+        struct stat info {};
+        ASSERT_EQ(::stat(path.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+        // A link put at the path after the start: refused and left, its target untouched.
+        std::filesystem::remove(path);
+        std::filesystem::create_symlink(bashrc, path);
+        store.Keep(Saved(3));
+        EXPECT_FALSE(store.Flush());
+        EXPECT_EQ(ReadFile(bashrc), "alias ll='ls -l'\n");
+        EXPECT_TRUE(std::filesystem::is_symlink(path));
+    }
+    {
+        // The folder swapped for a link to another after the start: the store keeps writing
+        // in the folder it opened.
+        const auto elsewhere = folder.path() / "elsewhere";
+        std::filesystem::create_directory(elsewhere);
+        std::filesystem::remove(path);
+        BoardStore store(QString::fromStdString(path.string()));
+        std::filesystem::rename(state, folder.path() / "state" / "moved");
+        std::filesystem::create_directory_symlink(elsewhere, state);
+        store.Keep(Saved(4));
+        EXPECT_TRUE(store.Flush());
+        EXPECT_FALSE(std::filesystem::exists(elsewhere / "display.json"));
+        EXPECT_TRUE(std::filesystem::exists(folder.path() / "state" / "moved" / "display.json"));
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -553,6 +555,26 @@ TEST(DisplayProcess, OptionsAndStartFailuresEndWithAReason) {
     for (const auto& c : cases) {
         Display display(c.args, false);
         EXPECT_EQ(display.ExitCode(), c.code) << c.name;
+    }
+}
+
+// A state file another user could turn against the display's user ends the start with status
+// 2 and a line naming it; a FIFO there no longer hangs the start.
+TEST(DisplayProcess, RefusesAStateFileOthersCouldReplace) {
+    TempFolder folder;
+    const auto shared = folder.path() / "shared";
+    std::filesystem::create_directory(shared);
+    ::chmod(shared.c_str(), 01777);
+    ASSERT_EQ(::mkfifo((folder.path() / "fifo.json").c_str(), 0600), 0);
+    const std::pair<std::string, std::string> cases[] = {
+        {(shared / "shop-display.json").string(),
+         shared.string() + " may be written by every user"},
+        {(folder.path() / "fifo.json").string(), "fifo.json is not a regular file"},
+    };
+    for (const auto& [state, says] : cases) {
+        Display display({"--headless", "--listen", "127.0.0.1:0", "--state", state});
+        EXPECT_EQ(display.ExitCode(), 2) << state;
+        EXPECT_NE(display.Errors().find(says), std::string::npos) << display.Errors();
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -19,6 +20,7 @@ namespace display {
 namespace {
 
 constexpr int kAddressRetryMs = 2000;
+constexpr int kExitUsage = 2;  // a mistake in the options or the configuration
 
 // Writes one log line; false when stdout no longer takes it (a reader that went away).
 bool WriteOut(const QByteArray& line) {
@@ -34,15 +36,19 @@ DisplayProgram::DisplayProgram(DisplayOptions options)
 
 DisplayProgram::~DisplayProgram() = default;
 
-bool DisplayProgram::Start() {
-    if (!StartInput() || !MakeOutputs()) return false;
+int DisplayProgram::Start() {
+    if (const std::string refused = keeper_.StateRefused(); !refused.empty()) {
+        LogLine(refused);
+        return kExitUsage;
+    }
+    if (!StartInput() || !MakeOutputs()) return EXIT_FAILURE;
     for (const auto& output : outputs_)
         keeper_.AddView(*output);
     if (follower_) follower_->Start();
     serviceManager_ = std::make_unique<ServiceNotifier>(
         follower_ ? QStringLiteral("following %1").arg(options_.follow->toString())
                   : QStringLiteral("taking messages on %1").arg(Source()));
-    return true;
+    return EXIT_SUCCESS;
 }
 
 void DisplayProgram::Stop() {

@@ -28,9 +28,10 @@ class DisplayProgram {
     DisplayProgram(const DisplayProgram&) = delete;
     DisplayProgram& operator=(const DisplayProgram&) = delete;
 
-    // Listens, starts every output and shows the board; false, with a line on stderr, when it
-    // cannot listen or serve the page.
-    bool Start();
+    // Listens, starts every output and shows the board: 0. Otherwise the program's exit status,
+    // with a line on stderr: 2 when the state file cannot be kept safely, 1 when it cannot
+    // listen or serve the page.
+    int Start();
 
     // On the way out: the board is saved.
     void Stop();

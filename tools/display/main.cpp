@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("afficheur-display"));
 
     display::DisplayProgram program(std::move(options));
-    if (!program.Start()) return EXIT_FAILURE;
+    if (const int refused = program.Start(); refused != EXIT_SUCCESS) return refused;
     // SIGTERM and SIGINT end the loop, so the last board is saved on the way out.
     const display::QuitOnSignals quitOnSignals;
     const int status = app->exec();

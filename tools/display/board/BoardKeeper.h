@@ -50,6 +50,9 @@ class BoardKeeper : public QObject {
     // Writes the state file now (at exit).
     void Flush();
 
+    // Why the state file cannot be kept (BoardStore::refused), or empty.
+    std::string StateRefused() const { return store_ ? store_->refused() : std::string(); }
+
     const Board& board() const { return board_; }
 
   private:

@@ -1,10 +1,10 @@
 #include "BoardStore.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <cmath>
 
 #include "common/Log.h"
 
@@ -12,7 +12,17 @@ namespace display {
 
 namespace {
 
-constexpr qint64 kMaxStateBytes = 1024 * 1024;
+// Three texts of a message's bound, each character escaped by the worst case (\uXXXX).
+constexpr std::size_t kMaxStateBytes = 4 * 1024 * 1024;
+// When a text was set, in milliseconds since 1970 (a machine without a clock may start in
+// 1970): a whole number JSON holds exactly, or damage.
+constexpr double kMostSetAtMs = 9007199254740992.0;  // 2^53
+
+// A text no message could have made: longer than a message's bytes in characters.
+bool TooLong(const QString& text) {
+    return static_cast<std::size_t>(text.size()) > kMaxMessageBytes &&
+           static_cast<std::size_t>(text.toUcs4().size()) > kMaxMessageBytes;
+}
 
 std::optional<SavedBoard> Parse(const QByteArray& bytes) {
     QJsonParseError error{};
@@ -25,15 +35,23 @@ std::optional<SavedBoard> Parse(const QByteArray& bytes) {
     for (const char* key : {"text", "scroll", "register"}) {
         if (!object.value(QLatin1String(key)).isString()) return std::nullopt;
     }
+    for (const char* key : {"text", "scroll", "register"}) {
+        if (TooLong(object.value(QLatin1String(key)).toString())) return std::nullopt;
+    }
     if (!colour.isDouble() || !setAt.isDouble()) return std::nullopt;
     const int index = colour.toInt(-1);
     if (index < 0 || index > 15) return std::nullopt;
+    // A number past what an integer holds converts to nothing defined.
+    const double setAtMs = setAt.toDouble();
+    if (!std::isfinite(setAtMs) || std::fabs(setAtMs) > kMostSetAtMs ||
+        setAtMs != std::trunc(setAtMs))
+        return std::nullopt;
     SavedBoard saved;
     saved.board.text = object.value(QLatin1String("text")).toString().toStdString();
     saved.board.scroll = object.value(QLatin1String("scroll")).toString().toStdString();
     saved.board.registerName = object.value(QLatin1String("register")).toString().toStdString();
     saved.board.colour = index;
-    saved.textSetAtMs = static_cast<std::int64_t>(setAt.toDouble());
+    saved.textSetAtMs = static_cast<std::int64_t>(setAtMs);
     return saved;
 }
 
@@ -53,7 +71,11 @@ QString DefaultStatePath(quint16 port) {
 }
 
 BoardStore::BoardStore(QString path, int minGapMs, QObject* parent)
-    : QObject(parent), path_(std::move(path)), replacer_(path_) {
+    : QObject(parent), path_(std::move(path)) {
+    if (auto file = StateFile::Open(path_.toStdString(), &refused_)) {
+        file_ = std::make_shared<const StateFile>(std::move(*file));
+        replacer_ = std::make_unique<FileReplacer>(file_);
+    }
     gap_.setSingleShot(true);
     gap_.setInterval(minGapMs);
     gap_.setTimerType(Qt::PreciseTimer);  // a coarse timer may end 5% early: more writes a second
@@ -67,21 +89,25 @@ BoardStore::~BoardStore() {
 }
 
 std::optional<SavedBoard> BoardStore::Load() {
-    QFile file(path_);
-    if (!file.exists()) return std::nullopt;
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly)) bytes = file.read(kMaxStateBytes + 1);
-    const auto saved = bytes.size() <= kMaxStateBytes ? Parse(bytes) : std::nullopt;
+    if (!file_) return std::nullopt;
+    const StateFile::Content content = file_->Read(kMaxStateBytes);
+    using Kind = StateFile::Content::Kind;
+    if (content.kind == Kind::Missing) return std::nullopt;
+    if (content.kind == Kind::Refused) {
+        LogLine("the saved board in " + file_->path() + " " + content.why +
+                "; it is left as it is, and the display starts empty");
+        return std::nullopt;
+    }
+    const auto saved =
+        content.tooLarge ? std::nullopt
+                         : Parse(QByteArray::fromRawData(
+                               content.bytes.data(), static_cast<qsizetype>(content.bytes.size())));
     if (saved) return saved;
-    const QString aside = path_ + QStringLiteral(".damaged");
-    QFile::remove(aside);
-    const bool moved = QFile::rename(path_, aside);
-    LogLine(QStringLiteral("the saved board in %1 is damaged or not ours; %2, and the display "
-                           "starts empty")
-                .arg(path_, moved ? QStringLiteral("set aside as ") + aside
-                                  : QStringLiteral("left in place (") + file.errorString() +
-                                        QLatin1Char(')'))
-                .toStdString());
+    std::string why;
+    const auto aside = file_->SetAside(&why);
+    LogLine("the saved board in " + file_->path() + " is damaged or not ours; " +
+            (aside ? "set aside as " + *aside : "left in place (" + why + ")") +
+            ", and the display starts empty");
     return std::nullopt;
 }
 
@@ -93,14 +119,15 @@ void BoardStore::Keep(const SavedBoard& saved) {
 bool BoardStore::Flush() {
     gap_.stop();
     if (waiting_) Write();
-    return replacer_.Wait();
+    return !replacer_ || replacer_->Wait();
 }
 
 void BoardStore::Write() {
     const SavedBoard saved = *waiting_;
     waiting_.reset();
+    if (!replacer_) return;
     gap_.start();
-    replacer_.Replace(StateJson(saved));
+    replacer_->Replace(StateJson(saved));
     ++writes_;
 }
 

@@ -3,17 +3,23 @@
 // board changes, at most once per minimum gap however fast messages come, and at once on
 // Flush (at exit, SIGTERM and SIGINT included). The writing itself runs on a thread of its own
 // (FileReplacer). A crash or a power cut loses at most what came in the last gap and the write
-// under way. A damaged or foreign file is logged, renamed aside (".damaged" appended)
-// and reads as nothing. Lives on the thread that made it.
+// under way. A damaged or foreign file is logged, renamed aside (".damaged" appended, then
+// ".damaged.1" and on: an earlier one is kept) and reads as nothing. The file's folder is
+// checked and opened once, when the store is made (StateFile): a folder other users may write,
+// or a link or anything but a regular file at the path, refuses the store. Lives on the thread
+// that made it.
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
+#include <memory>
 #include <optional>
+#include <string>
 
 #include "BoardState.h"
 #include "FileReplacer.h"
+#include "StateFile.h"
 
 namespace display {
 
@@ -32,6 +38,10 @@ class BoardStore : public QObject {
     ~BoardStore() override;
     BoardStore(const BoardStore&) = delete;
     BoardStore& operator=(const BoardStore&) = delete;
+
+    // Why the state file cannot be used (see above), one line naming it; empty when it can.
+    // A refused store reads nothing and writes nothing.
+    const std::string& refused() const { return refused_; }
 
     // What the file holds; nothing when it is missing, damaged or foreign (the last two
     // logged and set aside).
@@ -55,7 +65,9 @@ class BoardStore : public QObject {
     QTimer gap_;
     std::optional<SavedBoard> waiting_;
     int writes_ = 0;
-    FileReplacer replacer_;
+    std::string refused_;
+    std::shared_ptr<const StateFile> file_;
+    std::unique_ptr<FileReplacer> replacer_;  // last: its thread ends before the rest goes
 };
 
 }  // namespace display

@@ -1,17 +1,13 @@
 #include "FileReplacer.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QSaveFile>
-
 #include <utility>
 
 #include "common/Log.h"
 
 namespace display {
 
-FileReplacer::FileReplacer(QString path)
-    : path_(std::move(path)), thread_([this](const std::stop_token& stop) { Run(stop); }) {}
+FileReplacer::FileReplacer(std::shared_ptr<const StateFile> file)
+    : file_(std::move(file)), thread_([this](const std::stop_token& stop) { Run(stop); }) {}
 
 FileReplacer::~FileReplacer() {
     Wait();
@@ -48,22 +44,15 @@ void FileReplacer::Run(const std::stop_token& stop) {
 }
 
 bool FileReplacer::Write(const std::string& content) {
-    QDir().mkpath(QFileInfo(path_).absolutePath());
-    QSaveFile file(path_);
-    const auto size = static_cast<qint64>(content.size());
-    const bool written = file.open(QIODevice::WriteOnly) &&
-                         file.write(content.data(), size) == size && file.commit();
-    if (written) {
-        if (failed_)
-            LogLine(QStringLiteral("the board is saved again in %1").arg(path_).toStdString());
+    std::string why;
+    if (file_->Replace(content, &why)) {
+        if (failed_) LogLine("the board is saved again in " + file_->path());
         failed_ = false;
         return true;
     }
     if (!failed_) {
-        LogLine(QStringLiteral("cannot save the board in %1: %2; it will be tried again at the "
-                               "next change")
-                    .arg(path_, file.errorString())
-                    .toStdString());
+        LogLine("cannot save the board in " + file_->path() + ": " + why +
+                "; it will be tried again at the next change");
     }
     failed_ = true;
     return false;

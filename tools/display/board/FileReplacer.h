@@ -1,23 +1,24 @@
 #pragma once
-// Replaces one file atomically (a temporary file written, synced and renamed over it) on a
-// thread of its own, so that a slow disk (an SD card may take tens of milliseconds to sync)
-// never holds up the thread that shows the messages. Only the newest content counts: content
+// Replaces the state file (StateFile::Replace: a temporary file written, synced and renamed
+// over it) on a thread of its own, so that a slow disk (an SD card may take tens of milliseconds to
+// sync) never holds up the thread that shows the messages. Only the newest content counts: content
 // handed over while a write runs replaces any that still waits. A failure is logged once, until
 // a write succeeds again.
 
-#include <QString>
-
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 
+#include "StateFile.h"
+
 namespace display {
 
 class FileReplacer {
   public:
-    explicit FileReplacer(QString path);
+    explicit FileReplacer(std::shared_ptr<const StateFile> file);
     // Waits for what was handed over.
     ~FileReplacer();
     FileReplacer(const FileReplacer&) = delete;
@@ -33,7 +34,7 @@ class FileReplacer {
     void Run(const std::stop_token& stop);
     bool Write(const std::string& content);
 
-    const QString path_;
+    const std::shared_ptr<const StateFile> file_;
     std::mutex mutex_;
     std::condition_variable_any changed_;
     std::optional<std::string> waiting_;
