@@ -1,6 +1,7 @@
 #include "Receiver.h"
 
 #include "shared/Peer.h"
+#include "shared/WholeNumber.h"
 
 #include <QTcpSocket>
 #include <QTimer>
@@ -196,11 +197,9 @@ QString AllowList::Add(const QString& text) {
     int prefix = bits;
     if (slash >= 0) {
         const QString length = text.mid(slash + 1);
-        const bool digits =
-            !length.isEmpty() && length.size() <= 3 &&
-            std::all_of(length.begin(), length.end(), [](QChar c) { return c.isDigit(); });
-        prefix = digits ? length.toInt() : -1;
-        if (prefix < 0 || prefix > bits) {
+        const auto given = WholeNumber(length, 0, bits);
+        prefix = given ? static_cast<int>(*given) : -1;
+        if (!given) {
             return QStringLiteral(
                        "the prefix after / wants a whole number from 0 to %1, not "
                        "\"%2\"")

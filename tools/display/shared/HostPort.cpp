@@ -1,5 +1,7 @@
 #include "HostPort.h"
 
+#include "WholeNumber.h"
+
 namespace display {
 
 std::optional<HostPort> SplitHostPort(const QString& text) {
@@ -11,10 +13,9 @@ std::optional<HostPort> SplitHostPort(const QString& text) {
         parts.host = parts.host.mid(1, parts.host.size() - 2);
         parts.bracketed = true;
     }
-    bool ok = false;
-    const uint port = text.mid(colon + 1).toUInt(&ok);
-    if (!ok || port > 65535) return std::nullopt;
-    parts.port = static_cast<quint16>(port);
+    const auto port = WholeNumber(QStringView(text).mid(colon + 1), 0, 65535);
+    if (!port) return std::nullopt;
+    parts.port = static_cast<quint16>(*port);
     return parts;
 }
 

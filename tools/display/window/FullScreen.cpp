@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <algorithm>
+
 #include "common/Log.h"
 
 namespace display {
@@ -120,8 +122,12 @@ ScreenChoice ChooseScreen(const QString& choice) {
                 .arg(MonitorList());
         return chosen;
     }
-    bool isNumber = false;
-    const int number = choice.toInt(&isNumber);
+    // A number in ASCII digits; anything else (other scripts' digits too) is a name.
+    const bool isNumber =
+        choice.size() <= 4 && std::all_of(choice.begin(), choice.end(), [](QChar c) {
+            return c.unicode() >= u'0' && c.unicode() <= u'9';
+        });
+    const int number = isNumber ? choice.toInt() : 0;
     if (isNumber) {
         if (number >= 1 && number <= screens.size()) {
             chosen.named = true;
