@@ -9,15 +9,16 @@
 namespace display {
 namespace {
 
-const OptionNames kKnown = {
-    {"listen", true}, {"welcome", true}, {"lcdproc", true}, {"headless", false}, {"config", true}};
+const OptionNames kKnown = {{"listen", true},    {"welcome", true},
+                            {"screen", true},    {"lcdproc", {true, false, true}},
+                            {"headless", false}, {"config", true}};
 
 TEST(ConfigFile, EachLineBecomesItsOption) {
     const auto arguments = ConfigArguments(
-        "# the shop's display\n"
+        "\xEF\xBB\xBF# the shop's display, with the mark some editors put first\n"
         "\n"
         "listen = 0.0.0.0:9100\r\n"
-        "  welcome =   Bienvenue chez nous  \n"
+        "  screen =   HDMI 1  \n"
         "; a comment\n"
         "welcome = \" two blanks at the ends \"\n"
         "headless\n"
@@ -26,7 +27,7 @@ TEST(ConfigFile, EachLineBecomesItsOption) {
         "display.conf", kKnown);
     ASSERT_TRUE(std::holds_alternative<std::vector<std::string>>(arguments));
     EXPECT_EQ(std::get<std::vector<std::string>>(arguments),
-              (std::vector<std::string>{"--listen=0.0.0.0:9100", "--welcome=Bienvenue chez nous",
+              (std::vector<std::string>{"--listen=0.0.0.0:9100", "--screen=HDMI 1",
                                         "--welcome= two blanks at the ends ", "--headless",
                                         "--lcdproc=127.0.0.1:13666", "--lcdproc=[::1]:13667"}));
 }
@@ -38,6 +39,10 @@ TEST(ConfigFile, TheFirstFaultNamesItsLine) {
         {"headless = yes\n", "display.conf:1: headless takes no value"},
         {"config = other.conf\n", "display.conf:1: a configuration file cannot name another"},
         {"--listen = x\n", "display.conf:1: unknown option '--listen'"},
+        // A second value of a one-value option would silently win over the first.
+        {"listen = 127.0.0.1:9100\n# the shop\nlisten = 0.0.0.0:9100\n",
+         "display.conf:3: listen is given twice (lines 1 and 3); it takes one value"},
+        {"\xEF\xBB\xBF\xEF\xBB\xBFlisten = x\n", "display.conf:1: unknown option"},
     };
     for (const auto& [text, error] : cases) {
         SCOPED_TRACE(text);

@@ -14,6 +14,7 @@
 #include "options/ConfigFile.h"
 #include "options/OptionDefault.h"
 #include "shared/HostPort.h"
+#include "shared/WholeNumber.h"
 #include "web/WebServer.h"
 
 namespace display {
@@ -30,6 +31,18 @@ struct LeftOut {
     const char* value;
 };
 constexpr LeftOut kLeftOutDefaults[] = {{"lcdproc", kDefaultLcdproc}, {"http", kDefaultHttp}};
+
+// The options that may be given several times, each counting.
+constexpr const char* kRepeatable[] = {"allow", "lcdproc", "http-host"};
+
+bool Repeatable(const QString& name) {
+    return std::any_of(
+        std::begin(kRepeatable), std::end(kRepeatable),
+        [&name](const char* repeatable) { return name == QLatin1String(repeatable); });
+}
+
+// The most a configuration file holds: a few hundred lines of options.
+constexpr qint64 kMaxConfigBytes = 1024 * 1024;
 
 bool MayBeLeftOut(const QString& name) {
     return std::any_of(
@@ -81,14 +94,23 @@ std::variant<std::vector<std::string>, std::string> ConfigFileOptions(
     if (!input.open(QIODevice::ReadOnly)) {
         return "--config: cannot read " + file + ": " + input.errorString().toStdString();
     }
+    // What lies past a bound must not be dropped unseen: an allow line there would open the
+    // display to everyone.
+    const QByteArray text = input.read(kMaxConfigBytes + 1);
+    if (text.size() > kMaxConfigBytes) {
+        const qint64 size = input.isSequential() ? text.size() : input.size();
+        return "--config: " + file + " is " + std::to_string(size) +
+               " bytes long; a configuration file holds at most " +
+               std::to_string(kMaxConfigBytes) + " bytes";
+    }
     OptionNames known;
     for (const QCommandLineOption& option : options) {
         for (const QString& name : option.names()) {
-            known.insert_or_assign(name.toStdString(),
-                                   OptionValue(!option.valueName().isEmpty(), MayBeLeftOut(name)));
+            known.insert_or_assign(
+                name.toStdString(),
+                OptionValue(!option.valueName().isEmpty(), MayBeLeftOut(name), Repeatable(name)));
         }
     }
-    const QByteArray text = input.read(1024 * 1024);
     auto arguments = ConfigArguments(std::string_view(text.constData(), text.size()), file, known);
     if (const auto* error = std::get_if<ConfigError>(&arguments)) return "--config: " + error->why;
     return std::get<std::vector<std::string>>(std::move(arguments));
@@ -96,26 +118,19 @@ std::variant<std::vector<std::string>, std::string> ConfigFileOptions(
 
 // Seconds from 0 to a year, or nothing.
 std::optional<qint64> Seconds(const QString& text) {
-    bool ok = false;
-    const qint64 value = text.toLongLong(&ok);
-    if (!ok || value < 0 || value > 366LL * 24 * 3600) return std::nullopt;
-    return value;
+    return display::WholeNumber(text, 0, 366LL * 24 * 3600);
 }
 
 // A whole number of milliseconds from 1 to an hour, or nothing.
 std::optional<int> Milliseconds(const QString& text) {
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    if (!ok || value < 1 || value > 3600000) return std::nullopt;
-    return value;
+    const auto value = display::WholeNumber(text, 1, 3600000);
+    return value ? std::optional<int>(static_cast<int>(*value)) : std::nullopt;
 }
 
 // A whole number from least to most, or nothing.
 std::optional<int> WholeNumber(const QString& text, int least, int most) {
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    if (!ok || value < least || value > most) return std::nullopt;
-    return value;
+    const auto value = display::WholeNumber(text, least, most);
+    return value ? std::optional<int>(static_cast<int>(*value)) : std::nullopt;
 }
 
 QList<QCommandLineOption> MakeOptions() {

@@ -1,5 +1,7 @@
 #include "ConfigFile.h"
 
+#include <map>
+
 namespace display {
 
 namespace {
@@ -17,6 +19,9 @@ std::variant<std::vector<std::string>, ConfigError> ConfigArguments(std::string_
                                                                     const std::string& file,
                                                                     const OptionNames& known) {
     std::vector<std::string> arguments;
+    std::map<std::string, int, std::less<>> valuedAt;  // the line of each option's value
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
     int number = 0;
     while (!text.empty()) {
         const auto end = text.find('\n');
@@ -38,6 +43,14 @@ std::variant<std::vector<std::string>, ConfigError> ConfigArguments(std::string_
             continue;
         }
         if (!option->second.takes) return ConfigError{where + name + " takes no value"};
+        if (!option->second.repeatable) {
+            const auto [earlier, first] = valuedAt.try_emplace(name, number);
+            if (!first) {
+                return ConfigError{where + name + " is given twice (lines " +
+                                   std::to_string(earlier->second) + " and " +
+                                   std::to_string(number) + "); it takes one value"};
+            }
+        }
         std::string_view value = Trimmed(line.substr(equals + 1));
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
             value = value.substr(1, value.size() - 2);
