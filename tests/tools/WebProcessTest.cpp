@@ -2,6 +2,7 @@
 // connections: what each path answers, that nothing changes the board, and the bounds.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QJsonArray>
 
@@ -181,6 +182,62 @@ TEST(WebProcess, The33rdViewerGets503AndASlotFreedIsTakenAgain) {
         if (status != "200") ::usleep(50000);
     }
     EXPECT_EQ(status, "200");
+}
+
+// Many addresses (127.0.0.2 and up), each holding what it can of the message slots and of the
+// page's connections and streams, keep out neither the register nor a tablet that
+// --http-allow names: a connection that has brought no whole message or request within a few
+// seconds gives its place when every place is taken, and a stream from outside --http-allow
+// gets 403 and holds no place.
+TEST(WebProcess, ManyAddressesHoldingEverySlotLockOutNeitherTheRegisterNorAnAllowedTablet) {
+    std::vector<std::string> args = WebArgs();
+    args.insert(args.end(), {"--http-allow", "127.0.0.1", "--idle-timeout", "60000",
+                             "--message-timeout", "60000"});
+    Display display(args);
+    const Ports ports = ReadPorts(display);
+    ASSERT_NE(ports.http, 0);
+    constexpr int kAddresses = 80;  // more than any bound: 64 connections, 32 streams
+    std::vector<std::unique_ptr<Connection>> held;
+    const auto hold = [&](uint16_t port, int from, const std::string& bytes) {
+        held.push_back(std::make_unique<Connection>(port, 0, from));
+        held.back()->Send(bytes);
+    };
+    const auto holdAll = [&] {
+        for (int from = 2; from < 2 + kAddresses; ++from) {
+            hold(ports.display, from, "Prom");
+            hold(ports.http, from, "GET / HTTP/1.1\r\n");
+            hold(ports.http, from, "GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        }
+    };
+    holdAll();
+    ::usleep(3500 * 1000);  // past the grace: what they hold is now given to a newcomer
+    holdAll();              // and they try again for every place
+
+    // The register sends its messages one after another, as the client does.
+    constexpr int kMessages = 10;
+    int shown = 0;
+    for (int i = 0; i < kMessages; ++i) {
+        const QString text = QStringLiteral("Total %1").arg(i);
+        if (!SendMessage(ports.display, text.toStdString())) continue;
+        for (int records = 0; records < 1000; ++records) {
+            const auto record = display.NextRecord();
+            if (record.isEmpty()) break;
+            if (record.value("peer").toString().startsWith("127.0.0.1:") &&
+                record.value("text").toString() == text) {
+                shown += record.value("shown").toBool() ? 1 : 0;
+                break;
+            }
+        }
+    }
+    EXPECT_EQ(shown, kMessages) << "the register's messages were kept out";
+
+    const auto tablet = Follow(ports.http);
+    EXPECT_EQ(StatusOf(tablet->received()), "200") << tablet->received().substr(0, 200);
+    EXPECT_EQ(LastBoard(tablet->received()).value("text").toString(), "Total 9");
+    // A stream from outside the allowed addresses is refused, the page itself is not.
+    Connection outsider(ports.http, 0, 200);
+    outsider.Send("GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    EXPECT_EQ(StatusOf(outsider.ReadAll()), "403");
 }
 
 TEST(WebProcess, RefusesRequestsPastTheBounds) {

@@ -33,7 +33,7 @@ struct LeftOut {
 constexpr LeftOut kLeftOutDefaults[] = {{"lcdproc", kDefaultLcdproc}, {"http", kDefaultHttp}};
 
 // The options that may be given several times, each counting.
-constexpr const char* kRepeatable[] = {"allow", "lcdproc", "http-host"};
+constexpr const char* kRepeatable[] = {"allow", "lcdproc", "http-host", "http-allow"};
 
 bool Repeatable(const QString& name) {
     return std::any_of(
@@ -220,6 +220,13 @@ QList<QCommandLineOption> MakeOptions() {
                        "to are always served; bound to loopback nothing else is, bound to the "
                        "network any name is until one is given. Other names get 421."),
         QStringLiteral("NAME"));
+    const QCommandLineOption httpAllow(
+        QStringLiteral("http-allow"),
+        QStringLiteral("Let only the network ADDR/PREFIX, or the address ADDR (a tablet), follow "
+                       "the web page; repeatable. A page from elsewhere loads but gets 403 for "
+                       "its live stream, so the places of the streams go to the allowed "
+                       "addresses alone (default: everyone may follow)."),
+        QStringLiteral("ADDR/PREFIX"));
     const QCommandLineOption encodingOption(
         QStringLiteral("encoding"),
         QStringLiteral("How message texts are read: windows-1252 (default, what the client "
@@ -278,30 +285,11 @@ QList<QCommandLineOption> MakeOptions() {
                        "0.0.0.0:9100, welcome = Bienvenue chez nous, headless); the command "
                        "line's own come after them."),
         QStringLiteral("FILE"));
-    return {listen,
-            log,
-            headless,
-            idle,
-            deadline,
-            connections,
-            allow,
-            shareConnectionsIn,
-            stall,
-            lcdproc,
-            lcdCharset,
-            fullscreen,
-            screenChoice,
-            http,
-            httpHost,
-            shareViewers,
-            shareConnections,
-            encodingOption,
-            state,
-            restoreWithin,
-            welcome,
-            welcomeAfter,
-            follow,
-            config};
+    return {listen,        log,          headless,           idle,           deadline,
+            connections,   allow,        shareConnectionsIn, stall,          lcdproc,
+            lcdCharset,    fullscreen,   screenChoice,       http,           httpHost,
+            httpAllow,     shareViewers, shareConnections,   encodingOption, state,
+            restoreWithin, welcome,      welcomeAfter,       follow,         config};
 }
 
 QString Value(const QCommandLineParser& parser, const char* name) {
@@ -397,7 +385,8 @@ std::optional<OptionsExit> ReadOutputs(const QCommandLineParser& parser, Display
         options.lcds.push_back(std::move(lcd));
     }
 
-    for (const char* name : {"http-host", "http-share-viewers", "http-share-connections"}) {
+    for (const char* name :
+         {"http-host", "http-allow", "http-share-viewers", "http-share-connections"}) {
         if (IsSet(parser, name) && !IsSet(parser, "http"))
             return Usage(std::string("--") + name + " is about the web page: it goes with --http");
     }
@@ -420,6 +409,11 @@ std::optional<OptionsExit> ReadOutputs(const QCommandLineParser& parser, Display
     }
     web.shareViewers = *viewerShare;
     web.shareConnections = *connectionShare;
+    for (const QString& network : parser.values(QStringLiteral("http-allow"))) {
+        const QString fault = options.httpAllowed.Add(network);
+        if (!fault.isEmpty())
+            return Usage(("--http-allow " + network + ": " + fault).toStdString());
+    }
     options.httpHosts = parser.values(QStringLiteral("http-host"));
     for (const QString& name : options.httpHosts) {
         if (HostName(name).isEmpty()) {

@@ -18,6 +18,7 @@
 #include "input/Receiver.h"
 #include "lcd/LcdprocLink.h"
 #include "protocol/Wire.h"
+#include "shared/AllowList.h"
 #include "web/WebLimits.h"
 
 namespace display {
@@ -46,6 +47,7 @@ struct DisplayOptions {
     QString screen;                     // --screen as given; empty: the rule's default
     std::optional<ListenAddress> http;  // the web page
     QStringList httpHosts;
+    AllowList httpAllowed;  // who may follow the page; empty: everyone
     WebLimits webLimits;
     Keeping keeping;             // the state file, the restore rule and the welcome text
     std::optional<QUrl> follow;  // a followed display's page: no receiver of its own

@@ -32,7 +32,10 @@ bool WriteOut(const QByteArray& line) {
 }  // namespace
 
 DisplayProgram::DisplayProgram(DisplayOptions options)
-    : options_(std::move(options)), keeper_(options_.keeping), logging_(options_.log) {}
+    : options_(std::move(options)),
+      keeper_(options_.keeping),
+      loggedRefusals_([this](const QByteArray& line) { WriteLog(line); }),
+      logging_(options_.log) {}
 
 DisplayProgram::~DisplayProgram() = default;
 
@@ -95,7 +98,7 @@ bool DisplayProgram::StartInput() {
 // Every output the options ask for, each a view of the board.
 bool DisplayProgram::MakeOutputs() {
     if (options_.http) {
-        auto web = std::make_unique<WebServer>(options_.webLimits);
+        auto web = std::make_unique<WebServer>(options_.webLimits, options_.httpAllowed);
         for (const QString& name : options_.httpHosts)
             web->AcceptHostName(name);
         WebServer* page = web.get();
@@ -189,7 +192,9 @@ bool DisplayProgram::ListenOrWait(const QString& option, const ListenAddress& wh
 // One message: logged, noted on stderr when it must be (limited by sender), and shown.
 void DisplayProgram::Received(const Reception& reception) {
     const auto outcome = Judge(reception, options_.limits.idleTimeoutMs, options_.encoding);
-    if (logging_) WriteLog(JsonLine(QDateTime::currentDateTimeUtc(), reception, outcome));
+    // A flood of refused connections is counted in the log rather than written a line each.
+    const bool logged = reception.ending != Ending::Refused || loggedRefusals_.Pass(reception);
+    if (logging_ && logged) WriteLog(JsonLine(QDateTime::currentDateTimeUtc(), reception, outcome));
     notes_.Write(reception, outcome);
     if (outcome.shown) keeper_.Apply(outcome.message);
 }

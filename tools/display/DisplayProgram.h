@@ -54,6 +54,7 @@ class DisplayProgram {
     std::unique_ptr<BoardFollower> follower_;
     std::vector<std::unique_ptr<BoardView>> outputs_;
     NoteLines notes_;
+    LoggedRefusals loggedRefusals_;
     std::unique_ptr<ServiceNotifier> serviceManager_;
     std::vector<std::unique_ptr<QTimer>> retries_;  // addresses waited for
     bool logging_ = false;

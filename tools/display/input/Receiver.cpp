@@ -1,14 +1,15 @@
 #include "Receiver.h"
 
 #include "shared/Peer.h"
-#include "shared/WholeNumber.h"
 
+#include <QElapsedTimer>
 #include <QTcpSocket>
 #include <QTimer>
 
 #include <algorithm>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <utility>
 
@@ -25,6 +26,8 @@ class SlotHolder : public QObject {
         : QObject(parent), socket_(socket), ended_(std::move(ended)) {
         socket_->setParent(this);
         peer_ = Endpoint(socket_->peerAddress(), socket_->peerPort());
+        address_ = socket_->peerAddress();
+        held_.start();
     }
 
     // Starts reading or holding; it may end at once. Apart from the constructor, so that its
@@ -36,6 +39,9 @@ class SlotHolder : public QObject {
     virtual void TakeBack(const QString& reason) = 0;
 
     const QString& peer() const { return peer_; }
+    const QHostAddress& address() const { return address_; }
+    // How long it has held its slot.
+    qint64 HeldMs() const { return held_.elapsed(); }
 
   protected:
     // Closes the socket and tells the owner, once.
@@ -53,6 +59,8 @@ class SlotHolder : public QObject {
 
   private:
     QString peer_;
+    QHostAddress address_;
+    QElapsedTimer held_;
     Ended ended_;
 };
 
@@ -64,6 +72,7 @@ class Connection : public SlotHolder {
     Connection(QTcpSocket* socket, const Limits& limits, QObject* parent, Ended ended)
         : SlotHolder(socket, parent, std::move(ended)), limits_(limits) {
         reception_.peer = peer();
+        reception_.address = address();
     }
 
     void Start() override {
@@ -149,6 +158,7 @@ class Stall : public SlotHolder {
         idle_.stop();
         Reception closed;
         closed.peer = peer();
+        closed.address = address();
         closed.ending = ending;
         End(&closed);
     }
@@ -176,59 +186,6 @@ QString EndingName(Ending ending) {
             break;
     }
     return QStringLiteral("stalled");
-}
-
-QString AllowList::Add(const QString& text) {
-    const qsizetype slash = text.indexOf(QLatin1Char('/'));
-    const QString host = text.left(slash);  // all of it without a slash
-    QHostAddress address;
-    if (host.contains(QLatin1Char('%')))
-        return QStringLiteral("an address with a scope (%) names no network");
-    if (host.isEmpty() || host.trimmed() != host || !address.setAddress(host))
-        return QStringLiteral("\"%1\" is not an IPv4 or IPv6 address").arg(host);
-    const bool ipv4 = address.protocol() == QAbstractSocket::IPv4Protocol;
-    if (ipv4 && address.toString() != host) {
-        return QStringLiteral(
-                   "write an IPv4 address as four numbers from 0 to 255 without "
-                   "leading zeros (%1, not %2)")
-            .arg(address.toString(), host);
-    }
-    const int bits = ipv4 ? 32 : 128;
-    int prefix = bits;
-    if (slash >= 0) {
-        const QString length = text.mid(slash + 1);
-        const auto given = WholeNumber(length, 0, bits);
-        prefix = given ? static_cast<int>(*given) : -1;
-        if (!given) {
-            return QStringLiteral(
-                       "the prefix after / wants a whole number from 0 to %1, not "
-                       "\"%2\"")
-                .arg(bits)
-                .arg(length);
-        }
-    }
-    // A mapped network is kept as IPv4, as the peers it holds are seen (see Allows).
-    if (const auto mapped = AsIpv4(address);
-        mapped && address.protocol() == QAbstractSocket::IPv6Protocol && prefix >= 96) {
-        address = *mapped;
-        prefix -= 96;
-    }
-    networks_.emplace_back(address, prefix);
-    return {};
-}
-
-bool AllowList::Allows(const QHostAddress& peer) const {
-    if (networks_.empty()) return true;
-    const std::optional<QHostAddress> ipv4 = AsIpv4(peer);
-    // An IPv4 peer against an IPv6 network whose prefix reaches into the mapped range.
-    const QHostAddress ipv6 =
-        ipv4 ? QHostAddress(QStringLiteral("::ffff:") + ipv4->toString()) : peer;
-    return std::any_of(networks_.begin(), networks_.end(), [&](const auto& network) {
-        const auto& [address, prefix] = network;
-        if (address.protocol() == QAbstractSocket::IPv4Protocol)
-            return ipv4 && ipv4->isInSubnet(address, prefix);
-        return ipv6.isInSubnet(address, prefix);
-    });
 }
 
 Receiver::Receiver(Limits limits, AllowList allowed, QObject* parent)
@@ -266,20 +223,35 @@ void Receiver::Accept() {
             continue;
         }
         const std::string address = ShareKey(socket->peerAddress());
-        const auto verdict = slots_.Admit(address);
+        auto verdict = slots_.Admit(address);
         using Admission = FairShare<SlotHolder*>::Admission;
+        QString takeBackReason;
+        if (verdict.admission == Admission::RefuseFull && !limits_.stall) {
+            if (const auto place = PlaceFor(address)) {
+                verdict = {Admission::TakeBack, place->first, place->second};
+                takeBackReason = QStringLiteral(
+                                     "cut to make room for %1 (no whole message from %2 yet, "
+                                     "and every one of the %3 connections taken)")
+                                     .arg(Endpoint(socket->peerAddress(), socket->peerPort()),
+                                          QString::fromStdString(place->second))
+                                     .arg(limits_.maxConnections);
+            }
+        }
         if (verdict.admission == Admission::RefuseShare ||
             verdict.admission == Admission::RefuseFull) {
             Refuse(socket);
             continue;
         }
         if (verdict.admission == Admission::TakeBack) {
-            verdict.victim->TakeBack(
-                QStringLiteral("cut to make room for %1 (%2 held %3 of the %4 connections)")
-                    .arg(Endpoint(socket->peerAddress(), socket->peerPort()),
-                         QString::fromStdString(verdict.victimAddress))
-                    .arg(slots_.HeldBy(verdict.victimAddress))
-                    .arg(limits_.maxConnections));
+            if (takeBackReason.isEmpty()) {
+                takeBackReason =
+                    QStringLiteral("cut to make room for %1 (%2 held %3 of the %4 connections)")
+                        .arg(Endpoint(socket->peerAddress(), socket->peerPort()),
+                             QString::fromStdString(verdict.victimAddress))
+                        .arg(slots_.HeldBy(verdict.victimAddress))
+                        .arg(limits_.maxConnections);
+            }
+            verdict.victim->TakeBack(takeBackReason);
         }
         auto ended = [this](SlotHolder* holder, const Reception* reception) {
             Ended(holder, reception);
@@ -292,6 +264,7 @@ void Receiver::Accept() {
         if (limits_.stall) {
             Reception held;
             held.peer = holder->peer();
+            held.address = holder->address();
             held.ending = Ending::Stalled;
             emit received(held);
         }
@@ -299,9 +272,40 @@ void Receiver::Accept() {
     }
 }
 
+std::optional<std::pair<SlotHolder*, std::string>> Receiver::PlaceFor(
+    const std::string& address) const {
+    // How the last connection of an address ended: whole, not whole, or nothing known.
+    const auto last = [this](const std::string& sender) -> std::optional<bool> {
+        const auto at =
+            std::find_if(records_.begin(), records_.end(),
+                         [&sender](const auto& record) { return record.first == sender; });
+        return at == records_.end() ? std::nullopt : std::optional<bool>(at->second);
+    };
+    std::map<const SlotHolder*, std::optional<bool>> lastOf;
+    for (const SlotHolder* held : slots_.Holders())
+        lastOf[held] = last(ShareKey(held->address()));
+    const auto stale = [this](const SlotHolder* held) { return held->HeldMs() >= limits_.graceMs; };
+    const auto neverWhole = [&](const SlotHolder* held) { return lastOf[held] != true; };
+    const auto suspect = [&](const SlotHolder* held) { return lastOf[held] == false; };
+    if (auto place = slots_.NewestWhere(
+            [&](const SlotHolder* held) { return stale(held) && neverWhole(held); }))
+        return place;
+    if (last(address) != false) {
+        if (auto place = slots_.NewestWhere(suspect)) return place;
+    }
+    return slots_.NewestWhere(stale);
+}
+
+void Receiver::Record(const std::string& address, bool whole) {
+    std::erase_if(records_, [&address](const auto& record) { return record.first == address; });
+    records_.emplace_back(address, whole);
+    if (records_.size() > kRecords) records_.pop_front();
+}
+
 void Receiver::Refuse(QTcpSocket* socket) {
     Reception refused;
     refused.peer = Endpoint(socket->peerAddress(), socket->peerPort());
+    refused.address = socket->peerAddress();
     refused.ending = Ending::Refused;
     socket->abort();
     socket->deleteLater();
@@ -310,6 +314,20 @@ void Receiver::Refuse(QTcpSocket* socket) {
 
 void Receiver::Ended(SlotHolder* holder, const Reception* reception) {
     slots_.Release(holder);
+    if (reception && !limits_.stall) {
+        switch (reception->ending) {
+            case Ending::Closed:
+            case Ending::Cut:  // whole up to the byte limit: a sender, not a squatter
+                Record(ShareKey(holder->address()), true);
+                break;
+            case Ending::Silent:
+            case Ending::Late:
+                Record(ShareKey(holder->address()), false);
+                break;
+            default:  // a reset, a refusal: nothing the address did for sure
+                break;
+        }
+    }
     if (reception) emit received(*reception);
 }
 

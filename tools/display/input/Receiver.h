@@ -14,9 +14,18 @@
 // an address below its share finds room even when every slot is taken, in the place of the
 // oldest connection of the address that holds the most, whose unfinished message is not shown.
 // So a sender that floods the display, or merely hangs with its connections open, never keeps
-// the register out. With an allow list, connections from elsewhere are closed unread and never
-// reported: a line on stderr names the first of a burst and then counts them (see
-// LimitedLines.h), so that a stranger can fill neither the log nor stderr.
+// the register out. Many addresses holding one connection each would still fill every slot;
+// so when all are taken, a newcomer finds a place all the same:
+// - in a connection that has not brought its whole message within a short grace (far longer
+//   than a register takes), from an address that has never sent a whole message, the newest of
+//   them first;
+// - unless the newcomer's own address is under suspicion, in the newest connection of an
+//   address whose last connection ended without its whole message (silent, cut at its
+//   deadline, or given up to a newcomer), however young: many addresses that open their
+//   connections again and again keep out no register, whose connections end whole;
+// - in a connection past the grace from any address, the newest first.
+// The receiver remembers how the last connection of each of the latest kRecords addresses
+// ended (whole, or not).
 //
 // Lives on the thread that made it; every report arrives there, one per connection, in the order
 // the connections ended (in stall mode, one when they are taken and one, silent, when the idle
@@ -29,11 +38,14 @@
 #include <QTcpSocket>
 
 #include <cstddef>
+#include <deque>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "board/Message.h"
+#include "shared/AllowList.h"
 #include "shared/FairShare.h"
 #include "shared/LimitedLines.h"
 
@@ -58,7 +70,8 @@ enum class Ending {
 QString EndingName(Ending ending);
 
 struct Reception {
-    QString peer;  // "address:port" of the sender
+    QString peer;          // "address:port" of the sender
+    QHostAddress address;  // the sender's address alone
     QByteArray bytes;
     Ending ending = Ending::Closed;
     QString reason;  // what broke the connection, for Reset; why it was closed, for Late
@@ -74,28 +87,12 @@ struct Limits {
     // The most of those one client address holds, an IPv6 address counting by its /64 (at
     // most maxConnections).
     int shareConnections = 16;
+    // When every slot is taken, a connection this old without its whole message gives its
+    // slot to a newcomer (not in stall mode).
+    int graceMs = 3000;
     // Stall mode, to try a client against a display that hangs: connections are taken and
     // held open (at most maxConnections), never read, and closed after the idle timeout.
     bool stall = false;
-};
-
-// The networks connections may come from (--allow). Empty, it lets every address in.
-class AllowList {
-  public:
-    // Adds a network written ADDR/PREFIX, or an address alone (as /32 or /128). An IPv4
-    // address is written as four numbers from 0 to 255 without leading zeros: other forms
-    // (127.1, 0x7f.0.0.1, 010.0.0.1) are read differently from one program to the next. An
-    // IPv4-mapped IPv6 network (::ffff:192.168.1.0/120) is the IPv4 one. Returns what is wrong
-    // with text, or an empty string once it is added.
-    QString Add(const QString& text);
-
-    // An IPv4 peer seen by a dual-stack listener (::ffff:192.168.1.10) is the IPv4 one.
-    bool Allows(const QHostAddress& peer) const;
-
-    bool empty() const { return networks_.empty(); }
-
-  private:
-    std::vector<std::pair<QHostAddress, int>> networks_;  // with their prefix lengths
 };
 
 class SlotHolder;
@@ -126,9 +123,19 @@ class Receiver : public QObject {
     void Refuse(QTcpSocket* socket);
     void Ended(SlotHolder* holder, const Reception* reception);
 
+    // A place for a newcomer from address when every place is taken, as said above.
+    std::optional<std::pair<SlotHolder*, std::string>> PlaceFor(const std::string& address) const;
+
+    // Records how a connection from address ended: with its whole message, or not.
+    void Record(const std::string& address, bool whole);
+
+    static constexpr std::size_t kRecords = 256;
+
     Limits limits_;
     AllowList allowed_;
     QTcpServer server_;
+    // By share key, the latest last: whether the last connection brought its whole message.
+    std::deque<std::pair<std::string, bool>> records_;
     FairShare<SlotHolder*> slots_;  // the connections being read, or held in stall mode
     LimitedLines refusals_;
 };

@@ -18,12 +18,16 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QTimer>
 
+#include <chrono>
 #include <cstddef>
+#include <functional>
 
 #include "Receiver.h"
 #include "board/Message.h"
 #include "shared/LimitedLines.h"
+#include "shared/LineLimiter.h"
 
 namespace display {
 
@@ -60,6 +64,31 @@ class NoteLines {
 
   private:
     LimitedLines lines_;
+};
+
+// Keeps the log's records of refused connections to a few per sender address (an IPv6 one by
+// its /64), as stderr keeps its lines: the first of a burst is written, the rest only counted,
+// and once the burst's 10 s are over one line gives the count:
+//   {"count":57,"kind":"refusals","seconds":10,"source":"127.0.0.2","time":"..."}
+// ("source" is empty for the senders past the 64 followed at once). So a sender whose every
+// connection is refused cannot fill the disk that holds the log. Lives on the thread that
+// made it.
+class LoggedRefusals {
+  public:
+    // write takes each summary line.
+    explicit LoggedRefusals(std::function<void(const QByteArray&)> write,
+                            std::chrono::milliseconds interval = kLimitedLinesInterval);
+
+    // Whether the record of reception, a refused connection, is to be written now.
+    bool Pass(const Reception& reception);
+
+  private:
+    void Flush();
+    void Schedule();
+
+    std::function<void(const QByteArray&)> write_;
+    LineLimiter limiter_;
+    QTimer summary_;
 };
 
 // The first log line: where the display listens, newline included.

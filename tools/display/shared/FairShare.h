@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -79,6 +80,15 @@ class FairShare {
     }
     void Release(const Holder& holder) {
         ReleaseIf([&holder](const Holder& held) { return held == holder; });
+    }
+
+    // The newest holder that matches, with its address; nothing when none does.
+    template <typename Match>
+    std::optional<std::pair<Holder, std::string>> NewestWhere(Match match) const {
+        for (auto at = held_.rbegin(); at != held_.rend(); ++at) {
+            if (match(at->holder)) return std::pair<Holder, std::string>(at->holder, at->address);
+        }
+        return std::nullopt;
     }
 
     int held() const { return static_cast<int>(held_.size()); }

@@ -10,6 +10,11 @@ LineLimiter::LineLimiter(std::chrono::milliseconds interval, std::size_t maxKeys
 std::vector<std::string> LineLimiter::Write(Clock::time_point now, const std::string& source,
                                             const std::string& what, std::string line) {
     std::vector<std::string> lines = Due(now);
+    if (Pass(now, source, what)) lines.push_back(std::move(line));
+    return lines;
+}
+
+bool LineLimiter::Pass(Clock::time_point now, const std::string& source, const std::string& what) {
     Key key{source, what};
     auto at = open_.find(key);
     if (at == open_.end() && std::count_if(open_.begin(), open_.end(), [](const auto& entry) {
@@ -20,15 +25,27 @@ std::vector<std::string> LineLimiter::Write(Clock::time_point now, const std::st
     }
     if (at != open_.end()) {
         ++at->second.counted;
-    } else {
-        open_.emplace(std::move(key), Interval{now, 0});
-        lines.push_back(std::move(line));
+        return false;
     }
-    return lines;
+    open_.emplace(std::move(key), Interval{now, 0});
+    return true;
 }
 
 std::vector<std::string> LineLimiter::Due(Clock::time_point now) {
-    std::vector<std::string> summaries;
+    std::vector<std::string> lines;
+    for (const Summary& summary : DueSummaries(now))
+        lines.push_back(summary.Text());
+    return lines;
+}
+
+std::string LineLimiter::Summary::Text() const {
+    const std::string count = std::to_string(counted) + " more " + what;
+    const std::string last = " in the last " + std::to_string(seconds) + " s";
+    return source.empty() ? count + " from other sources" + last : source + ": " + count + last;
+}
+
+std::vector<LineLimiter::Summary> LineLimiter::DueSummaries(Clock::time_point now) {
+    std::vector<Summary> summaries;
     for (auto at = open_.begin(); at != open_.end();) {
         Interval& interval = at->second;
         if (now - interval.start < interval_) {
@@ -40,11 +57,9 @@ std::vector<std::string> LineLimiter::Due(Clock::time_point now) {
             continue;
         }
         const auto& [source, what] = at->first;
-        const auto seconds = std::chrono::round<std::chrono::seconds>(now - interval.start).count();
-        const std::string count = std::to_string(interval.counted) + " more " + what;
-        const std::string last = " in the last " + std::to_string(seconds) + " s";
-        summaries.push_back(source.empty() ? count + " from other sources" + last
-                                           : source + ": " + count + last);
+        summaries.push_back(
+            {source, what, interval.counted,
+             std::chrono::round<std::chrono::seconds>(now - interval.start).count()});
         // The flood may go on: keep counting, one summary per interval.
         interval = Interval{now, 0};
         ++at;

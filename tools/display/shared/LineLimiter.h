@@ -33,6 +33,23 @@ class LineLimiter {
 
     explicit LineLimiter(std::chrono::milliseconds interval, std::size_t maxKeys = kMaxKeys);
 
+    // The count of one interval's lines that were not written.
+    struct Summary {
+        std::string source;  // "" for the sources past maxKeys
+        std::string what;
+        long counted = 0;
+        long long seconds = 0;  // the interval's length, rounded
+        // "SOURCE: 57 more WHAT in the last 10 s", or "... from other sources ...".
+        std::string Text() const;
+    };
+
+    // Whether a line about source, of the kind what, at now is written (true) or only counted.
+    // The summaries that are due meanwhile wait for DueSummaries.
+    bool Pass(Clock::time_point now, const std::string& source, const std::string& what);
+
+    // Due, as values rather than lines.
+    std::vector<Summary> DueSummaries(Clock::time_point now);
+
     // A line about source, of the kind the summary calls what, at now. Returns the lines to
     // write now, in order: the summaries of the intervals that ended, then line if it is not
     // only counted.

@@ -26,6 +26,10 @@ struct WebLimits {
     int maxHeadLines = 100;
     // A request must be whole this long after its connection opened, or gets 408.
     int requestTimeoutMs = 10000;
+    // When every connection is taken, one this old whose request is not yet whole gives its
+    // place to a newcomer, the newest of them first: many addresses each holding one slow
+    // request cannot keep a tablet out.
+    int requestGraceMs = 3000;
     // A viewer gets a keep-alive event this often, so that it sees a dead link.
     int heartbeatMs = 15000;
     // A viewer that takes none of its update for this long is dropped (it reconnects when it

@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "shared/Peer.h"
 
@@ -36,6 +38,7 @@ RequestGuard::RequestGuard(QTcpSocket* socket, const WebLimits& limits, WebListe
     timeout_.setSingleShot(true);
     connect(&timeout_, &QTimer::timeout, this, [this] { Expire(); });
     timeout_.start(limits.requestTimeoutMs);
+    opened_.start();
     // Connected before the HTTP server connects its own reader, so the meter sees each new
     // byte before the parser does.
     connect(socket_, &QTcpSocket::readyRead, this, [this] { Read(); });
@@ -48,6 +51,10 @@ void RequestGuard::SetAnswered() {
 void RequestGuard::SetStreaming() {
     answered_ = true;
     timeout_.stop();
+}
+
+bool RequestGuard::Stale(int graceMs) const {
+    return !answered_ && !refused_ && opened_.elapsed() >= graceMs;
 }
 
 void RequestGuard::Expire() {
@@ -99,9 +106,10 @@ void RequestGuard::Refuse(const QByteArray& status) {
     CloseAfterWriting(socket_);
 }
 
-WebListener::WebListener(const WebLimits& limits, QObject* parent)
+WebListener::WebListener(const WebLimits& limits, AllowList preferred, QObject* parent)
     : QTcpServer(parent),
       limits_(limits),
+      preferred_(std::move(preferred)),
       connections_(limits.maxConnections, limits.shareConnections) {}
 
 void WebListener::LogRefusal(const QString& line) {
@@ -135,8 +143,25 @@ void WebListener::incomingConnection(qintptr descriptor) {
         return;
     }
     const std::string address = ShareKey(socket->peerAddress());
-    const auto verdict = connections_.Admit(address);
+    auto verdict = connections_.Admit(address);
     using Admission = FairShare<QTcpSocket*>::Admission;
+    bool stale = false;
+    if (verdict.admission == Admission::RefuseFull) {
+        auto place = std::optional<std::pair<QTcpSocket*, std::string>>();
+        if (!preferred_.empty() && preferred_.Allows(socket->peerAddress())) {
+            place = connections_.NewestWhere(
+                [this](QTcpSocket* held) { return !preferred_.Allows(held->peerAddress()); });
+        }
+        if (!place) {
+            place = connections_.NewestWhere([this](QTcpSocket* held) {
+                const auto* guard =
+                    held->findChild<RequestGuard*>(QString(), Qt::FindDirectChildrenOnly);
+                return guard != nullptr && guard->Stale(limits_.requestGraceMs);
+            });
+            stale = place.has_value();
+        }
+        if (place) verdict = {Admission::TakeBack, place->first, place->second};
+    }
     if (verdict.admission == Admission::RefuseShare || verdict.admission == Admission::RefuseFull) {
         // Never handed to the HTTP server: answered here and deleted once closed.
         QTcpSocket* refused = socket.release();
@@ -154,13 +179,21 @@ void WebListener::incomingConnection(qintptr descriptor) {
     }
     if (verdict.admission == Admission::TakeBack) {
         QTcpSocket* victim = verdict.victim;
-        LogRefusal(QStringLiteral("--http: %1 cut to make room for %2 (%3 held %4 of the %5 "
-                                  "connections)")
-                       .arg(Endpoint(victim->peerAddress(), victim->peerPort()),
-                            Endpoint(socket->peerAddress(), socket->peerPort()),
-                            QString::fromStdString(verdict.victimAddress))
-                       .arg(connections_.HeldBy(verdict.victimAddress))
-                       .arg(limits_.maxConnections));
+        LogRefusal(stale
+                       ? QStringLiteral("--http: %1 cut to make room for %2 (no whole request %3 s "
+                                        "after it connected, and every one of the %4 connections "
+                                        "taken)")
+                             .arg(Endpoint(victim->peerAddress(), victim->peerPort()),
+                                  Endpoint(socket->peerAddress(), socket->peerPort()))
+                             .arg(limits_.requestGraceMs / 1000.0)
+                             .arg(limits_.maxConnections)
+                       : QStringLiteral("--http: %1 cut to make room for %2 (%3 held %4 of the %5 "
+                                        "connections)")
+                             .arg(Endpoint(victim->peerAddress(), victim->peerPort()),
+                                  Endpoint(socket->peerAddress(), socket->peerPort()),
+                                  QString::fromStdString(verdict.victimAddress))
+                             .arg(connections_.HeldBy(verdict.victimAddress))
+                             .arg(limits_.maxConnections));
         connections_.Release(victim);
         victim->abort();
         victim->deleteLater();

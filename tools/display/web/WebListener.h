@@ -6,7 +6,10 @@
 // from an address at its share, or from a new address while every address holds one, gets a
 // fixed 503 answer and is closed, unread; a newcomer below its share while every slot is taken
 // gets the oldest connection (a stream, perhaps) of the address that holds the most, which is
-// cut.
+// cut. Many addresses holding one connection each would still fill every slot; so when all
+// are taken, a newcomer from an address the viewers' allow list names (--http-allow, a tablet)
+// gets the newest connection of an address it does not name; any newcomer gets one whose
+// request is not whole within WebLimits::requestGraceMs, the newest of them first.
 // Every other one gets a RequestGuard that meters its request as it arrives: a request past
 // the byte or line bounds gets 431 or 413, one not whole within the request timeout gets 408,
 // and the connection is closed; nothing of it reaches the HTTP server's handlers. Once the
@@ -20,6 +23,7 @@
 // each. Lives on the thread that made it.
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -30,6 +34,7 @@
 #include <string>
 
 #include "WebLimits.h"
+#include "shared/AllowList.h"
 #include "shared/FairShare.h"
 #include "shared/LimitedLines.h"
 
@@ -52,6 +57,9 @@ class RequestGuard : public QObject {
     // The answer is a stream, which stays open: no deadline any more.
     void SetStreaming();
 
+    // Its request is not whole (nor refused) graceMs after its connection opened.
+    bool Stale(int graceMs) const;
+
   private:
     void Read();
     void Expire();
@@ -61,6 +69,7 @@ class RequestGuard : public QObject {
     QPointer<WebListener> listener_;
     RequestMeter meter_;
     QTimer timeout_;
+    QElapsedTimer opened_;
     bool answered_ = false;
     bool refused_ = false;
 };
@@ -69,7 +78,10 @@ class WebListener : public QTcpServer {
     Q_OBJECT
 
   public:
-    explicit WebListener(const WebLimits& limits, QObject* parent = nullptr);
+    // preferred: the addresses whose newcomers go first when every place is taken (none when
+    // it is empty).
+    explicit WebListener(const WebLimits& limits, AllowList preferred = {},
+                         QObject* parent = nullptr);
 
     // Marks socket's request as answered (see RequestGuard::SetAnswered). Does nothing for a
     // socket this listener did not make.
@@ -91,6 +103,7 @@ class WebListener : public QTcpServer {
 
   private:
     WebLimits limits_;
+    AllowList preferred_;
     FairShare<QTcpSocket*> connections_;  // the ones open now, viewers included
     LimitedLines refusals_;
 };

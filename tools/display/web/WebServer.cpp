@@ -202,9 +202,10 @@ HostVerdict JudgeHost(QByteArrayView field, const HostRule& rule, const QHostAdd
     return rule.names.isEmpty() ? HostVerdict::Served : HostVerdict::Misdirected;
 }
 
-WebServer::WebServer(const WebLimits& limits, QObject* parent)
+WebServer::WebServer(const WebLimits& limits, AllowList viewers, QObject* parent)
     : QAbstractHttpServer(parent),
       limits_(limits),
+      viewersAllowed_(std::move(viewers)),
       page_(LoadPage()),
       pagePolicy_(PagePolicy(page_)),
       viewers_(limits.maxViewers, limits.shareViewers) {
@@ -229,7 +230,7 @@ WebServer::~WebServer() {
 
 bool WebServer::Listen(const QHostAddress& address, quint16 port, QString* error,
                        bool* addressMissing) {
-    auto listener = std::make_unique<WebListener>(limits_);
+    auto listener = std::make_unique<WebListener>(limits_, viewersAllowed_);
     if (!listener->listen(address, port)) {
         if (error) *error = listener->errorString();
         if (addressMissing) {
@@ -379,10 +380,18 @@ void WebServer::Follow(const QHttpServerRequest& request, QTcpSocket* socket) {
         socket->disconnectFromHost();
         return;
     }
+    const QString peer = Endpoint(socket->peerAddress(), socket->peerPort());
+    if (!viewersAllowed_.Allows(socket->peerAddress())) {
+        listener_->LogRefusal(
+            QStringLiteral("--http: %1 answered 403 (a page following from outside --http-allow)")
+                .arg(peer));
+        AnswerText(makeResponder(request, socket), request, Status::Forbidden,
+                   "this address may not follow the display (--http-allow)", {});
+        return;
+    }
     const std::string address = ShareKey(socket->peerAddress());
     const auto verdict = viewers_.Admit(address);
     using Admission = FairShare<WebViewer*>::Admission;
-    const QString peer = Endpoint(socket->peerAddress(), socket->peerPort());
     if (verdict.admission == Admission::RefuseShare || verdict.admission == Admission::RefuseFull) {
         const bool share = verdict.admission == Admission::RefuseShare;
         listener_->LogRefusal(

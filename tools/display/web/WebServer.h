@@ -21,6 +21,8 @@
 // that holds the most (connections likewise, a refused one gets 503 unread);
 // requests past the byte and line bounds get 431 or 413, requests not whole in time 408 (see
 // WebListener.h). A slow viewer never holds up the others or the receiver (see WebViewer.h).
+// With an allow list of viewers (--http-allow), a stream asked for from elsewhere gets 403,
+// so the places of the streams and their shares go to the allowed addresses alone.
 // Lives on the thread that made it, as does everything it makes.
 
 #include <QByteArray>
@@ -36,6 +38,7 @@
 #include "WebLimits.h"
 #include "board/BoardView.h"
 #include "board/Message.h"
+#include "shared/AllowList.h"
 #include "shared/FairShare.h"
 
 class QHttpServerRequest;
@@ -77,8 +80,10 @@ class WebServer : public QAbstractHttpServer, public BoardView {
     Q_OBJECT
 
   public:
-    // Serves an empty board until the first Show.
-    explicit WebServer(const WebLimits& limits = {}, QObject* parent = nullptr);
+    // Serves an empty board until the first Show. Streams go only to the addresses viewers
+    // allows (to every address when it is empty).
+    explicit WebServer(const WebLimits& limits = {}, AllowList viewers = {},
+                       QObject* parent = nullptr);
     ~WebServer() override;
     WebServer(const WebServer&) = delete;
     WebServer& operator=(const WebServer&) = delete;
@@ -125,6 +130,7 @@ class WebServer : public QAbstractHttpServer, public BoardView {
     void Forget(QObject* viewer);
 
     WebLimits limits_;
+    AllowList viewersAllowed_;
     WebListener* listener_ = nullptr;  // a child, made by Listen
     QStringList hostNames_;
     QByteArray page_;
