@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -96,10 +97,19 @@ TEST(SendOptions, ReadAsATable) {
     EXPECT_EQ(options.timeoutMs, 3000);
 }
 
-// A display on 127.0.0.1 that reads each connection to its end and closes it, in a thread.
+// How a stand-in at the display's address treats each connection it accepts.
+enum class Peer {
+    Display,  // reads the message to its end, then closes
+    Floods,   // answers with bytes as fast as it can and never closes, as no display does
+    Answers,  // reads the message to its end, answers a few bytes, then closes
+};
+
+// A stand-in on 127.0.0.1, serving in a thread for at most 20 s. After takes messages it
+// hangs as a stalled display does: it accepts and holds each connection, never reading it.
 class StandInDisplay {
   public:
-    StandInDisplay() : listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    explicit StandInDisplay(Peer peer = Peer::Display, int takes = 1000)
+        : peer_(peer), takes_(takes), listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -120,6 +130,7 @@ class StandInDisplay {
     StandInDisplay& operator=(const StandInDisplay&) = delete;
 
     int port() const { return port_; }
+    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
     // The messages read so far; call after the command has ended.
     std::vector<std::string> messages() {
         stop_ = true;
@@ -128,13 +139,24 @@ class StandInDisplay {
     }
 
   private:
+    using Clock = std::chrono::steady_clock;
+
     void Serve() {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!stop_ && std::chrono::steady_clock::now() < end) {
+        const auto end = Clock::now() + std::chrono::seconds(20);
+        std::vector<platform::Fd> held;
+        while (!stop_ && Clock::now() < end) {
             pollfd entry{listener_.get(), POLLIN, 0};
             if (::poll(&entry, 1, 50) <= 0) continue;
             platform::Fd connection(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
             if (!connection.valid()) continue;
+            if (static_cast<int>(messages_.size()) >= takes_) {
+                if (held.size() < 100) held.push_back(std::move(connection));
+                continue;
+            }
+            if (peer_ == Peer::Floods) {
+                Flood(connection.get(), end);
+                continue;
+            }
             std::string message;
             char buffer[4096];
             for (int reads = 0; reads < 10000; ++reads) {
@@ -143,9 +165,33 @@ class StandInDisplay {
                 message.append(buffer, static_cast<std::size_t>(got));
             }
             messages_.push_back(message);
+            if (peer_ == Peer::Answers) ::send(connection.get(), "OK\r\n", 4, MSG_NOSIGNAL);
         }
     }
 
+    // Sends bytes until the other side goes away, the test ends or the time is up, and reads
+    // whatever comes meanwhile.
+    void Flood(int fd, Clock::time_point end) {
+        const std::string chunk(65536, 'x');
+        short events = POLLIN | POLLOUT;
+        while (!stop_ && Clock::now() < end) {
+            pollfd entry{fd, events, 0};
+            if (::poll(&entry, 1, 50) <= 0) continue;
+            if (entry.revents & POLLIN) {
+                char buffer[4096];
+                if (::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) == 0) events = POLLOUT;
+            }
+            if ((entry.revents & (POLLERR | POLLHUP)) ||
+                ((entry.revents & POLLOUT) &&
+                 ::send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL | MSG_DONTWAIT) < 0 &&
+                 errno != EAGAIN)) {
+                return;
+            }
+        }
+    }
+
+    Peer peer_;
+    int takes_;
     platform::Fd listener_;
     int port_ = 0;
     std::atomic<bool> stop_{false};
@@ -257,6 +303,36 @@ TEST(SendCommand, FailuresAsATable) {
         EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
     }
     EXPECT_FALSE(std::filesystem::exists(folder.settings() / "QUORIXaffich.ini"));
+}
+
+struct PeerCase {
+    const char* name;
+    Peer peer;
+};
+
+// A peer that sends anything back is something else listening at the address: the message
+// counts as not delivered, within the deadline whatever the peer does.
+TEST(SendCommand, APeerThatAnswersIsNotADisplay) {
+    TempFolder folder;
+    const PeerCase cases[] = {
+        {"bytes without end, never closing", Peer::Floods},
+        {"a few bytes after the message, then closed", Peer::Answers},
+    };
+    for (const PeerCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        StandInDisplay peer(c.peer);
+        ASSERT_NE(peer.port(), 0);
+        const auto start = std::chrono::steady_clock::now();
+        const Outcome run = RunSend(folder, {"--to", peer.address(), "--timeout", "1000", "hello"});
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(run.status, 4) << run.err;
+        EXPECT_NE(run.err.find("message to " + peer.address() + " dropped: "), std::string::npos)
+            << run.err;
+        EXPECT_NE(run.err.find("not a display"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
+        // The peer goes on for 20 s; the command's deadline is 1 s.
+        EXPECT_LT(took, std::chrono::seconds(10)) << "--timeout 1000 did not hold";
+    }
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ the order given. Texts are UTF-8.
   --help, --version
 
 Exit status: 0 delivered, 2 bad usage or no address, 3 a character the encoding lacks,
-4 refused, unreachable or timed out.
+4 refused, unreachable, timed out or not a display (it answered with bytes).
 )";
 
 std::string ReadStandardInput() {
