@@ -1,8 +1,11 @@
 // afficheur-send: its options read in process, and the built command run against a stand-in
 // display on loopback (one message per connection, read to the end, then closed).
 
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,8 +29,18 @@ namespace {
 
 using protocol::Kind;
 
-std::string NoInput() {
+std::string NoInput(std::size_t) {
     return "Merci\n";
+}
+
+// The longest text a display keeps, as a tool that ends it with CR LF writes it.
+std::string LongestInput(std::size_t limit) {
+    return (std::string(sender::kMaxTextBytes, 'a') + "\r\n").substr(0, limit);
+}
+
+// A producer that never stops: as much as is asked for.
+std::string EndlessInput(std::size_t limit) {
+    return std::string(limit, 'a');
 }
 
 struct ParseCase {
@@ -35,6 +48,7 @@ struct ParseCase {
     std::vector<std::string> args;
     std::vector<sender::Outgoing> messages;  // empty: a usage error is expected
     const char* error = "";                  // part of the usage error's words
+    sender::ReadInput input = &NoInput;
 };
 
 TEST(SendOptions, ReadAsATable) {
@@ -57,6 +71,12 @@ TEST(SendOptions, ReadAsATable) {
           {Kind::Text, "A\t1"},
           {Kind::Text, "Fin"}}},
         {"after -- a dash starts a text", {"--", "--clear"}, {{Kind::Text, "--clear"}}},
+        {"standard input as long as a display keeps",
+         {"-"},
+         {{Kind::Text, std::string(sender::kMaxTextBytes, 'a')}},
+         "",
+         &LongestInput},
+        {"standard input longer than a display keeps", {"-"}, {}, "longer than", &EndlessInput},
         {"nothing to send", {"--to", "127.0.0.1:9100"}, {}, "nothing to send"},
         {"a colour out of the palette", {"--colour", "16"}, {}, "0 to 15"},
         {"a colour that is not whole", {"--colour", "2.5"}, {}, "0 to 15"},
@@ -72,7 +92,7 @@ TEST(SendOptions, ReadAsATable) {
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto parsed = sender::ParseSendOptions(c.args, &NoInput);
+        const auto parsed = sender::ParseSendOptions(c.args, c.input);
         if (c.messages.empty()) {
             ASSERT_TRUE(std::holds_alternative<sender::UsageError>(parsed));
             EXPECT_NE(std::get<sender::UsageError>(parsed).why.find(c.error), std::string::npos)
@@ -260,7 +280,7 @@ struct FailureCase {
     const char* name;
     std::vector<std::string> args;  // "{PORT}": a loopback port where nothing listens
     int status;
-    const char* words;
+    std::string words;
 };
 
 TEST(SendCommand, FailuresAsATable) {
@@ -278,6 +298,11 @@ TEST(SendCommand, FailuresAsATable) {
         freePort = ntohs(address.sin_port);
     }
     const std::string nobody = "127.0.0.1:" + std::to_string(freePort);
+    // A file with the address first, then more than a settings file ever holds.
+    const auto big = folder.path() / "big.ini";
+    const std::string bigContent = "[ecran]\nip=127.0.0.1\nport=" + std::to_string(freePort) +
+                                   "\n" + std::string(2 * 1024 * 1024, '\n');
+    WriteFile(big, bigContent);
     const FailureCase cases[] = {
         {"no display listening", {"--to", nobody, "x"}, 4, "dropped: Connection refused"},
         {"a character outside windows-1252",
@@ -294,6 +319,10 @@ TEST(SendCommand, FailuresAsATable) {
          {"--settings", "/nonexistent/shop.ini", "--to", nobody, "x"},
          4,
          "Connection refused"},
+        {"a settings file larger than any is not read",
+         {"--settings", big.string(), "x"},
+         2,
+         big.string() + " is " + std::to_string(bigContent.size()) + " bytes"},
     };
     for (const FailureCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -303,6 +332,86 @@ TEST(SendCommand, FailuresAsATable) {
         EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
     }
     EXPECT_FALSE(std::filesystem::exists(folder.settings() / "QUORIXaffich.ini"));
+}
+
+// afficheur-send run with standard input on a stream that never ends, as a producer that
+// never stops writes: the test writes until the command closes its end, or 64 MiB or 20 s
+// have gone by, then closes its own.
+struct EndlessOutcome {
+    Outcome run;
+    std::size_t taken = 0;    // bytes the command's end accepted
+    bool endedFirst = false;  // the command closed its input before the test stopped writing
+};
+
+EndlessOutcome RunSendOnEndlessInput(const TempFolder& folder,
+                                     const std::vector<std::string>& args) {
+    EndlessOutcome outcome;
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return outcome;
+    platform::Fd ours(ends[0]);
+    platform::Fd theirs(ends[1]);
+    const auto err = folder.path() / "err.txt";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, theirs.get(), STDIN_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<std::string> words{AFFICHEUR_SEND};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int spawned =
+        ::posix_spawn(&pid, AFFICHEUR_SEND, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    theirs.Close();
+    if (spawned != 0) return outcome;
+
+    const std::string chunk(64 * 1024, 'a');
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (outcome.taken < 64 * 1024 * 1024 && std::chrono::steady_clock::now() < deadline) {
+        pollfd entry{ours.get(), POLLOUT, 0};
+        if (::poll(&entry, 1, 100) <= 0) continue;
+        const ssize_t sent =
+            ::send(ours.get(), chunk.data(), chunk.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent < 0 && errno == EAGAIN) continue;
+        if (sent <= 0) {
+            outcome.endedFirst = true;
+            break;
+        }
+        outcome.taken += static_cast<std::size_t>(sent);
+    }
+    ours.Close();  // the end of the input, for a command still reading it
+
+    int status = 0;
+    const auto waitEnd = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= waitEnd) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            break;
+        }
+        ::usleep(10000);
+    }
+    outcome.run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    outcome.run.err = ReadFile(err);
+    return outcome;
+}
+
+// "-" stops reading at the most a display keeps (and one byte more, to know the text is
+// longer): a producer that never stops is refused at once, not read to the end of memory.
+TEST(SendCommand, StandardInputIsReadNoFurtherThanADisplayKeeps) {
+    TempFolder folder;
+    const EndlessOutcome fed = RunSendOnEndlessInput(folder, {"--to", "127.0.0.1:9", "-"});
+    EXPECT_EQ(fed.run.status, 2) << fed.run.err;
+    EXPECT_NE(fed.run.err.find("longer than the 65536 bytes a display keeps"), std::string::npos)
+        << fed.run.err;
+    EXPECT_EQ(fed.run.err.find('\n'), fed.run.err.size() - 1) << "one line: " << fed.run.err;
+    EXPECT_TRUE(fed.endedFirst) << "the command read to the end of an endless input";
+    // What it read, and what the system holds for it between the two ends.
+    EXPECT_LT(fed.taken, 8u * 1024 * 1024);
 }
 
 struct PeerCase {

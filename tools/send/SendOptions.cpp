@@ -85,7 +85,16 @@ class Parser {
     }
 
     void Text(const std::string& arg) {
-        Add(protocol::Kind::Text, arg == "-" ? WithoutFinalNewline(readInput_()) : arg);
+        if (arg != "-") return Add(protocol::Kind::Text, arg);
+        // The longest text a display keeps, its final line break, and one byte more to tell a
+        // longer input: a producer that never stops is refused as soon as that much has come.
+        constexpr std::size_t kLineBreak = 2;
+        const std::string input = readInput_(kMaxTextBytes + kLineBreak + 1);
+        if (input.size() > kMaxTextBytes + kLineBreak) {
+            return Fail("the text on standard input is longer than the " +
+                        std::to_string(kMaxTextBytes) + " bytes a display keeps");
+        }
+        Add(protocol::Kind::Text, WithoutFinalNewline(input));
     }
 
     void Line(const std::string& left, const std::string& right) {

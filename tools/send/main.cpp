@@ -1,11 +1,13 @@
 // afficheur-send: puts a text, a sale's lines, a scrolling text, a colour or the register's
 // name on the customer display, for scripts and till software. See Usage below.
 
+#include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
-#include <iterator>
 #include <string>
 #include <variant>
 #include <vector>
@@ -23,7 +25,8 @@ constexpr const char* kUsage = R"(Usage: afficheur-send [OPTION]... [TEXT | -]..
 Sends messages to the customer display (afficheur-display), each on its own connection, in
 the order given. Texts are UTF-8.
 
-  TEXT                   a plain text to show; - reads it from standard input
+  TEXT                   a plain text to show; - reads it from standard input (at most
+                         the 65536 bytes a display keeps)
   --line TEXT AMOUNT     a line with an amount flush right; --line options in a row make one
                          message, one line each
   --scroll TEXT          the scrolling text
@@ -42,8 +45,25 @@ Exit status: 0 delivered, 2 bad usage or no address, 3 a character the encoding 
 4 refused, unreachable, timed out or not a display (it answered with bytes).
 )";
 
-std::string ReadStandardInput() {
-    return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+// Up to limit bytes of standard input; what came before an error that ends it.
+std::string ReadStandardInput(std::size_t limit) {
+    std::string input;
+    char buffer[65536];
+    while (input.size() < limit) {
+        const std::size_t want = std::min(sizeof buffer, limit - input.size());
+        const ssize_t got = ::read(STDIN_FILENO, buffer, want);
+        if (got > 0) {
+            input.append(buffer, static_cast<std::size_t>(got));
+        } else if (got < 0 && errno == EINTR) {
+            continue;
+        } else if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd entry{STDIN_FILENO, POLLIN, 0};  // an input left non-blocking by its owner
+            ::poll(&entry, 1, -1);
+        } else {
+            break;
+        }
+    }
+    return input;
 }
 
 int Say(int status, const std::string& line) {
