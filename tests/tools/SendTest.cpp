@@ -71,6 +71,10 @@ TEST(SendOptions, ReadAsATable) {
           {Kind::Text, "A\t1"},
           {Kind::Text, "Fin"}}},
         {"after -- a dash starts a text", {"--", "--clear"}, {{Kind::Text, "--clear"}}},
+        {"after -- every argument is a text, - and -- too",
+         {"--", "-", "--", "-5,00 remise"},
+         {{Kind::Text, "-"}, {Kind::Text, "--"}, {Kind::Text, "-5,00 remise"}}},
+        {"a text that starts with a dash, without --", {"-5,00 remise"}, {}, "goes after --"},
         {"standard input as long as a display keeps",
          {"-"},
          {{Kind::Text, std::string(sender::kMaxTextBytes, 'a')}},
@@ -222,6 +226,7 @@ class StandInDisplay {
 struct Outcome {
     int status = -1;
     std::string err;
+    std::string out;
 };
 
 std::string Quoted(const std::string& arg) {
@@ -241,11 +246,13 @@ Outcome RunSend(const TempFolder& folder, const std::vector<std::string>& args) 
     for (const std::string& arg : args)
         command += ' ' + Quoted(arg);
     const auto err = folder.path() / "err.txt";
-    command += " </dev/null 2>" + Quoted(err.string());
+    const auto out = folder.path() / "out.txt";
+    command += " </dev/null 2>" + Quoted(err.string()) + " >" + Quoted(out.string());
     const int status = std::system(command.c_str());
     Outcome run;
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.err = ReadFile(err);
+    run.out = ReadFile(out);
     return run;
 }
 
@@ -262,6 +269,22 @@ TEST(SendCommand, DeliversEachMessageOnItsOwnConnectionInWindows1252) {
               (std::vector<std::string>{"Caf\xE9", "Cr\xE8me\t2,40 \x80\nTOTAL\t23,70 \x80",
                                         "\xFF"
                                         "212"}));
+}
+
+// A text that starts with a dash goes after --, where nothing is an option and - is no
+// longer standard input; --help shows the way.
+TEST(SendCommand, TextsAfterDoubleDashReachTheDisplayAsTheyStand) {
+    TempFolder folder;
+    StandInDisplay display;
+    ASSERT_NE(display.port(), 0);
+    const Outcome run =
+        RunSend(folder, {"--to", display.address(), "--clear", "--", "-5,00 remise", "-", "--to"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(display.messages(), (std::vector<std::string>{"", "-5,00 remise", "-", "--to"}));
+
+    const Outcome help = RunSend(folder, {"--help"});
+    EXPECT_EQ(help.status, 0) << help.err;
+    EXPECT_NE(help.out.find("\n  --   "), std::string::npos) << help.out;
 }
 
 TEST(SendCommand, TakesTheAddressFromTheClientsSettingsAndWritesNothing) {

@@ -41,7 +41,11 @@ class Parser {
         bool optionsEnd = false;
         for (next_ = 0; next_ < args_.size() && !error_;) {
             const std::string arg = args_[next_++];
-            if (optionsEnd || arg.empty() || arg[0] != '-' || arg == "-") {
+            if (optionsEnd) {
+                // After --, every argument is a text as it stands: "-5,00 remise", "-" or "--"
+                // from a variable never turn into an option or a read of standard input.
+                Add(protocol::Kind::Text, arg);
+            } else if (arg.empty() || arg[0] != '-' || arg == "-") {
                 Text(arg);
             } else if (arg == "--") {
                 optionsEnd = true;
@@ -170,8 +174,11 @@ class Parser {
             if (!ms)
                 return Fail("--timeout takes milliseconds from 1 to 600000, not '" + *value + "'");
             options_.timeoutMs = *ms;
-        } else {
+        } else if (arg.starts_with("--")) {
             Fail("unknown option " + name + " (try --help)");
+        } else {
+            Fail("unknown option " + name +
+                 " (a text that starts with - goes after --: afficheur-send -- TEXT)");
         }
         if (name != "--line") lineGroupOpen_ = false;
     }

@@ -21,12 +21,14 @@
 
 namespace {
 
-constexpr const char* kUsage = R"(Usage: afficheur-send [OPTION]... [TEXT | -]...
+constexpr const char* kUsage = R"(Usage: afficheur-send [OPTION]... [TEXT | -]... [-- TEXT...]
 Sends messages to the customer display (afficheur-display), each on its own connection, in
 the order given. Texts are UTF-8.
 
   TEXT                   a plain text to show; - reads it from standard input (at most
                          the 65536 bytes a display keeps)
+  --                     every argument after it is a text as it stands, even one that
+                         starts with - or is - itself: -- "-5,00 remise"
   --line TEXT AMOUNT     a line with an amount flush right; --line options in a row make one
                          message, one line each
   --scroll TEXT          the scrolling text
