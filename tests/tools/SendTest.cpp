@@ -21,6 +21,7 @@
 #include <variant>
 #include <vector>
 
+#include "Delivery.h"
 #include "SendOptions.h"
 #include "platform/FileDescriptor.h"
 #include "support/TempFolder.h"
@@ -435,6 +436,69 @@ TEST(SendCommand, StandardInputIsReadNoFurtherThanADisplayKeeps) {
     EXPECT_TRUE(fed.endedFirst) << "the command read to the end of an endless input";
     // What it read, and what the system holds for it between the two ends.
     EXPECT_LT(fed.taken, 8u * 1024 * 1024);
+}
+
+struct HangCase {
+    int takes;  // messages the display reads before it hangs
+    std::string words;
+};
+
+// With several messages the command stops at the first one not delivered, and its one line
+// says which went before it and which were never sent.
+TEST(SendCommand, AFailureSaysWhichMessagesWereDeliveredAndWhichWereNot) {
+    TempFolder folder;
+    const std::vector<std::string> texts{"un", "deux", "trois"};
+    const HangCase cases[] = {
+        {0,
+         "message 1 of 3 to {TO} dropped: no delivery within 500 ms; none delivered, messages 2 "
+         "and 3 not sent"},
+        {1,
+         "message 2 of 3 to {TO} dropped: no delivery within 500 ms; message 1 delivered, "
+         "message 3 not sent"},
+        {2,
+         "message 3 of 3 to {TO} dropped: no delivery within 500 ms; messages 1 and 2 "
+         "delivered"},
+    };
+    for (const HangCase& c : cases) {
+        SCOPED_TRACE(c.takes);
+        StandInDisplay display(Peer::Display, c.takes);
+        ASSERT_NE(display.port(), 0);
+        std::vector<std::string> args{"--to", display.address(), "--timeout", "500"};
+        args.insert(args.end(), texts.begin(), texts.end());
+        const Outcome run = RunSend(folder, args);
+        EXPECT_EQ(run.status, 4) << run.err;
+        std::string words = c.words;
+        words.replace(words.find("{TO}"), 4, display.address());
+        EXPECT_EQ(run.err, "afficheur-send: " + words + "\n");
+        EXPECT_EQ(display.messages(),
+                  std::vector<std::string>(texts.begin(), texts.begin() + c.takes));
+    }
+}
+
+struct NotDeliveredCase {
+    std::size_t failed;
+    std::size_t count;
+    const char* line;
+};
+
+TEST(SendCommand, NotDeliveredLinesAsATable) {
+    const NotDeliveredCase cases[] = {
+        {1, 1, "message to shop:9100 dropped: Connection refused"},
+        {1, 2,
+         "message 1 of 2 to shop:9100 dropped: Connection refused; none delivered, "
+         "message 2 not sent"},
+        {2, 2, "message 2 of 2 to shop:9100 dropped: Connection refused; message 1 delivered"},
+        {1, 5,
+         "message 1 of 5 to shop:9100 dropped: Connection refused; none delivered, "
+         "messages 2 to 5 not sent"},
+        {4, 6,
+         "message 4 of 6 to shop:9100 dropped: Connection refused; messages 1 to 3 "
+         "delivered, messages 5 and 6 not sent"},
+    };
+    for (const NotDeliveredCase& c : cases) {
+        EXPECT_EQ(sender::NotDeliveredLine("shop:9100", c.failed, c.count, "Connection refused"),
+                  c.line);
+    }
 }
 
 struct PeerCase {

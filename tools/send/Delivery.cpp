@@ -91,7 +91,24 @@ Step WriteAndClose(int fd, std::string_view bytes, Clock::time_point deadline, i
     }
 }
 
+// "message 3", "messages 1 and 2", "messages 2 to 5": the messages first to last (from 1).
+std::string Messages(std::size_t first, std::size_t last) {
+    if (first == last) return "message " + std::to_string(first);
+    return "messages " + std::to_string(first) + (last == first + 1 ? " and " : " to ") +
+           std::to_string(last);
+}
+
 }  // namespace
+
+std::string NotDeliveredLine(const std::string& label, std::size_t failed, std::size_t count,
+                             const std::string& why) {
+    if (count == 1) return "message to " + label + " dropped: " + why;
+    std::string line = "message " + std::to_string(failed) + " of " + std::to_string(count) +
+                       " to " + label + " dropped: " + why + "; ";
+    line += failed == 1 ? "none delivered" : Messages(1, failed - 1) + " delivered";
+    if (failed < count) line += ", " + Messages(failed + 1, count) + " not sent";
+    return line;
+}
 
 Delivery Deliver(const Endpoint& where, std::string_view bytes, int timeoutMs) {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);

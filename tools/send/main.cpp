@@ -132,11 +132,15 @@ int main(int argc, char** argv) {
     const std::string label =
         (where.host.find(':') != std::string::npos ? "[" + where.host + "]" : where.host) + ":" +
         std::to_string(where.port);
-    for (const std::string& bytes : std::get<std::vector<std::string>>(composed)) {
-        const sender::Delivery delivery = sender::Deliver(where, bytes, options.timeoutMs);
+    // In order, stopping at the first message not delivered: the later ones were meant to
+    // follow it on the screen (a colour before its text), and a display that hangs would
+    // otherwise hold the command for a timeout each.
+    const auto& messages = std::get<std::vector<std::string>>(composed);
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        const sender::Delivery delivery = sender::Deliver(where, messages[i], options.timeoutMs);
         if (!delivery.delivered) {
             return Say(sender::kExitNotDelivered,
-                       "message to " + label + " dropped: " + delivery.why);
+                       sender::NotDeliveredLine(label, i + 1, messages.size(), delivery.why));
         }
     }
     return sender::kExitDelivered;
