@@ -242,13 +242,21 @@ std::string Quoted(const std::string& arg) {
     return quoted + "'";
 }
 
-Outcome RunSend(const TempFolder& folder, const std::vector<std::string>& args) {
+// Runs the command through the shell; feed, when given, is a shell command whose output is
+// the command's standard input (otherwise it reads /dev/null).
+Outcome RunSend(const TempFolder& folder, const std::vector<std::string>& args,
+                const std::string& feed = "") {
     std::string command = Quoted(AFFICHEUR_SEND);
     for (const std::string& arg : args)
         command += ' ' + Quoted(arg);
+    if (feed.empty()) {
+        command += " </dev/null";
+    } else {
+        command = feed + " | " + command;
+    }
     const auto err = folder.path() / "err.txt";
     const auto out = folder.path() / "out.txt";
-    command += " </dev/null 2>" + Quoted(err.string()) + " >" + Quoted(out.string());
+    command += " 2>" + Quoted(err.string()) + " >" + Quoted(out.string());
     const int status = std::system(command.c_str());
     Outcome run;
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -436,6 +444,52 @@ TEST(SendCommand, StandardInputIsReadNoFurtherThanADisplayKeeps) {
     EXPECT_TRUE(fed.endedFirst) << "the command read to the end of an endless input";
     // What it read, and what the system holds for it between the two ends.
     EXPECT_LT(fed.taken, 8u * 1024 * 1024);
+}
+
+struct AdviceCase {
+    const char* name;
+    std::string input;  // as a till's software in Windows-1252 writes it
+    std::string wire;   // what the display must get
+};
+
+// A text that is not UTF-8 is refused with advice that works: the command it names, run on
+// the same bytes, makes a text that reaches the display as meant.
+TEST(SendCommand, TextThatIsNotUtf8GetsAdviceThatWorks) {
+    TempFolder folder;
+    StandInDisplay display;
+    ASSERT_NE(display.port(), 0);
+    const AdviceCase cases[] = {
+        {"an accent", "Caf\xE9", "Caf\xE9"},
+        {"accents and a euro sign",
+         "Cr\xE8me br\xFBl\xE9"
+         "e 5,00 \x80",
+         "Cr\xE8me br\xFBl\xE9"
+         "e 5,00 \x80"},
+    };
+    std::vector<std::string> delivered;
+    for (const AdviceCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto input = folder.path() / "input.txt";
+        WriteFile(input, c.input);
+        const Outcome asArgument = RunSend(folder, {"--to", display.address(), c.input});
+        const Outcome asInput =
+            RunSend(folder, {"--to", display.address(), "-"}, "cat " + Quoted(input.string()));
+        for (const Outcome& refused : {asArgument, asInput}) {
+            EXPECT_EQ(refused.status, 3) << refused.err;
+            EXPECT_NE(refused.err.find("is not UTF-8"), std::string::npos) << refused.err;
+            EXPECT_EQ(refused.err.find('\n'), refused.err.size() - 1) << refused.err;
+        }
+        EXPECT_EQ(asInput.err, asArgument.err);
+        // The advice ends the line: a command that turns the input into UTF-8.
+        const auto at = asArgument.err.find("iconv ");
+        ASSERT_NE(at, std::string::npos) << asArgument.err;
+        const std::string advice = asArgument.err.substr(at, asArgument.err.size() - 1 - at);
+        const Outcome followed = RunSend(folder, {"--to", display.address(), "-"},
+                                         advice + " <" + Quoted(input.string()));
+        EXPECT_EQ(followed.status, 0) << advice << ": " << followed.err;
+        delivered.push_back(c.wire);
+    }
+    EXPECT_EQ(display.messages(), delivered);
 }
 
 struct HangCase {

@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -23,7 +25,7 @@ namespace {
 
 constexpr const char* kUsage = R"(Usage: afficheur-send [OPTION]... [TEXT | -]... [-- TEXT...]
 Sends messages to the customer display (afficheur-display), each on its own connection, in
-the order given. Texts are UTF-8.
+the order given. Texts are UTF-8 (convert others first: iconv -f WINDOWS-1252 -t UTF-8).
 
   TEXT                   a plain text to show; - reads it from standard input (at most
                          the 65536 bytes a display keeps)
@@ -43,8 +45,9 @@ the order given. Texts are UTF-8.
   --timeout MS           for each message, from connecting to delivery (default 3000)
   --help, --version
 
-Exit status: 0 delivered, 2 bad usage or no address, 3 a character the encoding lacks,
-4 refused, unreachable, timed out or not a display (it answered with bytes).
+Exit status: 0 delivered, 2 bad usage or no address, 3 a character the encoding lacks or a
+text that is not UTF-8, 4 refused, unreachable, timed out or not a display (it answered
+with bytes).
 )";
 
 // Up to limit bytes of standard input; what came before an error that ends it.
@@ -79,6 +82,31 @@ std::string CodePoint(char32_t cp) {
     return text;
 }
 
+// The first byte of a text that belongs to no UTF-8 sequence: its place as a character (1 for
+// the first) and its value.
+struct Malformed {
+    std::size_t position = 0;
+    unsigned char byte = 0;
+};
+
+std::optional<Malformed> FirstMalformed(std::string_view text) {
+    std::size_t position = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        ++position;
+        char32_t cp = 0;
+        const std::size_t length = utf8::Decode(text, i, &cp);
+        if (length == 0) return Malformed{position, static_cast<unsigned char>(text[i])};
+        i += length;
+    }
+    return std::nullopt;
+}
+
+std::string ByteValue(unsigned char byte) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(byte));
+    return text;
+}
+
 // The bytes of each message, or the status and words of the first that cannot be sent.
 std::variant<std::vector<std::string>, int> Compose(const sender::SendOptions& options) {
     std::vector<std::string> messages;
@@ -87,14 +115,23 @@ std::variant<std::vector<std::string>, int> Compose(const sender::SendOptions& o
         ++number;
         std::string text = message.text;
         if (options.encoding == protocol::Encoding::Windows1252) {
-            if (options.transliterate) text = sender::TransliterateToWindows1252(text);
+            if (options.transliterate) {
+                text = sender::TransliterateToWindows1252(text);
+            } else if (const auto bad = FirstMalformed(text)) {
+                // Most often a till's software writing its own code page: what converts it is
+                // the advice, with the command last on the line so that it can be copied.
+                return Say(sender::kExitUnrepresentable,
+                           "message " + std::to_string(number) + ": byte " + ByteValue(bad->byte) +
+                               " at position " + std::to_string(bad->position) +
+                               " is not UTF-8, which texts must be; convert the text first, from "
+                               "Windows-1252 for example: iconv -f WINDOWS-1252 -t UTF-8");
+            }
             if (const auto unfit = protocol::Unrepresentable(text)) {
                 std::string shown;
-                if (unfit->codePoint != U'\uFFFD') utf8::Append(shown, unfit->codePoint);
+                utf8::Append(shown, unfit->codePoint);
                 return Say(sender::kExitUnrepresentable,
-                           "message " + std::to_string(number) + ": character " +
-                               (shown.empty() ? std::string("(not UTF-8)") : "'" + shown + "'") +
-                               " (" + CodePoint(unfit->codePoint) + ") at position " +
+                           "message " + std::to_string(number) + ": character '" + shown + "' (" +
+                               CodePoint(unfit->codePoint) + ") at position " +
                                std::to_string(unfit->position) +
                                " has no place in windows-1252; give --transliterate, or "
                                "--encoding utf-8 for a display started that way");
