@@ -29,11 +29,14 @@ int MillisecondsLeft(Clock::time_point deadline) {
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-// Waits until fd is ready for events, or the deadline. False on the deadline.
+// Waits until fd is ready for events, or the deadline. False once the deadline has passed,
+// even when fd is ready: a peer that keeps it ready never holds the command past it.
 bool WaitFor(int fd, short events, Clock::time_point deadline) {
     for (;;) {
+        const int left = MillisecondsLeft(deadline);
+        if (left == 0) return false;
         pollfd entry{fd, events, 0};
-        const int ready = ::poll(&entry, 1, MillisecondsLeft(deadline));
+        const int ready = ::poll(&entry, 1, left);
         if (ready > 0) return true;
         if (ready == 0) return false;
         if (errno != EINTR) return true;  // the next call on fd says what is wrong
@@ -76,19 +79,36 @@ Step WriteAndClose(int fd, std::string_view bytes, Clock::time_point deadline, i
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
     if (::shutdown(fd, SHUT_WR) != 0) return Failed(errno);
-    // The display closes its side once it has the whole message; anything it sends is ignored.
-    char sink[256];
+    // The display closes its side once it has the whole message, and never writes a byte: a
+    // peer that answers is something else listening at the address.
     for (;;) {
         if (!WaitFor(fd, POLLIN, deadline)) return Timeout(timeoutMs);
-        const ssize_t got = ::recv(fd, sink, sizeof sink, 0);
+        char answer = 0;
+        const ssize_t got = ::recv(fd, &answer, 1, 0);
         if (got == 0) return {true, {}};
-        if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            return Failed(errno);
-        }
+        if (got > 0) return {false, "it answered with bytes, so it is not a display"};
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return Failed(errno);
     }
 }
 
+// "message 3", "messages 1 and 2", "messages 2 to 5": the messages first to last (from 1).
+std::string Messages(std::size_t first, std::size_t last) {
+    if (first == last) return "message " + std::to_string(first);
+    return "messages " + std::to_string(first) + (last == first + 1 ? " and " : " to ") +
+           std::to_string(last);
+}
+
 }  // namespace
+
+std::string NotDeliveredLine(const std::string& label, std::size_t failed, std::size_t count,
+                             const std::string& why) {
+    if (count == 1) return "message to " + label + " dropped: " + why;
+    std::string line = "message " + std::to_string(failed) + " of " + std::to_string(count) +
+                       " to " + label + " dropped: " + why + "; ";
+    line += failed == 1 ? "none delivered" : Messages(1, failed - 1) + " delivered";
+    if (failed < count) line += ", " + Messages(failed + 1, count) + " not sent";
+    return line;
+}
 
 Delivery Deliver(const Endpoint& where, std::string_view bytes, int timeoutMs) {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);

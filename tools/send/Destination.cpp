@@ -1,6 +1,10 @@
 #include "Destination.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
+#include <optional>
+#include <utility>
 
 #include "common/LeadingNumber.h"
 #include "settings/INI32.h"
@@ -22,13 +26,29 @@ std::string SettingsArgument(const SendOptions& options) {
     return file;
 }
 
+// Refuses a regular file at path larger than any settings file, before anything reads it.
+// A missing file, or anything other than a regular file, the settings routine itself treats
+// as a file without the setting.
+std::optional<UsageError> TooLarge(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    const auto size = static_cast<std::uintmax_t>(info.st_size);
+    if (size <= kMaxSettingsBytes) return std::nullopt;
+    return UsageError{"settings file " + path + " is " + std::to_string(size) +
+                      " bytes, more than the " + std::to_string(kMaxSettingsBytes) +
+                      " a settings file may have; it was not read (give the client's "
+                      "settings file, or --to HOST:PORT)"};
+}
+
 }  // namespace
 
 std::variant<Endpoint, UsageError> Destination(const SendOptions& options) {
     if (options.to) return *options.to;
     const std::string file = SettingsArgument(options);
-    const std::string where = "set ip and port under [ecran] in " + INI32::SettingsFilePath(file) +
-                              ", or give --to HOST:PORT";
+    const std::string path = INI32::SettingsFilePath(file);
+    if (auto refused = TooLarge(path)) return std::move(*refused);
+    const std::string where =
+        "set ip and port under [ecran] in " + path + ", or give --to HOST:PORT";
     const std::string host = INI32::ProfileSetting("ecran", "ip", "", file, kReadOnly);
     if (host.empty()) return UsageError{"no display address (host is empty); " + where};
     const std::string portText = INI32::ProfileSetting("ecran", "port", "0", file, kReadOnly);

@@ -3,6 +3,7 @@
 // file, read through the client's own settings routine in its read-only mode (nothing is
 // ever written, not even the defaults the client records).
 
+#include <cstdint>
 #include <string>
 #include <variant>
 
@@ -10,7 +11,12 @@
 
 namespace sender {
 
-// The display's address, or a usage error that says where to set one.
+// The largest settings file read for the address. The client's file is a few hundred bytes,
+// and the settings routine reads a file whole: a file past this is refused, not read.
+inline constexpr std::uintmax_t kMaxSettingsBytes = 1024 * 1024;
+
+// The display's address, or a usage error that says where to set one (or that the settings
+// file is too large to be one).
 std::variant<Endpoint, UsageError> Destination(const SendOptions& options);
 
 }  // namespace sender

@@ -41,7 +41,11 @@ class Parser {
         bool optionsEnd = false;
         for (next_ = 0; next_ < args_.size() && !error_;) {
             const std::string arg = args_[next_++];
-            if (optionsEnd || arg.empty() || arg[0] != '-' || arg == "-") {
+            if (optionsEnd) {
+                // After --, every argument is a text as it stands: "-5,00 remise", "-" or "--"
+                // from a variable never turn into an option or a read of standard input.
+                Add(protocol::Kind::Text, arg);
+            } else if (arg.empty() || arg[0] != '-' || arg == "-") {
                 Text(arg);
             } else if (arg == "--") {
                 optionsEnd = true;
@@ -85,7 +89,16 @@ class Parser {
     }
 
     void Text(const std::string& arg) {
-        Add(protocol::Kind::Text, arg == "-" ? WithoutFinalNewline(readInput_()) : arg);
+        if (arg != "-") return Add(protocol::Kind::Text, arg);
+        // The longest text a display keeps, its final line break, and one byte more to tell a
+        // longer input: a producer that never stops is refused as soon as that much has come.
+        constexpr std::size_t kLineBreak = 2;
+        const std::string input = readInput_(kMaxTextBytes + kLineBreak + 1);
+        if (input.size() > kMaxTextBytes + kLineBreak) {
+            return Fail("the text on standard input is longer than the " +
+                        std::to_string(kMaxTextBytes) + " bytes a display keeps");
+        }
+        Add(protocol::Kind::Text, WithoutFinalNewline(input));
     }
 
     void Line(const std::string& left, const std::string& right) {
@@ -161,8 +174,11 @@ class Parser {
             if (!ms)
                 return Fail("--timeout takes milliseconds from 1 to 600000, not '" + *value + "'");
             options_.timeoutMs = *ms;
-        } else {
+        } else if (arg.starts_with("--")) {
             Fail("unknown option " + name + " (try --help)");
+        } else {
+            Fail("unknown option " + name +
+                 " (a text that starts with - goes after --: afficheur-send -- TEXT)");
         }
         if (name != "--line") lineGroupOpen_ = false;
     }

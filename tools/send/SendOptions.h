@@ -1,7 +1,7 @@
 #pragma once
 // afficheur-send's command line as a value: the messages to send, in order, and where and how
-// to send them. Parsing does no input or output beyond reading standard input for "-", so it
-// is tested in process.
+// to send them. Parsing does no input or output beyond reading standard input for "-" (no
+// further than a text a display keeps), so it is tested in process.
 
 #include <optional>
 #include <string>
@@ -46,8 +46,9 @@ struct UsageError {
     std::string why;
 };
 
-// Reads standard input whole (for the argument "-").
-using ReadInput = std::string (*)();
+// Reads standard input (for the argument "-"): up to limit bytes, fewer only when it ends
+// before.
+using ReadInput = std::string (*)(std::size_t limit);
 
 // The options of argv[1..], or what is wrong with them. Consecutive --line options make one
 // message: "LEFT<TAB>RIGHT" lines joined by line feeds.
