@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 
+#include "common/LeadingNumber.h"
 #include "common/Utf8.h"
 #include "platform/Ansi.h"
 
@@ -50,19 +52,28 @@ std::string_view EncodingName(Encoding encoding) {
     return encoding == Encoding::Utf8 ? "utf-8" : "windows-1252";
 }
 
-std::optional<char> CommandByte(Kind kind) {
-    switch (kind) {
-        case Kind::Scroll:
-            return '1';
-        case Kind::Colour:
-            return '2';
-        case Kind::Register:
-            return '3';
-        case Kind::Text:
-        case Kind::Unknown:
-            break;
+const KindRow* RowOf(Kind kind) {
+    for (const KindRow& row : kKinds) {
+        if (row.kind == kind) return &row;
     }
-    return std::nullopt;
+    return nullptr;
+}
+
+std::string_view KindName(Kind kind) {
+    const KindRow* row = RowOf(kind);
+    return row != nullptr ? row->name : "unknown";
+}
+
+std::optional<char> CommandByte(Kind kind) {
+    const KindRow* row = RowOf(kind);
+    return row != nullptr ? row->command : std::nullopt;
+}
+
+std::optional<int> ColourIndex(std::string_view text) {
+    const double number = LeadingNumber(text);
+    if (!(number >= 0 && number < kPaletteSize) || number != std::floor(number))
+        return std::nullopt;
+    return static_cast<int>(number);
 }
 
 std::string ComposeText(Kind kind, std::string_view text) {
@@ -86,32 +97,22 @@ std::string TextOf(std::string_view bytes, Encoding encoding) {
     return encoding == Encoding::Utf8 ? Utf8Repaired(bytes) : platform::FromAnsi(bytes);
 }
 
-Decoded Decode(std::string_view bytes, Encoding encoding) {
-    Decoded message;
+Message Decode(std::string_view bytes, Encoding encoding) {
+    Message message;
     if (bytes.empty() || bytes.front() != kCommandLead) {
         message.text = TextOf(bytes, encoding);
         return message;
     }
-    if (bytes.size() < 2) {
-        message.kind = Kind::Unknown;
+    message.kind = Kind::Unknown;
+    if (bytes.size() < 2) return message;
+    message.text = TextOf(bytes.substr(2), encoding);
+    for (const KindRow& row : kKinds) {
+        if (row.command != bytes[1]) continue;
+        message.kind = row.kind;
+        if (row.payload == Payload::Colour) message.colour = ColourIndex(message.text);
         return message;
     }
-    message.text = TextOf(bytes.substr(2), encoding);
-    switch (bytes[1]) {
-        case '1':
-            message.kind = Kind::Scroll;
-            break;
-        case '2':
-            message.kind = Kind::Colour;
-            break;
-        case '3':
-            message.kind = Kind::Register;
-            break;
-        default:
-            message.kind = Kind::Unknown;
-            message.command = static_cast<uint8_t>(bytes[1]);
-            break;
-    }
+    message.command = static_cast<uint8_t>(bytes[1]);
     return message;
 }
 

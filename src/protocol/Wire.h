@@ -29,6 +29,48 @@ enum class Kind {
     Unknown,   // 0xFF and any other command byte, or 0xFF alone
 };
 
+// What a kind's text must be, checked once, when a message is decoded.
+enum class Payload {
+    Text,    // any text
+    Colour,  // a palette index: see ColourIndex
+};
+
+struct KindRow {
+    Kind kind;
+    std::string_view name;        // as the display's log writes it
+    std::optional<char> command;  // the byte after the lead; none for plain text
+    Payload payload;
+};
+
+// Every kind a sender may send, one row each. A new kind is a row here, its effect on the
+// board (the display's Board::Apply) and what each of the display's outputs shows of it; the
+// senders, the decoder and the log follow the row.
+inline constexpr KindRow kKinds[] = {
+    {Kind::Text, "text", std::nullopt, Payload::Text},
+    {Kind::Scroll, "scroll", '1', Payload::Text},
+    {Kind::Colour, "colour", '2', Payload::Colour},
+    {Kind::Register, "register", '3', Payload::Text},
+};
+
+// The row of a kind; null for Unknown.
+const KindRow* RowOf(Kind kind);
+
+// "text", "scroll", "colour", "register", "unknown".
+std::string_view KindName(Kind kind);
+
+// The number of colours of the palette the colour message names.
+inline constexpr int kPaletteSize = 16;
+
+// Whether number is an index of that palette (0 to 15).
+constexpr bool IsPaletteIndex(long long number) {
+    return number >= 0 && number < kPaletteSize;
+}
+
+// The palette index a colour text names: its leading number (blanks skipped, &H and &O for
+// hexadecimal and octal, digits up to the first other character) when that is a whole number
+// from 0 to 15; nothing otherwise (" 12" and "&HC" name 12; "16", "-1", "2.5" name none).
+std::optional<int> ColourIndex(std::string_view text);
+
 enum class Encoding { Windows1252, Utf8 };
 
 // "windows-1252" (also "cp1252") and "utf-8" (also "utf8"), in any case; nothing otherwise.
@@ -49,15 +91,17 @@ std::string ComposeText(Kind kind, std::string_view text);
 // to refuse it first). Requires a kind other than Unknown.
 std::string Compose(Kind kind, std::string_view text, Encoding encoding);
 
-struct Decoded {
+// One message, decoded: after this nothing reads its bytes again.
+struct Message {
     Kind kind = Kind::Text;
     std::string text;                // after the command (the whole message for plain text)
+    std::optional<int> colour;       // Colour only: the palette index it names, if any
     std::optional<uint8_t> command;  // Unknown only: the command byte, if there is one
 };
 
-// One message's bytes as the display reads them. Malformed UTF-8 shows U+FFFD for each bad
-// byte; Windows-1252 maps every byte.
-Decoded Decode(std::string_view bytes, Encoding encoding);
+// One message's bytes as the display reads them, its payload checked by its kind's rule.
+// Malformed UTF-8 shows U+FFFD for each bad byte; Windows-1252 maps every byte.
+Message Decode(std::string_view bytes, Encoding encoding);
 
 // Bytes in an encoding as UTF-8 text (malformed UTF-8: U+FFFD for each bad byte).
 std::string TextOf(std::string_view bytes, Encoding encoding);

@@ -60,7 +60,7 @@ TEST(Wire, EveryKindComposesToItsBytesAndDecodesBack) {
             const std::string text = protocol::ComposeText(c.kind, c.text);
             EXPECT_EQ(protocol::Compose(Kind::Text, text, Encoding::Windows1252), c.bytes);
         }
-        const protocol::Decoded decoded = protocol::Decode(c.bytes, c.encoding);
+        const protocol::Message decoded = protocol::Decode(c.bytes, c.encoding);
         EXPECT_EQ(decoded.kind, c.kind);
         EXPECT_EQ(decoded.text, c.text);
         EXPECT_FALSE(decoded.command);
@@ -96,7 +96,7 @@ TEST(Wire, OddBytesDecodeWithoutLoss) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const protocol::Decoded decoded = protocol::Decode(c.bytes, c.encoding);
+        const protocol::Message decoded = protocol::Decode(c.bytes, c.encoding);
         EXPECT_EQ(decoded.kind, c.kind);
         EXPECT_EQ(decoded.text, c.text);
     }

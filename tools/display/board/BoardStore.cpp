@@ -40,7 +40,7 @@ std::optional<SavedBoard> Parse(const QByteArray& bytes) {
     }
     if (!colour.isDouble() || !setAt.isDouble()) return std::nullopt;
     const int index = colour.toInt(-1);
-    if (index < 0 || index > 15) return std::nullopt;
+    if (!IsPaletteIndex(index)) return std::nullopt;
     // A number past what an integer holds converts to nothing defined.
     const double setAtMs = setAt.toDouble();
     if (!std::isfinite(setAtMs) || std::fabs(setAtMs) > kMostSetAtMs ||

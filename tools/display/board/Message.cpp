@@ -4,44 +4,10 @@
 #include <cmath>
 #include <utility>
 
-#include "common/LeadingNumber.h"
-
 namespace display {
 
-Message Decode(std::string_view bytes, protocol::Encoding encoding) {
-    protocol::Decoded decoded = protocol::Decode(bytes, encoding);
-    Message message;
-    message.kind = decoded.kind;
-    message.text = std::move(decoded.text);
-    message.command = decoded.command;
-    if (message.kind == Kind::Colour) message.colour = ColourIndex(bytes.substr(2));
-    return message;
-}
-
-std::optional<int> ColourIndex(std::string_view text) {
-    const double number = LeadingNumber(text);
-    if (!(number >= 0 && number <= 15) || number != std::floor(number)) return std::nullopt;
-    return static_cast<int>(number);
-}
-
-std::string_view KindName(Kind kind) {
-    switch (kind) {
-        case Kind::Text:
-            return "text";
-        case Kind::Scroll:
-            return "scroll";
-        case Kind::Colour:
-            return "colour";
-        case Kind::Register:
-            return "register";
-        case Kind::Unknown:
-            break;
-    }
-    return "unknown";
-}
-
 Rgb PaletteColour(int index) {
-    static constexpr std::array<Rgb, 16> kPalette = {{
+    static constexpr std::array<Rgb, protocol::kPaletteSize> kPalette = {{
         {0, 0, 0},
         {0, 0, 128},
         {0, 128, 0},

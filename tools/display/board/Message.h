@@ -22,27 +22,20 @@ inline constexpr std::size_t kMaxMessageBytes = 64 * 1024;
 // The message kinds of the wire format (protocol/Wire.h).
 using Kind = protocol::Kind;
 
-struct Message {
-    Kind kind = Kind::Text;
-    // The text after the command (the whole message for plain text), as UTF-8.
-    std::string text;
-    // Colour only: the palette index the text names, when it names one (0 to 15).
-    std::optional<int> colour;
-    // Unknown only: the command byte, when there is one (none for 0xFF alone).
-    std::optional<uint8_t> command;
-};
+// One message, decoded once (protocol/Wire.h): its kind, its UTF-8 text, and the values its
+// kind's rule checked (the colour's palette index, an unknown command's byte).
+using Message = protocol::Message;
 
 // Decodes one message's bytes, its texts in the given encoding (what the client sends by
 // default; malformed UTF-8 shows U+FFFD).
-Message Decode(std::string_view bytes,
-               protocol::Encoding encoding = protocol::Encoding::Windows1252);
+inline Message Decode(std::string_view bytes,
+                      protocol::Encoding encoding = protocol::Encoding::Windows1252) {
+    return protocol::Decode(bytes, encoding);
+}
 
-// The palette index a colour text names: its leading number when that is a whole number from
-// 0 to 15; nothing otherwise (" 12" and "&HC" name 12; "16", "-1", "2.5" name none).
-std::optional<int> ColourIndex(std::string_view text);
-
-// The name of a kind as the log writes it: "text", "scroll", "colour", "register", "unknown".
-std::string_view KindName(Kind kind);
+using protocol::ColourIndex;
+using protocol::IsPaletteIndex;
+using protocol::KindName;
 
 struct Rgb {
     uint8_t red;
@@ -53,7 +46,7 @@ struct Rgb {
 
 // The classic 16-colour palette: 0 black, 1 blue, 2 green, 3 cyan, 4 red, 5 magenta, 6 brown,
 // 7 light grey, 8 dark grey, 9 light blue, 10 light green, 11 light cyan, 12 light red,
-// 13 light magenta, 14 yellow, 15 bright white. Requires 0 <= index <= 15.
+// 13 light magenta, 14 yellow, 15 bright white. Requires IsPaletteIndex(index).
 Rgb PaletteColour(int index);
 
 // The contrast ratio of two colours by the WCAG 2 formula, from 1 (none) to 21 (black on

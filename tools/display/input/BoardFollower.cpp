@@ -23,7 +23,7 @@ std::optional<Board> BoardFromJson(std::string_view json) {
     if (error.error != QJsonParseError::NoError || !document.isObject()) return std::nullopt;
     const QJsonObject object = document.object();
     const int colour = object.value(QLatin1String("colour")).toInt(-1);
-    if (!object.value(QLatin1String("text")).isString() || colour < 0 || colour > 15) {
+    if (!object.value(QLatin1String("text")).isString() || !IsPaletteIndex(colour)) {
         return std::nullopt;
     }
     Board board;

@@ -7,7 +7,7 @@ namespace display {
 namespace {
 
 JsonObject BoardFields(const Board& board) {
-    const int colour = board.colour >= 0 && board.colour <= 15 ? board.colour : 15;
+    const int colour = IsPaletteIndex(board.colour) ? board.colour : 15;
     JsonObject fields;
     fields.String("text", board.text)
         .String("scroll", board.scroll)

@@ -113,7 +113,7 @@ void Screen::TakeText(const TextLayer::Drawn& drawn) {
 }
 
 int Screen::ColourIndex() const {
-    return board_.colour >= 0 && board_.colour <= 15 ? board_.colour : 15;
+    return IsPaletteIndex(board_.colour) ? board_.colour : 15;
 }
 
 void Screen::paintEvent(QPaintEvent*) {
