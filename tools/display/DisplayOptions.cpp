@@ -21,41 +21,18 @@ namespace display {
 
 namespace {
 
-constexpr const char* kDefaultListen = "127.0.0.1:9100";
-constexpr const char* kDefaultHttp = "127.0.0.1:8080";
-
-// The options whose value may be left out, and the value they then take: on the command line
-// and in the configuration file alike.
-struct LeftOut {
-    const char* name;
-    const char* value;
-};
-constexpr LeftOut kLeftOutDefaults[] = {{"lcdproc", kDefaultLcdproc}, {"http", kDefaultHttp}};
-
-// The options that may be given several times, each counting.
-constexpr const char* kRepeatable[] = {"allow", "lcdproc", "http-host", "http-allow"};
-
-bool Repeatable(const QString& name) {
-    return std::any_of(
-        std::begin(kRepeatable), std::end(kRepeatable),
-        [&name](const char* repeatable) { return name == QLatin1String(repeatable); });
-}
-
+constexpr int kExitUsage = 2;
 // The most a configuration file holds: a few hundred lines of options.
 constexpr qint64 kMaxConfigBytes = 1024 * 1024;
-
-bool MayBeLeftOut(const QString& name) {
-    return std::any_of(
-        std::begin(kLeftOutDefaults), std::end(kLeftOutDefaults),
-        [&name](const LeftOut& option) { return name == QLatin1String(option.name); });
-}
-constexpr int kDefaultIdleTimeoutMs = 5000;
-constexpr int kDefaultMessageTimeoutMs = 10000;
-constexpr qint64 kDefaultRestoreWithinSeconds = 12 * 3600;
-constexpr int kExitUsage = 2;
+constexpr qint64 kYearSeconds = 366LL * 24 * 3600;
+constexpr qint64 kHourMs = 3600000;
 
 OptionsExit Usage(std::string why) {
     return {kExitUsage, std::move(why), false};
+}
+
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 // "127.0.0.1:9100", "[::1]:9100", "localhost:9100"; port 0 lets the system choose.
@@ -73,6 +50,461 @@ std::optional<ListenAddress> ParseEndpoint(const QString& text) {
     return endpoint;
 }
 
+// A whole number from least to most into *into; otherwise the reason, naming the option.
+template <typename Number>
+std::string ReadNumber(std::string_view value, qint64 least, qint64 most, Number* into,
+                       const std::string& why) {
+    const auto number = WholeNumber(Q(value), least, most);
+    if (!number) return why;
+    *into = static_cast<Number>(*number);
+    return {};
+}
+
+std::string Shown(qint64 number) {
+    return std::to_string(number);
+}
+
+using Row = OptionSpec<DisplayOptions>;
+
+// The rows, in the order --help and the man page list them; a value is read in this order
+// too (--lcd-charset before the --lcdproc that take it).
+const Row kRows[] = {
+    {"listen", "ADDR:PORT",
+     "Listen on ADDR:PORT (default {default}; port 0 picks a free port, shown in the log's first "
+     "line).",
+     R"man(Where to listen (default {default}; also [::1]:9100 or localhost:9100).
+Port 0 lets the system pick a free port, named in the log's first line.
+An address that is not loopback gets one warning line on standard error at start: any
+machine that reaches the port can then put text on the display.)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         const auto listen = ParseEndpoint(Q(value));
+         if (!listen) return "--listen wants ADDR:PORT, such as 127.0.0.1:9100 or [::1]:9100";
+         o.listen = *listen;
+         return {};
+     },
+     [](const DisplayOptions& d) { return d.listen.text.toStdString(); }},
+    {"log", "", "Write one JSON line per message on stdout.",
+     R"man(Write one JSON line per message on standard output, flushed at once: the sender, the
+message's kind, text and bytes in hex, how the connection ended and whether the display
+changed.
+Control characters are escaped, here and on standard error.
+Refused connections are counted by sender address: the first of a burst has its line, and
+one line of kind
+.B refusals
+then gives the count of the next 10 seconds.
+When standard output stops taking lines (its reader has gone), logging stops with one line
+on standard error and the display goes on.)man",
+     [](std::string_view, DisplayOptions& o) -> std::string {
+         o.log = true;
+         return {};
+     }},
+    {"headless", "", "Run without a window.",
+     R"man(Run without a window and without a display server.)man",
+     [](std::string_view, DisplayOptions& o) -> std::string {
+         o.window = false;
+         return {};
+     }},
+    {"idle-timeout", "MS",
+     "Close a connection silent for MS milliseconds (default {default}); what it sent is "
+     "logged, not shown.",
+     R"man(Close a connection that sends nothing for
+.I MS
+milliseconds (default {default}); what it sent is logged, not shown.)man",
+     [](std::string_view value, DisplayOptions& o) {
+         return ReadNumber(value, 1, kHourMs, &o.limits.idleTimeoutMs,
+                           "--idle-timeout wants a whole number of milliseconds from 1 to 3600000");
+     },
+     [](const DisplayOptions& d) { return Shown(d.limits.idleTimeoutMs); }},
+    {"message-timeout", "MS",
+     "Close a connection whose message is not whole MS milliseconds after it was accepted "
+     "(default {default}), however slowly its bytes keep coming; what it sent is logged as cut, "
+     "not shown.",
+     R"man(Close a connection whose message is not whole
+.I MS
+milliseconds after it was accepted (default {default}), however slowly its bytes keep coming;
+what it sent is logged as cut, not shown.)man",
+     [](std::string_view value, DisplayOptions& o) {
+         return ReadNumber(
+             value, 1, kHourMs, &o.limits.messageTimeoutMs,
+             "--message-timeout wants a whole number of milliseconds from 1 to 3600000");
+     },
+     [](const DisplayOptions& d) { return Shown(d.limits.messageTimeoutMs); }},
+    {"max-connections", "N",
+     "Read at most N connections at once; more are closed unread (default {default}).",
+     R"man(Read at most
+.I N
+connections at once; more are closed unread (default {default}). When all are taken, a newcomer
+takes, the newest first, a connection that has not brought its whole message 3 seconds after
+it connected from an address that never sent a whole one; else, unless its own address's
+last connection ended unfinished, any connection of an address whose last one did; else any
+connection past the 3 seconds. So a crowd of addresses holding connections open keeps the
+register out no longer.)man",
+     [](std::string_view value, DisplayOptions& o) {
+         return ReadNumber(value, 1, 10000, &o.limits.maxConnections,
+                           "--max-connections wants a whole number from 1 to 10000");
+     },
+     [](const DisplayOptions& d) { return Shown(d.limits.maxConnections); }},
+    {"allow", "ADDR/PREFIX",
+     "Take messages only from the network ADDR/PREFIX, or the address ADDR (such as "
+     "192.168.1.10, the register); repeatable. Connections from elsewhere are closed unread "
+     "(default: from everywhere).",
+     R"man(Take messages only from the network
+.I ADDR/PREFIX
+(192.168.1.0/24), or the one address
+.I ADDR
+(192.168.1.10, the register); repeatable. Connections from elsewhere are closed unread, with
+one line on stderr for the first of a burst and then a count. An IPv4 address is written as
+four numbers without leading zeros. Without it, messages come from every address that
+reaches the port; see
+.BR \-\-listen .)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         const QString fault = o.allowed.Add(Q(value));
+         if (fault.isEmpty()) return {};
+         return "--allow " + std::string(value) + ": " + fault.toStdString();
+     },
+     nullptr, true},
+    {"share-connections", "N",
+     "The most of those connections one client address holds at once (an IPv6 address counts "
+     "by its /64; default {default}). Its next is closed unread; a connection from an address "
+     "that holds fewer, when every place is taken, takes the oldest of the address that holds "
+     "the most.",
+     R"man(The most of those connections one client address holds at once, an IPv6 address counting by
+its /64 (default {default}): its next is closed unread, and a connection from an address that holds
+fewer, when every place is taken, takes the place of the oldest connection of the address
+that holds the most. So one machine that floods the display, or holds its connections open,
+never keeps the register out.)man",
+     [](std::string_view value, DisplayOptions& o) {
+         return ReadNumber(value, 1, 10000, &o.limits.shareConnections,
+                           "--share-connections wants a whole number from 1 to 10000");
+     },
+     [](const DisplayOptions& d) { return Shown(d.limits.shareConnections); }},
+    {"stall", "",
+     "Behave as a display that hangs: take connections, hold them open unread for "
+     "--idle-timeout, then close them (up to --max-connections; logged when taken and when "
+     "closed).",
+     R"man(Behave as a hung display: take connections, hold them open and never read them.)man",
+     [](std::string_view, DisplayOptions& o) -> std::string {
+         o.limits.stall = true;
+         return {};
+     }},
+    {"lcd-charset", "NAME",
+     "The character displays' one-byte character set, as iconv names it (default {default}; "
+     "others: ISO-8859-1, CP437, CP850, ...), for each --lcdproc that names none.",
+     R"man(The character display's character set, as
+.BR iconv (1)
+names it (default {default}). It must be one byte per character with ASCII in its lower half,
+since LCDd counts bytes: ASCII, ISO-8859-1, ISO-8859-15, CP437, CP850, CP858, CP1252, ...
+Anything else is refused at start (exit status 2), even without
+.BR \-\-lcdproc ,
+as any bad option value is.)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         std::string error;
+         if (!LcdCharset::Open(std::string(value), &error)) return "--lcd-charset: " + error;
+         o.lcdCharset = value;
+         return {};
+     },
+     [](const DisplayOptions& d) { return d.lcdCharset; }},
+    {"lcdproc", "HOST:PORT[,NAME]",
+     "Also show the board on a character display through LCDd at HOST:PORT (default {default} "
+     "when the option stands alone); repeatable, one pole display per LCDd. HOST:PORT,NAME "
+     "gives that display its own character set.",
+     R"man(Also show the board through LCDd at
+.I HOST:PORT
+(a name, an address, or [an IPv6 address]; default {default} when the option stands
+alone); may be given more than once, one display per LCDd.
+.IR HOST:PORT , NAME
+gives that display its own character set (see
+.BR \-\-lcd\-charset ).
+Works with the window and with
+.BR \-\-headless .
+See
+.B CHARACTER DISPLAYS
+below.)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         const QString text = Q(value);
+         const qsizetype comma = text.indexOf(QLatin1Char(','));
+         const auto endpoint = ParseLcdprocEndpoint(text.left(comma));
+         if (!endpoint) {
+             return "--lcdproc wants HOST:PORT, such as 127.0.0.1:13666 or [::1]:13666, and may "
+                    "add ,CHARSET (127.0.0.1:13666,CP850)";
+         }
+         LcdOutput lcd{*endpoint, o.lcdCharset};
+         if (comma >= 0) {
+             lcd.charset = text.mid(comma + 1).toStdString();
+             std::string error;
+             if (!LcdCharset::Open(lcd.charset, &error))
+                 return "--lcdproc " + std::string(value) + ": " + error;
+         }
+         o.lcds.push_back(std::move(lcd));
+         return {};
+     },
+     nullptr, true, kDefaultLcdproc},
+    {"fullscreen", "",
+     "Show the window full-screen, without cursor, on the --screen monitor; it never takes the "
+     "keyboard.",
+     R"man(Show the window full-screen, without a mouse cursor, on the monitor that
+.B \-\-screen
+names: for a second monitor turned to the customer. The monitor is chosen at start and kept
+by its name: when it changes resolution the window follows it and covers it again; when it is
+unplugged the window hides, and comes back when that monitor returns. It never moves onto the
+primary, the cashier's, by itself. Neither this window nor the plain one ever takes the
+keyboard from the till: they are not activated when they appear, move or come back, and take
+no focus from a click.)man",
+     [](std::string_view, DisplayOptions& o) -> std::string {
+         o.fullscreen = true;
+         return {};
+     }},
+    {"screen", "N|NAME",
+     "The monitor for --fullscreen: N counts from 1 (the primary first), or NAME; kept by its "
+     "name (default: the first monitor that is not the primary; with one monitor only, the "
+     "window waits hidden for a second).",
+     R"man(The monitor for
+.BR \-\-fullscreen :
+a number counts from 1 in the order the system lists the monitors (1 is the primary), or the
+monitor's output name as
+.B xrandr \-\-listmonitors
+shows it (HDMI\-1, DP\-2, ...). Default: the first monitor that is not the primary; with one
+monitor only, the window waits hidden for a second one and a log line says so (a machine whose
+only monitor faces the customer says
+.BR "\-\-screen 1" ).
+A monitor that is not there gives a log line that lists the monitors, and the window waits
+hidden for it.)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         o.screen = Q(value);
+         return {};
+     }},
+    {"http", "ADDR:PORT",
+     "Also serve the display as a live web page at http://ADDR:PORT/; ADDR:PORT may be left "
+     "out: {default}, this machine only (0.0.0.0:PORT serves the network).",
+     R"man(Also serve the display as a live web page, for a tablet or a TV with a browser facing the
+customer (default {default}, this machine only; 0.0.0.0:8080 or the machine's network
+address serves the shop's network, and a line on standard error then says where to open the
+page). Port 0 lets the system pick a free port, named in the log.
+.B GET /
+is the page (self-contained: it asks for nothing but the stream from where it came; it
+reconnects by itself and marks a lost link with a small dot);
+.B GET /state
+the board as JSON
+.RB ( text ", " scroll ", " register ", " colour " 0-15, " rgb
+.BR #rrggbb );
+.B GET /events
+a server-sent event stream carrying the whole board at once and at each change. Nothing
+changes the board. At most 32 pages follow it at once (more get 503) and 64 connections are
+open, shared between client addresses (see
+.BR \-\-http\-share\-viewers ); a request is at most 8 KiB and 100 lines of head (431 or 413 otherwise) and must be
+whole within 10 seconds (408), and its answer taken within the same 10 seconds (or the
+connection is cut); a page that does not keep up gets only the latest board, and one that
+reads nothing for 30 seconds is dropped. A request for a host the page is not
+served under gets 421 (see
+.BR \-\-http\-host );
+the page's policy lets the browser run only its own script and style.)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         o.http = ParseEndpoint(Q(value));
+         if (!o.http) return "--http wants ADDR:PORT, such as 127.0.0.1:8080 or 0.0.0.0:8080";
+         return {};
+     },
+     nullptr, false, "127.0.0.1:8080"},
+    {"http-host", "NAME",
+     "Also serve the web page to requests that name it NAME (such as display.shop.lan); "
+     "repeatable. Loopback and the address a request came to are always served; bound to "
+     "loopback nothing else is, bound to the network any name is until one is given. Other "
+     "names get 421.",
+     R"man(Also serve the web page to requests that name it
+.I NAME
+(a host name, such as display.shop.lan, or an address); may be given more than once.
+Requests for
+.B localhost
+or a loopback address are always served, and so are, bound to the network, requests for the
+address they came to (http://192.168.1.20:8080/). Bound to loopback nothing else is; bound to
+the network any name is until one is given. A request for another host gets 421, so that a
+page of another site whose name is pointed at this machine (DNS rebinding) cannot read the
+board through a browser.)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         if (HostName(Q(value)).isEmpty()) {
+             return "--http-host wants a host name or address, such as display.shop.lan or "
+                    "192.168.1.20";
+         }
+         o.httpHosts << Q(value);
+         return {};
+     },
+     nullptr, true},
+    {"http-allow", "ADDR/PREFIX",
+     "Let only the network ADDR/PREFIX, or the address ADDR (a tablet), follow the web page; "
+     "repeatable. A page from elsewhere loads but gets 403 for its live stream, so the places "
+     "of the streams go to the allowed addresses alone (default: everyone may follow).",
+     R"man(Let only that network, or address (a tablet), follow the web page live; may be given more
+than once. A page from elsewhere loads, but its stream gets 403, so the 32 places of the
+streams and their shares go to the allowed addresses alone; and when every connection is
+taken, a newcomer from an allowed address takes the newest connection of another address.)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         const QString fault = o.httpAllowed.Add(Q(value));
+         if (fault.isEmpty()) return {};
+         return "--http-allow " + std::string(value) + ": " + fault.toStdString();
+     },
+     nullptr, true},
+    {"http-share-viewers", "N",
+     "The most of the 32 pages following the web page at once one client address holds (an "
+     "IPv6 address counts by its /64; default {default}). Its next page gets 503; a page from "
+     "an address that holds fewer, when every place is taken, takes the oldest of the address "
+     "that holds the most.",
+     R"man(The most of the 32 pages following the web page at once that one client address holds
+(default {default}; an IPv6 address counts by its /64): its next page gets 503. A page from an
+address below its share is served even when every place is taken, in the place of the oldest
+page of the address that holds the most (its own address first on a tie, so that a tablet
+back after its Wi-Fi dropped replaces its old stream at once); only a new address while every
+address holds one page is refused.)man",
+     [](std::string_view value, DisplayOptions& o) {
+         WebLimits& web = o.webLimits;
+         return ReadNumber(value, 1, web.maxViewers, &web.shareViewers,
+                           "--http-share-viewers wants a whole number from 1 to " +
+                               std::to_string(web.maxViewers));
+     },
+     [](const DisplayOptions& d) { return Shown(d.webLimits.shareViewers); }},
+    {"http-share-connections", "N",
+     "The same for the web page's 64 connections, pages included (default {default}).",
+     R"man(The same for the web page's 64 connections, pages included (default {default}): a connection past
+the share, or refused, is answered 503 unread; a connection from an address below its share
+takes the oldest connection of the address that holds the most, which is cut. When every
+connection is taken, one whose request is not whole 3 seconds after it opened gives its place
+to a newcomer, the newest of them first.)man",
+     [](std::string_view value, DisplayOptions& o) {
+         WebLimits& web = o.webLimits;
+         return ReadNumber(value, 1, web.maxConnections, &web.shareConnections,
+                           "--http-share-connections wants a whole number from 1 to " +
+                               std::to_string(web.maxConnections));
+     },
+     [](const DisplayOptions& d) { return Shown(d.webLimits.shareConnections); }},
+    {"encoding", "NAME",
+     "How message texts are read: windows-1252 (default, what the client sends) or utf-8 (for "
+     "till software that sends UTF-8; a malformed byte shows as the replacement character).",
+     R"man(How message texts are read:
+.B windows\-1252
+(the default, what the client sends) or
+.BR utf\-8 ,
+for a shop whose own software alone sends, in UTF-8
+.RB ( "afficheur\-send \-\-encoding utf\-8" ).
+A malformed byte shows as the replacement character; the message is still shown.)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         const auto encoding = protocol::EncodingNamed(value);
+         if (!encoding) return "--encoding wants windows-1252 or utf-8";
+         o.encoding = *encoding;
+         return {};
+     }},
+    {"state", "FILE",
+     "Keep the board in FILE across restarts (default: display-PORT.json under "
+     "$STATE_DIRECTORY, or else ${XDG_STATE_HOME:-~/.local/state}/afficheur/; none when the "
+     "port is 0).",
+     R"man(Keep the board in FILE across restarts: replaced atomically when the board changes, at most
+four times a second, and at once on SIGTERM and SIGINT; read at start. Default:
+.I display\-PORT.json
+under
+.B $STATE_DIRECTORY
+or else
+.IR ${XDG_STATE_HOME:\-~/.local/state}/afficheur/ ;
+none for port 0. A damaged file is set aside as
+.I FILE.damaged
+(then
+.IR FILE.damaged.1 " to " .9 :
+an earlier one is never replaced). The file is created for its user alone (mode 0600) and
+written through its folder, opened once at start: a temporary file beside it, synced and
+renamed over it. A folder that other users may write or that belongs to another user, and a
+path that is a symbolic link, a FIFO or anything but a regular file, are refused at start
+(exit status 2); a link put there later is never written through.)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         o.keeping.statePath = Q(value);
+         o.stateGiven = true;
+         return {};
+     }},
+    {"restore-within", "SECONDS",
+     "At start, show the saved text again only when it is younger than SECONDS (default "
+     "{default}); the scrolling text, the register's name and the colour always come back.",
+     R"man(At start, the saved text comes back only when younger than SECONDS (default {default}); the
+scrolling text, the register's name and the colour always do.)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         qint64 seconds = 0;
+         if (auto why = ReadNumber(value, 0, kYearSeconds, &seconds,
+                                   "--restore-within wants a whole number of seconds from 0 to "
+                                   "a year");
+             !why.empty())
+             return why;
+         o.keeping.restoreWithinMs = seconds * 1000;
+         return {};
+     },
+     [](const DisplayOptions& d) { return Shown(d.keeping.restoreWithinMs / 1000); }},
+    {"welcome", "TEXT",
+     "The text shown at a first start and when the saved text is too old (default: none).",
+     R"man(Shown at a first start and when the saved text is too old.)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         o.keeping.welcome = value;
+         return {};
+     }},
+    {"welcome-after", "SECONDS",
+     "Show the welcome text again after SECONDS without a message (default: never).",
+     R"man(Put the welcome text back after SECONDS without a message.)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         qint64 seconds = 0;
+         if (auto why = ReadNumber(value, 1, kYearSeconds, &seconds,
+                                   "--welcome-after wants a whole number of seconds from 1 to a "
+                                   "year");
+             !why.empty())
+             return why;
+         o.keeping.welcomeAfterMs = seconds * 1000;
+         return {};
+     }},
+    {"follow", "URL",
+     "Take no messages: show the board of the display whose page is at URL (its --http, such "
+     "as http://127.0.0.1:8080/), for a customer's monitor beside a display that runs as a "
+     "service.",
+     R"man(Take no messages: show the board of the display whose page is at URL (its
+.BR \-\-http ,
+such as http://127.0.0.1:8080/), following its event stream, for a customer's monitor beside a
+display that runs as a service. The last board stays while that display is away; it is followed
+again every 2 s.)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         const QUrl followed(Q(value));
+         if (followed.scheme() != QLatin1String("http") || followed.host().isEmpty())
+             return "--follow wants the page of a display, such as http://127.0.0.1:8080/";
+         o.follow = followed;
+         return {};
+     }},
+    {"config",
+     "FILE",
+     "Read options from FILE, one per line by its long name (listen = 0.0.0.0:9100, welcome = "
+     "Bienvenue chez nous, headless); the command line's own come after them.",
+     R"man(Read options from FILE first: one per line, by its long name without dashes
+.RB ( "listen = 0.0.0.0:9100" ,
+.BR headless ),
+values unquoted; comments start with # or ;; a UTF-8 byte-order mark at the start is passed
+over.
+.BR allow ", " http\-allow ", " lcdproc " and " http\-host
+may repeat; another option that takes a value given twice is an error naming both lines. A
+file over 1 MiB is refused (exit status 2), never read in part. The command line's options
+win.)man",
+     [](std::string_view, DisplayOptions&) -> std::string { return {}; },
+     nullptr,
+     false,
+     {},
+     false},
+};
+
+// The options that only the web page takes: they go with --http.
+constexpr std::string_view kWebOnly[] = {"http-host", "http-allow", "http-share-viewers",
+                                         "http-share-connections"};
+
+QList<QCommandLineOption> CommandLineOptions() {
+    const DisplayOptions defaults;
+    QList<QCommandLineOption> options;
+    for (const Row& row : kRows) {
+        const QString help = QString::fromStdString(WithDefault(row.help, row, defaults));
+        if (row.value.empty()) {
+            options << QCommandLineOption(Q(row.name), help);
+        } else {
+            options << QCommandLineOption(Q(row.name), help, Q(row.value));
+        }
+    }
+    return options;
+}
+
 // The file that --config names in the command line (the last one given), if any.
 std::optional<std::string> ConfigFileArgument(const std::vector<std::string>& arguments) {
     std::optional<std::string> file;
@@ -88,8 +520,7 @@ std::optional<std::string> ConfigFileArgument(const std::vector<std::string>& ar
 }
 
 // The options the configuration file gives, as arguments; or what is wrong with the file.
-std::variant<std::vector<std::string>, std::string> ConfigFileOptions(
-    const std::string& file, const QList<QCommandLineOption>& options) {
+std::variant<std::vector<std::string>, std::string> ConfigFileOptions(const std::string& file) {
     QFile input(QString::fromStdString(file));
     if (!input.open(QIODevice::ReadOnly)) {
         return "--config: cannot read " + file + ": " + input.errorString().toStdString();
@@ -103,337 +534,40 @@ std::variant<std::vector<std::string>, std::string> ConfigFileOptions(
                " bytes long; a configuration file holds at most " +
                std::to_string(kMaxConfigBytes) + " bytes";
     }
-    OptionNames known;
-    for (const QCommandLineOption& option : options) {
-        for (const QString& name : option.names()) {
-            known.insert_or_assign(
-                name.toStdString(),
-                OptionValue(!option.valueName().isEmpty(), MayBeLeftOut(name), Repeatable(name)));
-        }
-    }
-    auto arguments = ConfigArguments(std::string_view(text.constData(), text.size()), file, known);
+    auto arguments = ConfigArguments(std::string_view(text.constData(), text.size()), file,
+                                     ConfigNames(DisplayOptionTable()));
     if (const auto* error = std::get_if<ConfigError>(&arguments)) return "--config: " + error->why;
     return std::get<std::vector<std::string>>(std::move(arguments));
 }
 
-// Seconds from 0 to a year, or nothing.
-std::optional<qint64> Seconds(const QString& text) {
-    return display::WholeNumber(text, 0, 366LL * 24 * 3600);
-}
-
-// A whole number of milliseconds from 1 to an hour, or nothing.
-std::optional<int> Milliseconds(const QString& text) {
-    const auto value = display::WholeNumber(text, 1, 3600000);
-    return value ? std::optional<int>(static_cast<int>(*value)) : std::nullopt;
-}
-
-// A whole number from least to most, or nothing.
-std::optional<int> WholeNumber(const QString& text, int least, int most) {
-    const auto value = display::WholeNumber(text, least, most);
-    return value ? std::optional<int>(static_cast<int>(*value)) : std::nullopt;
-}
-
-QList<QCommandLineOption> MakeOptions() {
-    const QCommandLineOption listen(
-        QStringLiteral("listen"),
-        QStringLiteral("Listen on ADDR:PORT (default %1; port 0 picks a free port, shown in "
-                       "the log's first line).")
-            .arg(QLatin1String(kDefaultListen)),
-        QStringLiteral("ADDR:PORT"), QLatin1String(kDefaultListen));
-    const QCommandLineOption log(QStringLiteral("log"),
-                                 QStringLiteral("Write one JSON line per message on stdout."));
-    const QCommandLineOption headless(QStringLiteral("headless"),
-                                      QStringLiteral("Run without a window."));
-    const QCommandLineOption idle(
-        QStringLiteral("idle-timeout"),
-        QStringLiteral("Close a connection silent for MS milliseconds (default %1); what it "
-                       "sent is logged, not shown.")
-            .arg(kDefaultIdleTimeoutMs),
-        QStringLiteral("MS"), QString::number(kDefaultIdleTimeoutMs));
-    const QCommandLineOption deadline(
-        QStringLiteral("message-timeout"),
-        QStringLiteral("Close a connection whose message is not whole MS milliseconds after it "
-                       "was accepted (default %1), however slowly its bytes keep coming; what "
-                       "it sent is logged as cut, not shown.")
-            .arg(kDefaultMessageTimeoutMs),
-        QStringLiteral("MS"), QString::number(kDefaultMessageTimeoutMs));
-    const QCommandLineOption connections(
-        QStringLiteral("max-connections"),
-        QStringLiteral("Read at most N connections at once; more are closed unread (default "
-                       "%1).")
-            .arg(Limits{}.maxConnections),
-        QStringLiteral("N"), QString::number(Limits{}.maxConnections));
-    const QCommandLineOption allow(
-        QStringLiteral("allow"),
-        QStringLiteral("Take messages only from the network ADDR/PREFIX, or the address ADDR "
-                       "(such as 192.168.1.10, the register); repeatable. Connections from "
-                       "elsewhere are closed unread (default: from everywhere)."),
-        QStringLiteral("ADDR/PREFIX"));
-    const QCommandLineOption shareConnectionsIn(
-        QStringLiteral("share-connections"),
-        QStringLiteral("The most of those connections one client address holds at once (an "
-                       "IPv6 address counts by its /64; default %1). Its next is closed "
-                       "unread; a connection from an address that holds fewer, when every "
-                       "place is taken, takes the oldest of the address that holds the most.")
-            .arg(Limits{}.shareConnections),
-        QStringLiteral("N"), QString::number(Limits{}.shareConnections));
-    const QCommandLineOption stall(
-        QStringLiteral("stall"),
-        QStringLiteral("Behave as a display that hangs: take connections, hold them open "
-                       "unread for --idle-timeout, then close them (up to --max-connections; "
-                       "logged when taken and when closed)."));
-    const QCommandLineOption lcdproc(
-        QStringLiteral("lcdproc"),
-        QStringLiteral("Also show the board on a character display through LCDd at HOST:PORT "
-                       "(default %1 when the option stands alone); repeatable, one pole "
-                       "display per LCDd. HOST:PORT,NAME gives that display its own "
-                       "character set.")
-            .arg(QLatin1String(kDefaultLcdproc)),
-        QStringLiteral("HOST:PORT[,NAME]"));
-    const QCommandLineOption lcdCharset(
-        QStringLiteral("lcd-charset"),
-        QStringLiteral("The character displays' one-byte character set, as iconv names it "
-                       "(default %1; others: ISO-8859-1, CP437, CP850, ...), for each --lcdproc "
-                       "that names none.")
-            .arg(QLatin1String(kDefaultLcdCharset)),
-        QStringLiteral("NAME"), QLatin1String(kDefaultLcdCharset));
-    const QCommandLineOption fullscreen(
-        QStringLiteral("fullscreen"),
-        QStringLiteral("Show the window full-screen, without cursor, on the --screen monitor."));
-    const QCommandLineOption screenChoice(
-        QStringLiteral("screen"),
-        QStringLiteral("The monitor for --fullscreen: N counts from 1 (the primary first), or "
-                       "NAME; kept by its name (default: the first monitor that is not the "
-                       "primary; with one monitor only, the window waits hidden for a second)."),
-        QStringLiteral("N|NAME"));
-    const QCommandLineOption http(
-        QStringLiteral("http"),
-        QStringLiteral("Also serve the display as a live web page at http://ADDR:PORT/; "
-                       "ADDR:PORT may be left out: %1, this machine only (0.0.0.0:PORT "
-                       "serves the network).")
-            .arg(QLatin1String(kDefaultHttp)),
-        QStringLiteral("ADDR:PORT"));
-    const QCommandLineOption httpHost(
-        QStringLiteral("http-host"),
-        QStringLiteral("Also serve the web page to requests that name it NAME (such as "
-                       "display.shop.lan); repeatable. Loopback and the address a request came "
-                       "to are always served; bound to loopback nothing else is, bound to the "
-                       "network any name is until one is given. Other names get 421."),
-        QStringLiteral("NAME"));
-    const QCommandLineOption httpAllow(
-        QStringLiteral("http-allow"),
-        QStringLiteral("Let only the network ADDR/PREFIX, or the address ADDR (a tablet), follow "
-                       "the web page; repeatable. A page from elsewhere loads but gets 403 for "
-                       "its live stream, so the places of the streams go to the allowed "
-                       "addresses alone (default: everyone may follow)."),
-        QStringLiteral("ADDR/PREFIX"));
-    const QCommandLineOption encodingOption(
-        QStringLiteral("encoding"),
-        QStringLiteral("How message texts are read: windows-1252 (default, what the client "
-                       "sends) or utf-8 (for till software that sends UTF-8; a malformed byte "
-                       "shows as the replacement character)."),
-        QStringLiteral("NAME"), QStringLiteral("windows-1252"));
-    const WebLimits webDefaults;
-    const QCommandLineOption shareViewers(
-        QStringLiteral("http-share-viewers"),
-        QStringLiteral("The most of the %1 pages following the web page at once one client "
-                       "address holds (an IPv6 address counts by its /64; default %2). Its next "
-                       "page gets 503; a page from an address that holds fewer, when every "
-                       "place is taken, takes the oldest of the address that holds the most.")
-            .arg(webDefaults.maxViewers)
-            .arg(webDefaults.shareViewers),
-        QStringLiteral("N"), QString::number(webDefaults.shareViewers));
-    const QCommandLineOption shareConnections(
-        QStringLiteral("http-share-connections"),
-        QStringLiteral("The same for the web page's %1 connections, pages included (default "
-                       "%2).")
-            .arg(webDefaults.maxConnections)
-            .arg(webDefaults.shareConnections),
-        QStringLiteral("N"), QString::number(webDefaults.shareConnections));
-    const QCommandLineOption state(
-        QStringLiteral("state"),
-        QStringLiteral("Keep the board in FILE across restarts (default: display-PORT.json "
-                       "under $STATE_DIRECTORY, or else ${XDG_STATE_HOME:-~/.local/state}/"
-                       "afficheur/; none when the port is 0)."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption restoreWithin(
-        QStringLiteral("restore-within"),
-        QStringLiteral("At start, show the saved text again only when it is younger than "
-                       "SECONDS (default %1, 12 hours); the scrolling text, the register's "
-                       "name and the colour always come back.")
-            .arg(kDefaultRestoreWithinSeconds),
-        QStringLiteral("SECONDS"), QString::number(kDefaultRestoreWithinSeconds));
-    const QCommandLineOption welcome(
-        QStringLiteral("welcome"),
-        QStringLiteral("The text shown at a first start and when the saved text is too old "
-                       "(default: none)."),
-        QStringLiteral("TEXT"));
-    const QCommandLineOption welcomeAfter(
-        QStringLiteral("welcome-after"),
-        QStringLiteral("Show the welcome text again after SECONDS without a message (default: "
-                       "never)."),
-        QStringLiteral("SECONDS"));
-    const QCommandLineOption follow(
-        QStringLiteral("follow"),
-        QStringLiteral("Take no messages: show the board of the display whose page is at URL "
-                       "(its --http, such as http://127.0.0.1:8080/), for a customer's monitor "
-                       "beside a display that runs as a service."),
-        QStringLiteral("URL"));
-    const QCommandLineOption config(
-        QStringLiteral("config"),
-        QStringLiteral("Read options from FILE, one per line by its long name (listen = "
-                       "0.0.0.0:9100, welcome = Bienvenue chez nous, headless); the command "
-                       "line's own come after them."),
-        QStringLiteral("FILE"));
-    return {listen,        log,          headless,           idle,           deadline,
-            connections,   allow,        shareConnectionsIn, stall,          lcdproc,
-            lcdCharset,    fullscreen,   screenChoice,       http,           httpHost,
-            httpAllow,     shareViewers, shareConnections,   encodingOption, state,
-            restoreWithin, welcome,      welcomeAfter,       follow,         config};
-}
-
-QString Value(const QCommandLineParser& parser, const char* name) {
-    return parser.value(QLatin1String(name));
-}
-
-bool IsSet(const QCommandLineParser& parser, const char* name) {
-    return parser.isSet(QLatin1String(name));
-}
-
-// The options that make the program take messages and listen.
-std::optional<OptionsExit> ReadInput(const QCommandLineParser& parser, DisplayOptions& options) {
-    const auto listen = ParseEndpoint(Value(parser, "listen"));
-    if (!listen) return Usage("--listen wants ADDR:PORT, such as 127.0.0.1:9100 or [::1]:9100");
-    options.listen = *listen;
-    const auto encoding = protocol::EncodingNamed(Value(parser, "encoding").toStdString());
-    if (!encoding) return Usage("--encoding wants windows-1252 or utf-8");
-    options.encoding = *encoding;
-    const auto idleTimeoutMs = Milliseconds(Value(parser, "idle-timeout"));
-    if (!idleTimeoutMs) {
-        return Usage("--idle-timeout wants a whole number of milliseconds from 1 to 3600000");
-    }
-    const auto messageTimeoutMs = Milliseconds(Value(parser, "message-timeout"));
-    if (!messageTimeoutMs) {
-        return Usage("--message-timeout wants a whole number of milliseconds from 1 to 3600000");
-    }
-    const auto maxConnections = WholeNumber(Value(parser, "max-connections"), 1, 10000);
-    if (!maxConnections) return Usage("--max-connections wants a whole number from 1 to 10000");
-    const auto connectionShare = WholeNumber(Value(parser, "share-connections"), 1, 10000);
-    if (!connectionShare) return Usage("--share-connections wants a whole number from 1 to 10000");
-    for (const QString& network : parser.values(QStringLiteral("allow"))) {
-        const QString fault = options.allowed.Add(network);
-        if (!fault.isEmpty()) return Usage(("--allow " + network + ": " + fault).toStdString());
-    }
-    options.limits.idleTimeoutMs = *idleTimeoutMs;
-    options.limits.messageTimeoutMs = *messageTimeoutMs;
-    options.limits.maxConnections = *maxConnections;
-    options.limits.shareConnections = *connectionShare;
-    options.limits.stall = IsSet(parser, "stall");
-    if (IsSet(parser, "follow")) {
-        const QUrl followed(Value(parser, "follow"));
-        if (followed.scheme() != QLatin1String("http") || followed.host().isEmpty())
-            return Usage("--follow wants the page of a display, such as http://127.0.0.1:8080/");
-        options.follow = followed;
-    }
-    return std::nullopt;
-}
-
-// The board's keeping: the state file, the restore rule and the welcome text.
-std::optional<OptionsExit> ReadKeeping(const QCommandLineParser& parser, DisplayOptions& options) {
-    const auto restoreWithin = Seconds(Value(parser, "restore-within"));
-    if (!restoreWithin) {
-        return Usage("--restore-within wants a whole number of seconds from 0 to a year");
-    }
-    Keeping& keeping = options.keeping;
-    keeping.restoreWithinMs = *restoreWithin * 1000;
-    if (IsSet(parser, "welcome-after")) {
-        const auto after = Seconds(Value(parser, "welcome-after"));
-        if (!after || *after == 0) {
-            return Usage("--welcome-after wants a whole number of seconds from 1 to a year");
-        }
-        keeping.welcomeAfterMs = *after * 1000;
-    }
-    keeping.welcome = Value(parser, "welcome").toStdString();
-    keeping.statePath = IsSet(parser, "state") ? Value(parser, "state")
-                        : options.follow       ? QString()
-                                               : DefaultStatePath(options.listen.port);
-    return std::nullopt;
-}
-
-// The outputs: the window, the LCDd links, the web page.
-std::optional<OptionsExit> ReadOutputs(const QCommandLineParser& parser, DisplayOptions& options) {
-    options.window = !IsSet(parser, "headless");
-    options.fullscreen = IsSet(parser, "fullscreen");
-    options.screen = Value(parser, "screen");
-    const std::string charset = Value(parser, "lcd-charset").toStdString();
-    std::string charsetError;
-    if (!LcdCharset::Open(charset, &charsetError)) return Usage("--lcd-charset: " + charsetError);
-    for (const QString& value : parser.values(QStringLiteral("lcdproc"))) {
-        const qsizetype comma = value.indexOf(QLatin1Char(','));
-        const auto endpoint = ParseLcdprocEndpoint(value.left(comma));
-        if (!endpoint) {
-            return Usage(
-                "--lcdproc wants HOST:PORT, such as 127.0.0.1:13666 or [::1]:13666, and may "
-                "add ,CHARSET (127.0.0.1:13666,CP850)");
-        }
-        LcdOutput lcd{*endpoint, charset};
-        if (comma >= 0) {
-            lcd.charset = value.mid(comma + 1).toStdString();
-            if (!LcdCharset::Open(lcd.charset, &charsetError))
-                return Usage("--lcdproc " + value.toStdString() + ": " + charsetError);
-        }
-        options.lcds.push_back(std::move(lcd));
-    }
-
-    for (const char* name :
-         {"http-host", "http-allow", "http-share-viewers", "http-share-connections"}) {
-        if (IsSet(parser, name) && !IsSet(parser, "http"))
-            return Usage(std::string("--") + name + " is about the web page: it goes with --http");
-    }
-    if (!IsSet(parser, "http")) return std::nullopt;
-    options.http = ParseEndpoint(Value(parser, "http"));
+// The rules that tie options together, once each was read.
+std::optional<OptionsExit> Finish(const QCommandLineParser& parser, DisplayOptions& options) {
     if (!options.http) {
-        return Usage("--http wants ADDR:PORT, such as 127.0.0.1:8080 or 0.0.0.0:8080");
-    }
-    WebLimits& web = options.webLimits;
-    const auto viewerShare = WholeNumber(Value(parser, "http-share-viewers"), 1, web.maxViewers);
-    if (!viewerShare) {
-        return Usage("--http-share-viewers wants a whole number from 1 to " +
-                     std::to_string(web.maxViewers));
-    }
-    const auto connectionShare =
-        WholeNumber(Value(parser, "http-share-connections"), 1, web.maxConnections);
-    if (!connectionShare) {
-        return Usage("--http-share-connections wants a whole number from 1 to " +
-                     std::to_string(web.maxConnections));
-    }
-    web.shareViewers = *viewerShare;
-    web.shareConnections = *connectionShare;
-    for (const QString& network : parser.values(QStringLiteral("http-allow"))) {
-        const QString fault = options.httpAllowed.Add(network);
-        if (!fault.isEmpty())
-            return Usage(("--http-allow " + network + ": " + fault).toStdString());
-    }
-    options.httpHosts = parser.values(QStringLiteral("http-host"));
-    for (const QString& name : options.httpHosts) {
-        if (HostName(name).isEmpty()) {
-            return Usage(
-                "--http-host wants a host name or address, such as display.shop.lan or "
-                "192.168.1.20");
+        for (const std::string_view name : kWebOnly) {
+            if (parser.isSet(Q(name)))
+                return Usage("--" + std::string(name) +
+                             " is about the web page: it goes with --http");
         }
+    }
+    if (!options.stateGiven) {
+        options.keeping.statePath =
+            options.follow ? QString() : DefaultStatePath(options.listen.port);
     }
     return std::nullopt;
 }
 
 }  // namespace
 
+std::span<const OptionSpec<DisplayOptions>> DisplayOptionTable() {
+    return kRows;
+}
+
 std::variant<DisplayOptions, OptionsExit> ParseOptions(const std::vector<std::string>& arguments) {
-    const QList<QCommandLineOption> all = MakeOptions();
     // The configuration file's options go first, so that the command line's own win.
     std::vector<std::string> everything(arguments.begin(),
                                         arguments.begin() + (arguments.empty() ? 0 : 1));
     if (const auto file = ConfigFileArgument(arguments)) {
-        auto read = ConfigFileOptions(*file, all);
+        auto read = ConfigFileOptions(*file);
         if (const auto* why = std::get_if<std::string>(&read)) return Usage(*why);
         const auto& fromFile = std::get<std::vector<std::string>>(read);
         everything.insert(everything.end(), fromFile.begin(), fromFile.end());
@@ -445,9 +579,9 @@ std::variant<DisplayOptions, OptionsExit> ParseOptions(const std::vector<std::st
     for (const std::string& argument : everything)
         texts << QString::fromStdString(argument);
     if (texts.isEmpty()) texts << QStringLiteral("afficheur-display");
-    for (const LeftOut& option : kLeftOutDefaults) {
-        texts = WithOptionDefault(texts, QStringLiteral("--") + QLatin1String(option.name),
-                                  QLatin1String(option.value));
+    for (const Row& row : kRows) {
+        if (!row.leftOut.empty())
+            texts = WithOptionDefault(texts, QStringLiteral("--") + Q(row.name), Q(row.leftOut));
     }
 
     QCommandLineParser parser;
@@ -457,9 +591,9 @@ std::variant<DisplayOptions, OptionsExit> ParseOptions(const std::vector<std::st
         "and the text, in Windows-1252."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addOptions(all);
+    parser.addOptions(CommandLineOptions());
     if (!parser.parse(texts)) return OptionsExit{1, parser.errorText().toStdString(), false};
-    if (parser.isSet(help) || IsSet(parser, "help-all")) {
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         // Without a running application Qt cannot name the program: the usage line does.
         QString text = parser.helpText();
         text.replace(QLatin1String("<executable_name>"), QFileInfo(texts.first()).fileName());
@@ -469,10 +603,20 @@ std::variant<DisplayOptions, OptionsExit> ParseOptions(const std::vector<std::st
         return OptionsExit{0, std::string("afficheur-display ") + AFFICHEUR_VERSION + "\n", true};
 
     DisplayOptions options;
-    options.log = IsSet(parser, "log");
-    for (const auto read : {ReadInput, ReadKeeping, ReadOutputs}) {
-        if (auto exit = read(parser, options)) return *exit;
+    for (const Row& row : kRows) {
+        const QString name = Q(row.name);
+        if (!parser.isSet(name)) continue;
+        const QStringList values = row.value.empty() ? QStringList{QString()}
+                                   : row.repeatable  ? parser.values(name)
+                                                     : QStringList{parser.value(name)};
+        for (const QString& value : values) {
+            const QByteArray utf8 = value.toUtf8();
+            if (auto why = row.read(std::string_view(utf8.constData(), utf8.size()), options);
+                !why.empty())
+                return Usage(std::move(why));
+        }
     }
+    if (auto exit = Finish(parser, options)) return *exit;
     return options;
 }
 

@@ -10,13 +10,16 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "board/BoardKeeper.h"
 #include "input/Receiver.h"
+#include "lcd/LcdText.h"
 #include "lcd/LcdprocLink.h"
+#include "options/OptionSpec.h"
 #include "protocol/Wire.h"
 #include "shared/AllowList.h"
 #include "web/WebLimits.h"
@@ -29,19 +32,27 @@ struct ListenAddress {
     QString text;  // as given, for messages
 };
 
+// Where messages are taken by default: this machine only.
+inline ListenAddress DefaultListen() {
+    return {QHostAddress(QHostAddress::LocalHost), 9100, QStringLiteral("127.0.0.1:9100")};
+}
+
 // One pole display or LCD behind LCDd, and its character set.
 struct LcdOutput {
     LcdprocEndpoint endpoint;
     std::string charset;
 };
 
+// Every option's value; a default-constructed one holds every default (the option table shows
+// them from here, and nowhere else states them).
 struct DisplayOptions {
-    ListenAddress listen;
+    ListenAddress listen = DefaultListen();
     bool log = false;
     bool window = true;  // not --headless
     Limits limits;
     AllowList allowed;
     protocol::Encoding encoding = protocol::Encoding::Windows1252;
+    std::string lcdCharset = kDefaultLcdCharset;  // for each --lcdproc that names none
     std::vector<LcdOutput> lcds;
     bool fullscreen = false;
     QString screen;                     // --screen as given; empty: the rule's default
@@ -50,6 +61,7 @@ struct DisplayOptions {
     AllowList httpAllowed;  // who may follow the page; empty: everyone
     WebLimits webLimits;
     Keeping keeping;             // the state file, the restore rule and the welcome text
+    bool stateGiven = false;     // --state named the file
     std::optional<QUrl> follow;  // a followed display's page: no receiver of its own
 };
 
@@ -60,6 +72,10 @@ struct OptionsExit {
     std::string text;
     bool toStdout = false;
 };
+
+// The program's options, one row each: the command line, the configuration file, --help and
+// the man page's OPTIONS section come from them.
+std::span<const OptionSpec<DisplayOptions>> DisplayOptionTable();
 
 // Reads arguments (the program's name first): the configuration file that --config names
 // first, then the command line, whose options win. The state file's default folder comes from
