@@ -95,45 +95,64 @@ bool DisplayProgram::StartInput() {
     return true;
 }
 
-// Every output the options ask for, each a view of the board.
+// Every output the options ask for, each a view of the board: one row per kind of output, as
+// LCDd keeps its drivers, each making the outputs of its kind that the options ask for.
 bool DisplayProgram::MakeOutputs() {
-    if (options_.http) {
-        auto web = std::make_unique<WebServer>(options_.webLimits, options_.httpAllowed);
-        for (const QString& name : options_.httpHosts)
-            web->AcceptHostName(name);
-        WebServer* page = web.get();
-        const bool started = ListenOrWait(
-            QStringLiteral("--http"), *options_.http,
-            [this, page](QString* error, bool* missing) {
-                return page->Listen(options_.http->address, options_.http->port, error, missing);
-            },
-            [this, page] {
-                WriteLog(ServingLine(QDateTime::currentDateTimeUtc(), page->Address()));
-                AnnounceNetworkPage(*page);
-            });
-        if (!started) return false;
-        web->ReportOutputs([this] {
-            std::vector<OutputState> states;
-            for (const auto& output : outputs_)
-                states.push_back(output->Health());
-            return states;
+    static constexpr bool (DisplayProgram::*kOutputKinds[])() = {
+        &DisplayProgram::MakePage,               // --http
+        &DisplayProgram::MakeWindow,             // the window, or --fullscreen (not --headless)
+        &DisplayProgram::MakeCharacterDisplays,  // --lcdproc, each
+    };
+    for (const auto make : kOutputKinds) {
+        if (!(this->*make)()) return false;
+    }
+    return true;
+}
+
+bool DisplayProgram::MakePage() {
+    if (!options_.http) return true;
+    auto web = std::make_unique<WebServer>(options_.webLimits, options_.httpAllowed);
+    for (const QString& name : options_.httpHosts)
+        web->AcceptHostName(name);
+    WebServer* page = web.get();
+    const bool started = ListenOrWait(
+        QStringLiteral("--http"), *options_.http,
+        [this, page](QString* error, bool* missing) {
+            return page->Listen(options_.http->address, options_.http->port, error, missing);
+        },
+        [this, page] {
+            WriteLog(ServingLine(QDateTime::currentDateTimeUtc(), page->Address()));
+            AnnounceNetworkPage(*page);
         });
-        outputs_.push_back(std::move(web));
+    if (!started) return false;
+    web->ReportOutputs([this] {
+        std::vector<OutputState> states;
+        for (const auto& output : outputs_)
+            states.push_back(output->Health());
+        return states;
+    });
+    outputs_.push_back(std::move(web));
+    return true;
+}
+
+bool DisplayProgram::MakeWindow() {
+    if (!options_.window) return true;
+    auto screen = std::make_unique<Screen>();
+    screen->setWindowTitle(
+        QStringLiteral("afficheur-display %1")
+            .arg(follower_ ? options_.follow->toString() : receiver_->Address()));
+    if (options_.fullscreen) {
+        const ScreenChoice chosen = ChooseScreen(options_.screen);
+        if (!chosen.note.isEmpty()) LogLine(chosen.note.toStdString());
+        ShowFullScreen(*screen, chosen);
+    } else {
+        screen->show();
     }
-    if (options_.window) {
-        auto screen = std::make_unique<Screen>();
-        screen->setWindowTitle(
-            QStringLiteral("afficheur-display %1")
-                .arg(follower_ ? options_.follow->toString() : receiver_->Address()));
-        if (options_.fullscreen) {
-            const ScreenChoice chosen = ChooseScreen(options_.screen);
-            if (!chosen.note.isEmpty()) LogLine(chosen.note.toStdString());
-            ShowFullScreen(*screen, chosen);
-        } else {
-            screen->show();
-        }
-        outputs_.push_back(std::move(screen));
-    }
+    outputs_.push_back(std::move(screen));
+    return true;
+}
+
+bool DisplayProgram::MakeCharacterDisplays() {
     for (const LcdOutput& lcd : options_.lcds) {
         std::string error;
         auto link = std::make_unique<LcdprocLink>(

@@ -1,7 +1,7 @@
 #pragma once
 // afficheur-display once its options are read: the board, where its changes come from (the
-// receiver, or a followed display's page) and the outputs that show it. Making an output is
-// one line in MakeOutputs.
+// receiver, or a followed display's page) and the outputs that show it. A new kind of output is
+// a factory of its own and one row of MakeOutputs' table.
 
 #include <QByteArray>
 #include <QString>
@@ -39,6 +39,11 @@ class DisplayProgram {
   private:
     bool StartInput();
     bool MakeOutputs();
+    // One kind of output each: the outputs of that kind the options ask for, made and added
+    // (none when they ask for none); false, with a line on stderr, when one cannot start.
+    bool MakePage();
+    bool MakeWindow();
+    bool MakeCharacterDisplays();
     // Calls listen (which says whether the address is missing); when the address is not yet
     // this machine's, tries again every 2 s until it is, with one line on stderr. Then calls
     // listening. False, with a line on stderr, for a fault a wait cannot cure (a port taken).
