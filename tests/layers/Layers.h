@@ -1,6 +1,6 @@
 #pragma once
-// The layer check: which folder of the source tree may include which, as the README's design
-// section lists it, and the includes of a source file that break that table.
+// The layer check: which folder of the source tree may include which, as the design section
+// of docs/architecture.md lists it, and the includes of a source file that break that table.
 //
 // The table is the Markdown table whose header row is "| folder | may include |". Each row
 // names one folder (`client`, `tools/reg`, `app`) and, separated by commas, what its files may

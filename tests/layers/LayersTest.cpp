@@ -1,5 +1,6 @@
 // The folders of the source tree include one another only along the arrows of the table in
-// the README's design section, so the README and the build cannot drift apart.
+// the design section of docs/architecture.md, so the documentation and the build cannot drift
+// apart.
 
 #include <gtest/gtest.h>
 
@@ -30,7 +31,7 @@ std::string Lines(const std::vector<std::string>& lines) {
     return text;
 }
 
-const char* const kSmallReadme = R"(# A project
+const char* const kSmallDocument = R"(# A project
 
 | folder | may include |
 |---|---|
@@ -46,7 +47,7 @@ After the table.
 )";
 
 TEST(LayerCheck, ReadsOneRowPerFolderUpToTheEndOfTheTable) {
-    const auto table = layers::ReadTable(kSmallReadme);
+    const auto table = layers::ReadTable(kSmallDocument);
     ASSERT_TRUE(table.has_value());
     EXPECT_EQ(table->size(), 5u);
     EXPECT_TRUE(table->at("low").folders.empty());
@@ -73,7 +74,7 @@ TEST(LayerCheck, FindsTheFolderOfAFile) {
 }
 
 TEST(LayerCheck, NamesFileAndLineOfEveryArrowTheTableDoesNotHold) {
-    const auto table = *layers::ReadTable(kSmallReadme);
+    const auto table = *layers::ReadTable(kSmallDocument);
     struct Case {
         const char* name;
         const char* path;
@@ -125,15 +126,20 @@ TEST(LayerCheck, NamesFileAndLineOfEveryArrowTheTableDoesNotHold) {
     }
 }
 
-// The README's table, read once for the tree checks.
-layers::Table ReadmeTable() {
-    const auto table = layers::ReadTable(Read(kSourceRoot / "README.md"));
-    if (!table) ADD_FAILURE() << "README.md has no table headed | folder | may include |";
+// The table of docs/architecture.md, read once for the tree checks.
+const fs::path kArchitecture = kSourceRoot / "docs" / "architecture.md";
+
+layers::Table ArchitectureTable() {
+    if (!fs::is_regular_file(kArchitecture)) ADD_FAILURE() << kArchitecture << " is missing";
+    const auto table = layers::ReadTable(Read(kArchitecture));
+    if (!table) {
+        ADD_FAILURE() << kArchitecture << " has no table headed | folder | may include |";
+    }
     return table.value_or(layers::Table{});
 }
 
-TEST(Layers, EveryIncludeInTheTreeFollowsTheReadmeTable) {
-    const layers::Table table = ReadmeTable();
+TEST(Layers, EveryIncludeInTheTreeFollowsTheArchitectureTable) {
+    const layers::Table table = ArchitectureTable();
     std::vector<std::string> breaks;
     size_t files = 0;
     for (const char* top : {"src", "app", "tools"}) {
@@ -164,8 +170,8 @@ TEST(Layers, EveryIncludeInTheTreeFollowsTheReadmeTable) {
     EXPECT_TRUE(breaks.empty()) << Lines(breaks);
 }
 
-TEST(Layers, EveryRowOfTheReadmeTableNamesAFolderOfTheTree) {
-    for (const auto& [folder, allowed] : ReadmeTable()) {
+TEST(Layers, EveryRowOfTheArchitectureTableNamesAFolderOfTheTree) {
+    for (const auto& [folder, allowed] : ArchitectureTable()) {
         const fs::path path = folder == "app" || folder.starts_with("tools/")
                                   ? kSourceRoot / folder
                                   : kSourceRoot / "src" / folder;

@@ -68,6 +68,8 @@ expected=$(sort <<LIST
 ./usr/share/man/man1/afficheur-send.1.gz
 ./usr/share/bash-completion/completions/afficheur-send
 ./usr/share/man/man1/afficheur.1.gz
+./usr/share/man/man5/QUORIXaffich.ini.5.gz
+./usr/share/man/man5/display.conf.5.gz
 ./usr/share/doc/afficheur/changelog.gz
 ./usr/share/doc/afficheur/copyright
 ./usr/share/metainfo/org.example.afficheur.metainfo.xml
@@ -112,7 +114,8 @@ grep -v "^#" "$work/postinst" | grep -qE "systemctl (--system )?enable|deb-syste
     fail "postinst enables or starts the service"
 
 # What is inside: valid desktop entries, the autostart one switched off, an SVG icon, man
-# pages for this version, and programs that run and print the one version.
+# pages for this version (the programs' in section 1, the two configuration files' in 5), and
+# programs that run and print the one version.
 root="$work/root"
 dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x failed"
 for entry in "$root/usr/share/applications/afficheur.desktop" "$root/$autostart"; do
@@ -134,6 +137,10 @@ for program in afficheur afficheur-display afficheur-reg afficheur-send; do
     version=$(timeout 20 env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/$program" --version 2>&1)
     [ "$version" = "$program $AFFICHEUR_VERSION" ] ||
         fail "$program --version prints '$version', not '$program $AFFICHEUR_VERSION'"
+done
+for page in man5/QUORIXaffich.ini.5.gz man5/display.conf.5.gz; do
+    gzip -dc "$root/usr/share/man/$page" | grep -q "^\.TH .* 5 \"\" \"afficheur $AFFICHEUR_VERSION\"" ||
+        fail "the man page $page lacks a .TH line of section 5 for version $AFFICHEUR_VERSION"
 done
 timeout 20 "$root/usr/bin/afficheur-reg" --help | grep -q '^Usage: afficheur-reg' ||
     fail "afficheur-reg --help"

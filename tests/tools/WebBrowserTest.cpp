@@ -307,7 +307,7 @@ TEST_F(WebBrowser, ThePageFollowsTheBoardAsTheClientSendsItWithoutAReload) {
     EXPECT_LT(later.value("marqueeX").toDouble(), before - 20);
 
     if (const char* path = std::getenv("AFFICHEUR_WEB_SCREENSHOT")) {
-        // For the README: once the marquee is well into the page.
+        // For the user's guide (docs/web-screenshot.png): once the marquee is well into the page.
         browser.ReadUntil(
             kPageState, [](const QJsonObject& s) { return s.value("marqueeX").toDouble() < 200; });
         QFile file(QString::fromLocal8Bit(path));
