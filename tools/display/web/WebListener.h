@@ -95,7 +95,7 @@ class WebListener : public QTcpServer {
     static QByteArray FixedAnswer(const QByteArray& status);
 
     // Writes line ("--http: <client> answered 503 ...") on stderr, or only counts it when
-    // other refusals were written shortly before (see RefusalLog).
+    // other refusals were written shortly before (see LimitedLines.h).
     void LogRefusal(const QString& line);
 
   protected:
