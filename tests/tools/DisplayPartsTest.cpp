@@ -22,7 +22,7 @@
 #include "input/Receiver.h"
 #include "shared/Peer.h"
 #include "window/FullScreen.h"
-#include "window/Screen.h"
+#include "window/BoardWindow.h"
 #include "window/TextFit.h"
 
 TEST(DisplayEndpoint, LabelsKeepTheScopeAndThePortApart) {
@@ -85,7 +85,7 @@ TEST(DisplayAllowList, LetsInOnlyItsNetworksWhicheverWayAnIpv4PeerIsSeen) {
 
 // Paints the window into frame until the image of its text, drawn on the text's own thread,
 // is in it (at most 10 s).
-static void RenderDrawn(display::Screen& screen, QImage& frame) {
+static void RenderDrawn(display::BoardWindow& screen, QImage& frame) {
     QElapsedTimer waited;
     waited.start();
     screen.render(&frame);
@@ -97,7 +97,7 @@ static void RenderDrawn(display::Screen& screen, QImage& frame) {
 }
 
 TEST(DisplayScreen, LaysOutEachTextOncePerChangeNotPerFrame) {
-    display::Screen screen;
+    display::BoardWindow screen;
     screen.resize(800, 300);
     QImage frame(screen.size(), QImage::Format_ARGB32);
     const auto paintFrames = [&](int count) {
@@ -131,7 +131,7 @@ TEST(DisplayScreen, LaysOutEachTextOncePerChangeNotPerFrame) {
 // A long text takes the text's own thread tens of milliseconds to fit; the window shows it once
 // drawn, and its thread stays free meanwhile.
 TEST(DisplayScreen, ALongTextIsDrawnOnTheTextsOwnThread) {
-    display::Screen screen;
+    display::BoardWindow screen;
     screen.resize(800, 300);
     QImage frame(screen.size(), QImage::Format_ARGB32);
     display::Board board;
@@ -153,7 +153,7 @@ TEST(DisplayScreen, ALongTextIsDrawnOnTheTextsOwnThread) {
 // The text's images reuse their memory: a text drawn after others looks as it does alone.
 TEST(DisplayScreen, ATextDrawnAfterOthersLooksAsItDoesAlone) {
     const auto frameOf = [](const std::vector<std::string>& texts) {
-        display::Screen screen;
+        display::BoardWindow screen;
         screen.resize(800, 300);
         QImage frame(screen.size(), QImage::Format_ARGB32);
         display::Board board;
@@ -225,7 +225,7 @@ TEST(DisplayScreen, ASaleSetsItemsOnTheLeftAndAmountsOnTheRight) {
 }
 
 TEST(DisplayScreen, EveryColourIsDrawnOnABackdropItCanBeReadOn) {
-    display::Screen screen;
+    display::BoardWindow screen;
     screen.resize(400, 200);
     QImage frame(screen.size(), QImage::Format_ARGB32);
     display::Board board;
@@ -272,7 +272,7 @@ static bool HasColour(const QImage& frame, const QRect& area, display::Rgb colou
 
 // The layout rule's table in the window, at two sizes.
 TEST(LayoutRule, InTheWindow) {
-    display::Screen screen;
+    display::BoardWindow screen;
     for (const QSize size : {QSize(800, 300), QSize(480, 640)}) {
         screen.resize(size);
         QImage frame(size, QImage::Format_ARGB32);

@@ -13,7 +13,7 @@
 #include "lcd/LcdprocLink.h"
 #include "web/WebServer.h"
 #include "window/FullScreen.h"
-#include "window/Screen.h"
+#include "window/BoardWindow.h"
 
 namespace display {
 
@@ -137,7 +137,7 @@ bool DisplayProgram::MakePage() {
 
 bool DisplayProgram::MakeWindow() {
     if (!options_.window) return true;
-    auto screen = std::make_unique<Screen>();
+    auto screen = std::make_unique<BoardWindow>();
     screen->setWindowTitle(
         QStringLiteral("afficheur-display %1")
             .arg(follower_ ? options_.follow->toString() : receiver_->Address()));

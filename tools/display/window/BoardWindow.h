@@ -26,11 +26,11 @@
 
 namespace display {
 
-class Screen : public QWidget, public BoardView {
+class BoardWindow : public QWidget, public BoardView {
     Q_OBJECT
 
   public:
-    explicit Screen(QWidget* parent = nullptr);
+    explicit BoardWindow(QWidget* parent = nullptr);
 
     // Shows the board from now on.
     void Show(const Board& board) override;

@@ -1,4 +1,4 @@
-#include "Screen.h"
+#include "BoardWindow.h"
 
 #include <QPainter>
 #include <QScreen>
@@ -26,7 +26,7 @@ QRect Covered(const TextLayer::Drawn& drawn) {
 
 }  // namespace
 
-Screen::Screen(QWidget* parent)
+BoardWindow::BoardWindow(QWidget* parent)
     : QWidget(parent), textLayer_([this](TextLayer::Drawn drawn) {
           // From the layer's thread to the window's.
           QMetaObject::invokeMethod(
@@ -50,7 +50,7 @@ Screen::Screen(QWidget* parent)
     });
 }
 
-void Screen::Show(const Board& board) {
+void BoardWindow::Show(const Board& board) {
     const bool scrollChanged = board.scroll != board_.scroll;
     // A new text alone repaints only where the old and the new one are, once its image is
     // ready (TakeText).
@@ -81,7 +81,7 @@ void Screen::Show(const Board& board) {
     if (!onlyText) update();
 }
 
-TextLayer::Request Screen::TextRequest() const {
+TextLayer::Request BoardWindow::TextRequest() const {
     const double w = width();
     const double h = height();
     const double cornerHeight = h * 0.1;
@@ -89,7 +89,7 @@ TextLayer::Request Screen::TextRequest() const {
             devicePixelRatioF(), ToQColor(PaletteColour(ColourIndex()))};
 }
 
-void Screen::AskForText() {
+void BoardWindow::AskForText() {
     if (text_.isEmpty()) return;
     TextLayer::Request request = TextRequest();
     if (asked_ == request) return;
@@ -97,11 +97,11 @@ void Screen::AskForText() {
     textLayer_.Draw(std::move(request));
 }
 
-bool Screen::TextDrawn() const {
+bool BoardWindow::TextDrawn() const {
     return text_.isEmpty() || (asked_ && shown_.request == *asked_);
 }
 
-void Screen::TakeText(const TextLayer::Drawn& drawn) {
+void BoardWindow::TakeText(const TextLayer::Drawn& drawn) {
     if (drawn.laidOut) ++layouts_;
     if (!asked_ || drawn.request != *asked_) return;  // a newer request is on its way
     const QRect before = Covered(shown_);
@@ -112,11 +112,11 @@ void Screen::TakeText(const TextLayer::Drawn& drawn) {
     repaint(before | Covered(shown_));
 }
 
-int Screen::ColourIndex() const {
+int BoardWindow::ColourIndex() const {
     return IsPaletteIndex(board_.colour) ? board_.colour : 15;
 }
 
-void Screen::paintEvent(QPaintEvent*) {
+void BoardWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     // Every part in the board's colour, on its backdrop: black, or white behind the colours
@@ -172,7 +172,7 @@ void Screen::paintEvent(QPaintEvent*) {
     }
 }
 
-OutputState Screen::Health() const {
+OutputState BoardWindow::Health() const {
     // A full-screen window hides while its monitor is away: it shows nothing then.
     const bool full = windowState().testFlag(Qt::WindowFullScreen);
     return {full ? "fullscreen" : "window",
