@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "board/Message.h"
+#include "board/Board.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);

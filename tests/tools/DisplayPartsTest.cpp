@@ -18,7 +18,8 @@
 #include <vector>
 
 #include "LayoutRuleTable.h"
-#include "board/Message.h"
+#include "board/Board.h"
+#include "board/Palette.h"
 #include "input/Receiver.h"
 #include "shared/Peer.h"
 #include "window/FullScreen.h"

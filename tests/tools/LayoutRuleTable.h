@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "board/Message.h"
+#include "board/Board.h"
 
 namespace ruletable {
 

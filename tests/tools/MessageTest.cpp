@@ -1,4 +1,5 @@
-#include "board/Message.h"
+#include "board/Board.h"
+#include "board/Palette.h"
 
 #include <gtest/gtest.h>
 

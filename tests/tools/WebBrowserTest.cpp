@@ -24,6 +24,7 @@
 
 #include "LayoutRuleTable.h"
 #include "WebTestSupport.h"
+#include "board/Palette.h"
 #include "support/TempFolder.h"
 #include "support/ToolSkip.h"
 

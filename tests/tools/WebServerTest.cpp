@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "../host/QtWait.h"
-#include "board/Message.h"
+#include "board/Board.h"
 #include "input/Receiver.h"
 #include "shared/Peer.h"
 #include "web/WebListener.h"

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "Board.h"
 #include "BoardStore.h"
 #include "BoardView.h"
-#include "Message.h"
 
 namespace display {
 

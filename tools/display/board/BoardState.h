@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Message.h"
+#include "Board.h"
 
 namespace display {
 

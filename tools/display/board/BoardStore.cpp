@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "Palette.h"
 #include "common/Log.h"
 
 namespace display {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "Message.h"
+#include "Board.h"
 
 namespace display {
 

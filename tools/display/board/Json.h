@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "Message.h"
+#include "Palette.h"
 
 namespace display {
 

@@ -1,6 +1,6 @@
 #pragma once
-// What the display makes of one message, in plain C++ (no Qt), so the rules can be tested and
-// fuzzed on their own.
+// One message as the display takes it, in plain C++ (no Qt), so the rules can be tested and
+// fuzzed on their own. The board it changes is in Board.h, the colours in Palette.h.
 //
 // A message is the whole content of one connection, no framing; its bytes are read by the
 // wire format (protocol/Wire.h). Texts here are UTF-8. Decoding never throws on any input and
@@ -34,47 +34,10 @@ inline Message Decode(std::string_view bytes,
 }
 
 using protocol::ColourIndex;
-using protocol::IsPaletteIndex;
 using protocol::KindName;
-
-struct Rgb {
-    uint8_t red;
-    uint8_t green;
-    uint8_t blue;
-    friend bool operator==(const Rgb&, const Rgb&) = default;
-};
-
-// The classic 16-colour palette: 0 black, 1 blue, 2 green, 3 cyan, 4 red, 5 magenta, 6 brown,
-// 7 light grey, 8 dark grey, 9 light blue, 10 light green, 11 light cyan, 12 light red,
-// 13 light magenta, 14 yellow, 15 bright white. Requires IsPaletteIndex(index).
-Rgb PaletteColour(int index);
-
-// The contrast ratio of two colours by the WCAG 2 formula, from 1 (none) to 21 (black on
-// white).
-double ContrastRatio(Rgb a, Rgb b);
-
-// The colour every output puts directly behind a text drawn in colour: black, or white (a light
-// plate) for the colours too dark to read on black, so that every palette colour has a
-// contrast ratio of at least 4.5:1 with what is behind it.
-Rgb Backdrop(Rgb colour);
 
 // Upper-case hexadecimal, two digits per byte, no separators ("FF32" for 0xFF '2'): the
 // program's one hex writer, common's.
 using ::Hex;
-
-// What the display shows: the state that messages change. Starts empty, in bright white.
-struct Board {
-    std::string text;
-    std::string scroll;
-    std::string registerName;
-    int colour = 15;
-
-    friend bool operator==(const Board&, const Board&) = default;
-
-    // Applies one message: plain text replaces the text, a scrolling text the scrolling line,
-    // a register name the corner; a colour that names an index becomes the current colour.
-    // An unknown command, or a colour that names no index, changes nothing.
-    void Apply(const Message& message);
-};
 
 }  // namespace display

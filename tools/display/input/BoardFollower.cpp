@@ -5,6 +5,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
+#include "board/Palette.h"
 #include "common/Log.h"
 
 namespace display {

@@ -17,7 +17,7 @@
 #include <optional>
 #include <string_view>
 
-#include "board/Message.h"
+#include "board/Board.h"
 
 class QNetworkReply;
 

@@ -29,7 +29,7 @@
 #include "LcdScreen.h"
 #include "LcdText.h"
 #include "board/BoardView.h"
-#include "board/Message.h"
+#include "board/Board.h"
 #include "shared/LimitedLines.h"
 
 namespace display {

@@ -1,6 +1,7 @@
 #include "WebBoard.h"
 
 #include "board/Json.h"
+#include "board/Palette.h"
 
 namespace display {
 

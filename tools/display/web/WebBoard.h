@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "board/BoardView.h"
-#include "board/Message.h"
+#include "board/Board.h"
 
 namespace display {
 

@@ -37,7 +37,7 @@
 
 #include "WebLimits.h"
 #include "board/BoardView.h"
-#include "board/Message.h"
+#include "board/Board.h"
 #include "shared/AllowList.h"
 #include "shared/FairShare.h"
 

@@ -22,7 +22,8 @@
 
 #include "TextLayer.h"
 #include "board/BoardView.h"
-#include "board/Message.h"
+#include "board/Board.h"
+#include "board/Palette.h"
 
 namespace display {
 

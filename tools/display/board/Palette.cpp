@@ -1,8 +1,8 @@
-#include "Message.h"
+#include "Palette.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
-#include <utility>
 
 namespace display {
 
@@ -26,25 +26,6 @@ Rgb PaletteColour(int index) {
         {255, 255, 255},
     }};
     return kPalette.at(static_cast<std::size_t>(index));
-}
-
-void Board::Apply(const Message& message) {
-    switch (message.kind) {
-        case Kind::Text:
-            text = message.text;
-            break;
-        case Kind::Scroll:
-            scroll = message.text;
-            break;
-        case Kind::Colour:
-            if (message.colour) colour = *message.colour;
-            break;
-        case Kind::Register:
-            registerName = message.text;
-            break;
-        case Kind::Unknown:
-            break;
-    }
 }
 
 namespace {
