@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "Ipv4Text.h"
 #include "Peer.h"
 #include "WholeNumber.h"
 
@@ -17,7 +18,7 @@ QString AllowList::Add(const QString& text) {
     if (host.isEmpty() || host.trimmed() != host || !address.setAddress(host))
         return QStringLiteral("\"%1\" is not an IPv4 or IPv6 address").arg(host);
     const bool ipv4 = address.protocol() == QAbstractSocket::IPv4Protocol;
-    if (ipv4 && address.toString() != host) {
+    if (ipv4 && !IsIpv4Text(host.toStdString())) {
         return QStringLiteral(
                    "write an IPv4 address as four numbers from 0 to 255 without "
                    "leading zeros (%1, not %2)")

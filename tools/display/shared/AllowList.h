@@ -14,8 +14,7 @@ namespace display {
 class AllowList {
   public:
     // Adds a network written ADDR/PREFIX, or an address alone (as /32 or /128). An IPv4
-    // address is written as four numbers from 0 to 255 without leading zeros: other forms
-    // (127.1, 0x7f.0.0.1, 010.0.0.1) are read differently from one program to the next. An
+    // address is written as Ipv4Text.h says. An
     // IPv4-mapped IPv6 network (::ffff:192.168.1.0/120) is the IPv4 one. Returns what is wrong
     // with text, or an empty string once it is added.
     QString Add(const QString& text);
