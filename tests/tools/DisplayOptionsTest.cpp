@@ -1,7 +1,7 @@
 // afficheur-display's options read into their value in process: each option's default, its
 // effect, its errors, and the configuration file the service ships.
 
-#include "DisplayOptions.h"
+#include "options/DisplayOptions.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "DisplayOptions.h"
+#include "options/DisplayOptions.h"
 #include "board/BoardKeeper.h"
 #include "board/BoardView.h"
 #include "input/BoardFollower.h"

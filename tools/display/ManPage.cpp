@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "DisplayOptions.h"
+#include "options/DisplayOptions.h"
 
 namespace {
 

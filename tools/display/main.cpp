@@ -15,7 +15,7 @@
 #include <variant>
 #include <vector>
 
-#include "DisplayOptions.h"
+#include "options/DisplayOptions.h"
 #include "DisplayProgram.h"
 #include "common/Log.h"
 #include "service/QuitOnSignals.h"
