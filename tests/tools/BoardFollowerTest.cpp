@@ -42,11 +42,14 @@ TEST(BoardFollower, FollowsTheServiceAndComesBackAfterItRestarts) {
     const quint16 port = QUrl(QStringLiteral("http://") + service->Address()).port();
 
     std::vector<Board> seen;
+    std::vector<bool> links;  // what the window's link mark is told
     BoardFollower follower(QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(port)));
     QObject::connect(&follower, &BoardFollower::board,
                      [&](const Board& board) { seen.push_back(board); });
+    QObject::connect(&follower, &BoardFollower::linked, [&](bool up) { links.push_back(up); });
     follower.Start();
     ASSERT_TRUE(WaitUntil([&] { return !seen.empty(); }, kPatienceMs)) << "the first board";
+    EXPECT_EQ(links, std::vector<bool>{true});
 
     Board board;
     board.text = "TOTAL\t23,70 \xE2\x82\xAC";
@@ -59,12 +62,15 @@ TEST(BoardFollower, FollowsTheServiceAndComesBackAfterItRestarts) {
     const std::size_t before = seen.size();
     RunEventsFor(300);
     EXPECT_EQ(seen.size(), before) << "nothing comes while the service is away";
+    EXPECT_TRUE(WaitUntil([&] { return links.size() == 2; }, kPatienceMs));
+    EXPECT_EQ(links, (std::vector<bool>{true, false})) << "the mark shows while it is away";
     service = std::make_unique<WebServer>();
     ASSERT_TRUE(service->Listen(QHostAddress::LocalHost, port, &error)) << error.toStdString();
     board.text = "Merci";
     service->Show(board);
     EXPECT_TRUE(WaitUntil([&] { return seen.back() == board; }, kPatienceMs))
         << "followed again after the retry";
+    EXPECT_EQ(links, (std::vector<bool>{true, false, true}));
 }
 
 }  // namespace

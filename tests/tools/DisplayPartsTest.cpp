@@ -97,6 +97,47 @@ static void RenderDrawn(display::BoardWindow& screen, QImage& frame) {
     ASSERT_TRUE(screen.TextDrawn());
 }
 
+// A window that follows another display's page: until a first board comes it says what it
+// waits for instead of staying black, and while that display is away it shows the page's mark.
+TEST(DisplayScreen, AFollowingWindowShowsWhatItWaitsForAndALostLink) {
+    display::BoardWindow screen;
+    screen.resize(800, 300);
+    QImage frame(screen.size(), QImage::Format_ARGB32);
+    const auto lit = [&](QRect area) {
+        int count = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x)
+                count += frame.pixelColor(x, y).lightness() > 40 ? 1 : 0;
+        }
+        return count;
+    };
+    const QRect middle(100, 120, 600, 60);
+    const QRect corner(760, 0, 40, 30);
+    const auto redIn = [&](QRect area) {
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                const QColor c = frame.pixelColor(x, y);
+                if (c.red() > 80 && c.green() < 60) return true;
+            }
+        }
+        return false;
+    };
+    screen.ShowLinkLost(true, QStringLiteral("http://127.0.0.1:8080/"));
+    RenderDrawn(screen, frame);
+    EXPECT_GT(lit(middle), 50) << "no line says what the window waits for";
+    EXPECT_TRUE(redIn(corner)) << "no mark while the page is out of reach";
+
+    screen.ShowLinkLost(false, QStringLiteral("http://127.0.0.1:8080/"));
+    RenderDrawn(screen, frame);
+    EXPECT_EQ(lit(middle), 0) << "an empty board once followed is black";
+    EXPECT_FALSE(redIn(corner));
+
+    screen.ShowLinkLost(true, QStringLiteral("http://127.0.0.1:8080/"));  // lost again
+    RenderDrawn(screen, frame);
+    EXPECT_EQ(lit(middle), 0) << "the last board stays, without the waiting line";
+    EXPECT_TRUE(redIn(corner));
+}
+
 TEST(DisplayScreen, LaysOutEachTextOncePerChangeNotPerFrame) {
     display::BoardWindow screen;
     screen.resize(800, 300);

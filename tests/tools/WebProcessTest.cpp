@@ -53,6 +53,8 @@ TEST(WebProcess, AnswersEachPathAndNothingChangesTheBoard) {
     EXPECT_EQ(page.find("unsafe-inline"), std::string::npos);
     ExpectEveryAnswersHeaders(page, "the page");
     EXPECT_NE(BodyOf(page).find("new EventSource(\"events\")"), std::string::npos);
+    // A browser offers no translation of the customer's screen over its corner.
+    EXPECT_NE(BodyOf(page).find("<html lang=\"fr\" translate=\"no\">"), std::string::npos);
 
     const std::string state = Get(ports.http, "/state?x=1");
     EXPECT_EQ(StatusOf(state), "200");

@@ -12,8 +12,8 @@
 #include "common/Log.h"
 #include "lcd/LcdprocLink.h"
 #include "web/WebServer.h"
-#include "window/FullScreen.h"
 #include "window/BoardWindow.h"
+#include "window/FullScreen.h"
 
 namespace display {
 
@@ -141,6 +141,14 @@ bool DisplayProgram::MakeWindow() {
     screen->setWindowTitle(
         QStringLiteral("afficheur-display %1")
             .arg(follower_ ? options_.follow->toString() : receiver_->Address()));
+    if (follower_) {
+        // Until the followed display's board comes, say so rather than show a blank screen.
+        BoardWindow* window = screen.get();
+        const QString url = options_.follow->toString();
+        window->ShowLinkLost(true, url);
+        QObject::connect(follower_.get(), &BoardFollower::linked, window,
+                         [window, url](bool up) { window->ShowLinkLost(!up, url); });
+    }
     if (options_.fullscreen) {
         const ScreenChoice chosen = ChooseScreen(options_.screen);
         if (!chosen.note.isEmpty()) LogLine(chosen.note.toStdString());

@@ -85,6 +85,10 @@ void BoardFollower::Read() {
             const QByteArray json = line.mid(6);
             if (const auto next = BoardFromJson(std::string_view(json.constData(), json.size()))) {
                 emit board(*next);
+                if (!up_) {
+                    up_ = true;
+                    emit linked(true);
+                }
             }
         }
     }
@@ -93,6 +97,10 @@ void BoardFollower::Read() {
 
 void BoardFollower::Ended(const QString& why) {
     silence_.stop();
+    if (up_) {
+        up_ = false;
+        emit linked(false);
+    }
     if (reply_) {
         QNetworkReply* ended = reply_;
         reply_ = nullptr;

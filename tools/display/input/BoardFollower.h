@@ -44,6 +44,8 @@ class BoardFollower : public QObject {
   signals:
     // A board came, whole (at the stream's start and at each change).
     void board(const display::Board& board);
+    // The stream brings boards (up), or is lost and being tried again (not up).
+    void linked(bool up);
 
   private:
     void Open();
@@ -57,6 +59,7 @@ class BoardFollower : public QObject {
     QTimer retry_;
     QTimer silence_;
     bool down_ = false;  // the loss is logged; the next stream logs its return
+    bool up_ = false;    // a board came on the stream open now
 };
 
 }  // namespace display

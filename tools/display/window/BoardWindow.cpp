@@ -112,6 +112,13 @@ void BoardWindow::TakeText(const TextLayer::Drawn& drawn) {
     repaint(before | Covered(shown_));
 }
 
+void BoardWindow::ShowLinkLost(bool lost, const QString& waitingFor) {
+    if (!lost) everLinked_ = true;
+    linkLost_ = lost;
+    waitingFor_ = waitingFor;
+    update();
+}
+
 int BoardWindow::ColourIndex() const {
     return IsPaletteIndex(board_.colour) ? board_.colour : 15;
 }
@@ -169,6 +176,23 @@ void BoardWindow::paintEvent(QPaintEvent*) {
         painter.setClipRect(band);
         painter.drawStaticText(
             QPointF(w - moved, band.top() + (band.height() - textSize.height()) / 2), marqueeText_);
+        painter.setClipping(false);
+    }
+
+    if (linkLost_) {
+        // The page's mark: a small dark red dot in the top-right corner.
+        const double dot = std::max(8.0, h * 0.016);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0x7a, 0x20, 0x20, 204));
+        painter.drawEllipse(QRectF(w - w * 0.012 - dot, h * 0.012, dot, dot));
+        if (!everLinked_) {
+            QFont font = this->font();
+            font.setPixelSize(std::max(10, static_cast<int>(h * 0.035)));
+            painter.setFont(font);
+            painter.setPen(QColor(0x80, 0x80, 0x80));
+            painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap,
+                             QStringLiteral("waiting for %1").arg(waitingFor_));
+        }
     }
 }
 

@@ -21,8 +21,8 @@
 #include <optional>
 
 #include "TextLayer.h"
-#include "board/BoardView.h"
 #include "board/Board.h"
+#include "board/BoardView.h"
 #include "board/Palette.h"
 
 namespace display {
@@ -45,6 +45,13 @@ class BoardWindow : public QWidget, public BoardView {
     const QStringList& TextLines() const { return textLines_; }
     // The window shows the image of its current text (true at once when there is no text).
     bool TextDrawn() const;
+
+    // For a window that shows another display's board (--follow): whether that board is out
+    // of reach now, and what it waits for ("http://127.0.0.1:8080/"). While it is, a small
+    // dark red mark shows in the top-right corner, as on the page; and until a first board
+    // has come, a line says what the window waits for instead of a blank screen.
+    void ShowLinkLost(bool lost, const QString& waitingFor);
+    bool LinkLost() const { return linkLost_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -75,6 +82,9 @@ class BoardWindow : public QWidget, public BoardView {
     QFont marqueeFont_;
     int marqueeFor_ = -1;
     int layouts_ = 0;
+    bool linkLost_ = false;
+    bool everLinked_ = false;
+    QString waitingFor_;
     TextLayer textLayer_;  // last: its thread ends before the rest goes
 };
 
