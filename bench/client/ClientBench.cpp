@@ -33,21 +33,16 @@
 #include <vector>
 
 #include "client/Form1.h"
+#include "probe/Percentile.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using probe::Percentile;
 
 double Milliseconds(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Percentile(std::vector<double> values, double p) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const auto at = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
-    return values[at];
 }
 
 // A temporary HOME / XDG_CONFIG_HOME holding a settings file for the client.

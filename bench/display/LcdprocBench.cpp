@@ -35,12 +35,16 @@
 #include <vector>
 
 #include "platform/FileDescriptor.h"
+#include "probe/Loopback.h"
+#include "probe/Percentile.h"
 
 namespace {
 
 using platform::Fd;
 using platform::WriteAll;
 using Clock = std::chrono::steady_clock;
+using probe::Percentile;
+using probe::WaitReadable;
 using std::chrono::milliseconds;
 
 constexpr milliseconds kPatience{10000};
@@ -50,51 +54,24 @@ constexpr milliseconds kPatience{10000};
     std::exit(1);
 }
 
-bool WaitReadable(int fd, Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return false;
-    pollfd p{fd, POLLIN, 0};
-    return ::poll(&p, 1, static_cast<int>(left)) > 0;
-}
-
-// Lines from a socket or pipe, read as they come.
+// Lines from a socket or pipe, read as they come, each with its line feed.
 class Lines {
   public:
     explicit Lines(int fd) : fd_(fd) {}
     std::optional<std::string> Next(milliseconds within = kPatience) {
-        const auto deadline = Clock::now() + within;
-        for (;;) {
-            const auto end = buffer_.find('\n');
-            if (end != std::string::npos) {
-                std::string line = buffer_.substr(0, end + 1);
-                buffer_.erase(0, end + 1);
-                return line;
-            }
-            if (!WaitReadable(fd_, deadline)) return std::nullopt;
-            char chunk[4096];
-            const ssize_t n = ::read(fd_, chunk, sizeof chunk);
-            if (n <= 0) return std::nullopt;
-            buffer_.append(chunk, static_cast<std::size_t>(n));
-        }
+        auto line = reader_.Next(fd_, Clock::now() + within);
+        if (line) *line += '\n';
+        return line;
     }
 
   private:
     int fd_;
-    std::string buffer_;
+    probe::LineReader reader_;
 };
 
 Fd Listen(uint16_t* port) {
-    Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        ::listen(fd.get(), 4) != 0 ||
-        ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        Fail("cannot listen on loopback");
-    }
-    *port = ntohs(address.sin_port);
+    Fd fd(probe::ListenOnLoopback(port, 4));
+    if (!fd.valid()) Fail("cannot listen on loopback");
     return fd;
 }
 
@@ -104,17 +81,9 @@ void Answer(int fd, const std::string& text) {
 
 // One message as the client sends it; returns when its connection is closed.
 Clock::time_point SendMessage(uint16_t port, const std::string& bytes) {
-    Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        Fail("cannot reach the display");
-    }
-    if (!WriteAll(fd.get(), bytes)) Fail("cannot write the message");
-    ::shutdown(fd.get(), SHUT_WR);  // the last byte, then the end of the message
-    return Clock::now();
+    Clock::time_point sent;
+    if (!probe::SendMessage(port, bytes, 1, &sent)) Fail("cannot send the message");
+    return sent;
 }
 
 // Starts a program with its arguments, standard streams untouched; returns its pid.
@@ -139,12 +108,6 @@ void AwaitSuccess(pid_t pid, const std::string& what) {
 
 double MillisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double Percentile(std::vector<double> values, double q) {
-    std::sort(values.begin(), values.end());
-    const auto at = static_cast<std::size_t>(q * static_cast<double>(values.size() - 1) + 0.5);
-    return values[std::min(at, values.size() - 1)];
 }
 
 }  // namespace

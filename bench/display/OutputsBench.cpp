@@ -53,12 +53,16 @@
 #include <xcb/xcb.h>
 
 #include "platform/FileDescriptor.h"
+#include "probe/Loopback.h"
+#include "probe/Percentile.h"
 
 namespace {
 
 using platform::Fd;
 using platform::WriteAll;
 using Clock = std::chrono::steady_clock;
+using probe::Percentile;
+using probe::WaitReadable;
 using std::chrono::milliseconds;
 
 constexpr milliseconds kPatience{10000};
@@ -78,49 +82,12 @@ double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-double Percentile(std::vector<double> values, double q) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const auto at = static_cast<std::size_t>(q * static_cast<double>(values.size() - 1) + 0.5);
-    return values[std::min(at, values.size() - 1)];
-}
-
-bool WaitReadable(int fd, Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return false;
-    pollfd p{fd, POLLIN, 0};
-    return ::poll(&p, 1, static_cast<int>(left)) > 0;
-}
-
-// Bytes from a socket or pipe, taken a line at a time.
-class Lines {
+// Bytes from a socket or pipe, taken a line at a time; Next waits until the patience runs out.
+class Lines : public probe::LineReader {
   public:
-    // Reads what is there (after poll said so); false at the end of the stream.
-    bool Feed(int fd) {
-        char chunk[65536];
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n <= 0) return false;
-        buffer_.append(chunk, static_cast<std::size_t>(n));
-        return true;
-    }
-    std::optional<std::string> Take() {
-        const auto end = buffer_.find('\n');
-        if (end == std::string::npos) return std::nullopt;
-        std::string line = buffer_.substr(0, end);
-        buffer_.erase(0, end + 1);
-        return line;
-    }
-    // The next line, waiting for it until the patience runs out.
     std::optional<std::string> Next(int fd) {
-        const auto deadline = Clock::now() + kPatience;
-        for (;;) {
-            if (auto line = Take()) return line;
-            if (!WaitReadable(fd, deadline) || !Feed(fd)) return std::nullopt;
-        }
+        return LineReader::Next(fd, Clock::now() + kPatience);
     }
-
-  private:
-    std::string buffer_;
 };
 
 // A child process, ended (SIGTERM, then SIGKILL after 5 s) and awaited when it goes.
@@ -204,15 +171,8 @@ sockaddr_in Loopback(uint16_t port) {
 }
 
 Fd Listen(uint16_t* port) {
-    Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address = Loopback(0);
-    socklen_t size = sizeof address;
-    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        ::listen(fd.get(), 4) != 0 ||
-        ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        throw Failure("cannot listen on loopback");
-    }
-    *port = ntohs(address.sin_port);
+    Fd fd(probe::ListenOnLoopback(port, 4));
+    if (!fd.valid()) throw Failure("cannot listen on loopback");
     return fd;
 }
 

@@ -28,6 +28,8 @@
 #include <vector>
 
 #include "platform/FileDescriptor.h"
+#include "probe/Loopback.h"
+#include "probe/Percentile.h"
 
 namespace {
 
@@ -176,22 +178,6 @@ std::vector<std::unique_ptr<Viewer>> Follow(uint16_t port, int count) {
     return viewers;
 }
 
-bool SendMessage(uint16_t port, const std::string& bytes, Clock::time_point* lastByte) {
-    const Fd fd = Connect(port);
-    if (!fd.valid()) return false;
-    const bool sent = ::send(fd.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
-                      static_cast<ssize_t>(bytes.size());
-    *lastByte = Clock::now();
-    return sent;
-}
-
-double Percentile(std::vector<double> values, double p) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
-}
-
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
@@ -215,7 +201,7 @@ int main(int argc, char** argv) {
         const std::string text = "Total " + std::to_string(i) + ",50 \x80";
         const std::string mark = "\"text\":\"Total " + std::to_string(i) + ",50";
         Clock::time_point sent;
-        if (!SendMessage(display.display(), text, &sent)) {
+        if (!probe::SendMessage(display.display(), text, 1, &sent)) {
             ++lost;
             continue;
         }
@@ -242,9 +228,11 @@ int main(int argc, char** argv) {
         }
     }
     std::printf("%-44s %10.3f ms\n", "web update, first of 10 viewers, median",
-                Percentile(first, 0.5));
-    std::printf("%-44s %10.3f ms\n", "web update, all 10 viewers, median", Percentile(last, 0.5));
-    std::printf("%-44s %10.3f ms\n", "web update, all 10 viewers, p99", Percentile(last, 0.99));
+                probe::Percentile(first, 0.5));
+    std::printf("%-44s %10.3f ms\n", "web update, all 10 viewers, median",
+                probe::Percentile(last, 0.5));
+    std::printf("%-44s %10.3f ms\n", "web update, all 10 viewers, p99",
+                probe::Percentile(last, 0.99));
     std::printf("%-44s %10d of %d\n", "web updates not seen by all within 10 s", lost, messages);
     viewers.clear();
 
@@ -254,11 +242,11 @@ int main(int argc, char** argv) {
     auto many = Follow(display.http(), 32);
     for (int i = 0; i < 200; ++i) {
         Clock::time_point sent;
-        SendMessage(display.display(),
-                    "\xFF"
-                    "1" +
-                        std::string(2000, 'a' + i % 26),
-                    &sent);
+        probe::SendMessage(display.display(),
+                           "\xFF"
+                           "1" +
+                               std::string(2000, 'a' + i % 26),
+                           1, &sent);
         for (auto& viewer : many)
             viewer->Seen("\n\n");
     }

@@ -36,6 +36,8 @@
 #include <string>
 #include <vector>
 
+#include "probe/Loopback.h"
+
 namespace displaytest {
 
 using Clock = std::chrono::steady_clock;
@@ -289,9 +291,6 @@ class Connection {
 
 // One message as the client sends it: a connection of its own (from 127.0.0.<from>), the
 // bytes, then closed.
-inline bool SendMessage(uint16_t port, const std::string& bytes, int from = 1) {
-    Connection connection(port, 0, from);
-    return connection.connected() && connection.Send(bytes);
-}
+using probe::SendMessage;
 
 }  // namespace displaytest
