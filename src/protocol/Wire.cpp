@@ -76,6 +76,27 @@ std::optional<int> ColourIndex(std::string_view text) {
     return static_cast<int>(number);
 }
 
+std::optional<std::vector<Amount>> AmountsOf(std::string_view text) {
+    constexpr std::size_t kMostLines = 2;  // the total, then the change due
+    std::vector<Amount> amounts;
+    while (!text.empty()) {
+        const std::size_t end = text.find_first_of("\r\n");
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end);
+        if (text.starts_with("\r\n")) {
+            text.remove_prefix(2);
+        } else if (!text.empty()) {
+            text.remove_prefix(1);
+        }
+        const std::size_t tab = line.find('\t');
+        if (tab == std::string_view::npos || line.find('\t', tab + 1) != std::string_view::npos ||
+            amounts.size() == kMostLines)
+            return std::nullopt;
+        amounts.push_back({std::string(line.substr(0, tab)), std::string(line.substr(tab + 1))});
+    }
+    return amounts;
+}
+
 std::string ComposeText(Kind kind, std::string_view text) {
     const std::optional<char> command = CommandByte(kind);
     if (!command) return std::string(text);
@@ -110,6 +131,7 @@ Message Decode(std::string_view bytes, Encoding encoding) {
         if (row.command != bytes[1]) continue;
         message.kind = row.kind;
         if (row.payload == Payload::Colour) message.colour = ColourIndex(message.text);
+        if (row.payload == Payload::Amounts) message.amounts = AmountsOf(message.text);
         return message;
     }
     message.command = static_cast<uint8_t>(bytes[1]);

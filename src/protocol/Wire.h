@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace protocol {
 
@@ -26,13 +27,15 @@ enum class Kind {
     Scroll,    // 0xFF '1' + text: the scrolling line
     Colour,    // 0xFF '2' + text: the colour of the plain text, by palette index
     Register,  // 0xFF '3' + text: the register's name
+    Total,     // 0xFF '4' + "LABEL<TAB>AMOUNT" lines: the sale's total, then the change due
     Unknown,   // 0xFF and any other command byte, or 0xFF alone
 };
 
 // What a kind's text must be, checked once, when a message is decoded.
 enum class Payload {
-    Text,    // any text
-    Colour,  // a palette index: see ColourIndex
+    Text,     // any text
+    Colour,   // a palette index: see ColourIndex
+    Amounts,  // empty, or one or two lines of LABEL<TAB>AMOUNT: see AmountsOf
 };
 
 struct KindRow {
@@ -50,6 +53,7 @@ inline constexpr KindRow kKinds[] = {
     {Kind::Scroll, "scroll", '1', Payload::Text},
     {Kind::Colour, "colour", '2', Payload::Colour},
     {Kind::Register, "register", '3', Payload::Text},
+    {Kind::Total, "total", '4', Payload::Amounts},
 };
 
 // The row of a kind; null for Unknown.
@@ -91,12 +95,25 @@ std::string ComposeText(Kind kind, std::string_view text);
 // to refuse it first). Requires a kind other than Unknown.
 std::string Compose(Kind kind, std::string_view text, Encoding encoding);
 
+// A label and its amount, as a sale's total ("TOTAL", "23,70 EUR") or its change due.
+struct Amount {
+    std::string label;
+    std::string amount;
+    friend bool operator==(const Amount&, const Amount&) = default;
+};
+
+// The amounts a total's text gives: one or two lines (CR, LF or CRLF), each a label, a TAB and
+// an amount, with no other TAB; nothing when the text is not that. An empty text gives none,
+// and clears a total.
+std::optional<std::vector<Amount>> AmountsOf(std::string_view text);
+
 // One message, decoded: after this nothing reads its bytes again.
 struct Message {
     Kind kind = Kind::Text;
-    std::string text;                // after the command (the whole message for plain text)
-    std::optional<int> colour;       // Colour only: the palette index it names, if any
-    std::optional<uint8_t> command;  // Unknown only: the command byte, if there is one
+    std::string text;           // after the command (the whole message for plain text)
+    std::optional<int> colour;  // Colour only: the palette index it names, if any
+    std::optional<std::vector<Amount>> amounts;  // Total only: its amounts, when well formed
+    std::optional<uint8_t> command;              // Unknown only: the command byte, if there is one
 };
 
 // One message's bytes as the display reads them, its payload checked by its kind's rule.

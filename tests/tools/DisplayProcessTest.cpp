@@ -69,10 +69,14 @@ TEST(DisplayProcess, LogsEveryKindOfMessageWithItsBytes) {
          "\xFF"
          "3Caisse 1",
          "register", "Caisse 1", "FF334361697373652031", true},
+        {"total",
+         "\xFF"
+         "4TOTAL\t2,40",
+         "total", "TOTAL\t2,40", "FF34544F54414C09322C3430", true},
         {"unknown command byte",
          "\xFF"
-         "4x",
-         "unknown", "x", "FF3478", false},
+         "9x",
+         "unknown", "x", "FF3978", false},
         {"0xFF alone", "\xFF", "unknown", "", "FF", false},
     };
     for (const auto& c : cases) {
@@ -659,7 +663,7 @@ TEST(DisplayProcess, ASenderOfBadMessagesGetsOneNoteLineThenACount) {
     for (int i = 0; i < 20; ++i) {
         ASSERT_TRUE(SendMessage(port,
                                 "\xFF"
-                                "4 bad " +
+                                "9 bad " +
                                     std::to_string(i)));
         ASSERT_EQ(display.NextRecord().value("kind").toString(), "unknown");  // each logged
     }

@@ -171,7 +171,7 @@ TEST(LcdScreen, ReadsTheSizeFromTheConnectAnswer) {
 }
 
 TEST(LcdScreen, GivesTheLinesFromTheBottomAndTheTextWhatIsLeft) {
-    const LcdTexts texts{"Bonjour", "Soldes", "Caisse 1"};
+    const LcdTexts texts{"Bonjour", "Soldes", "Caisse 1", ""};
     const std::string blank;
     struct Case {
         const char* name;
@@ -191,35 +191,35 @@ TEST(LcdScreen, GivesTheLinesFromTheBottomAndTheTextWhatIsLeft) {
          {20, 4},
          {"      Bonjour", blank, "Soldes", "Caisse 1"}},
         {"no scrolling text: the text takes its line",
-         {"Caf\xE9 cr\xE8me\n2,40 EUR", "", "Caisse 1"},
+         {"Caf\xE9 cr\xE8me\n2,40 EUR", "", "Caisse 1", ""},
          {20, 3},
          {"     Caf\xE9 cr\xE8me", "      2,40 EUR", "Caisse 1"}},
         {"a line break starts a new line",
-         {"Cafe creme\n2,40 EUR", "", ""},
+         {"Cafe creme\n2,40 EUR", "", "", ""},
          {20, 2},
          {"     Cafe creme", "      2,40 EUR"}},
         {"a text that fits its lines word-wrapped is wrapped",
-         {"Soldes d'ete sur tout le magasin", "", ""},
+         {"Soldes d'ete sur tout le magasin", "", "", ""},
          {20, 2},
          {"  Soldes d'ete sur", "  tout le magasin"}},
         {"lines past those the text has join its last",
-         {"Cafe\ncreme\n2,40", "Promo", ""},
+         {"Cafe\ncreme\n2,40", "Promo", "", ""},
          {20, 2},
          {"  Cafe creme 2,40", "Promo"}},
         {"an amount and its unit too wide to share a line wrap apart",
-         {"12,50 EUR", "", ""},
+         {"12,50 EUR", "", "", ""},
          {8, 2},
          {" 12,50", "  EUR"}},
         {"an empty line joined to the last adds nothing",
-         {"Bonjour\n", "Promo", ""},
+         {"Bonjour\n", "Promo", "", ""},
          {20, 2},
          {"      Bonjour", "Promo"}},
         {"a text too long for its line stays whole, for the marquee",
-         {std::string(30, 'L'), "", ""},
+         {std::string(30, 'L'), "", "", ""},
          {20, 1},
          {std::string(30, 'L')}},
         {"a 1-line display joins every line of the text",
-         {"a\nb", "Promo", "Caisse"},
+         {"a\nb", "Promo", "Caisse", ""},
          {20, 1},
          {"        a b"}},
         {"an empty board blanks every line", {}, {20, 4}, {blank, blank, blank, blank}},
@@ -238,27 +238,35 @@ TEST(LcdScreen, ASaleScreenSetsEachAmountFlushRight) {
     };
     const Case cases[] = {
         {"an item and the total, each amount in the last column",
-         {"Cafe creme\t2,40 EUR\nTOTAL\t23,70 EUR", "Promo", "Caisse 1"},
+         {"Cafe creme\t2,40 EUR\nTOTAL\t23,70 EUR", "Promo", "Caisse 1", ""},
          {20, 2},
          {"Cafe creme  2,40 EUR", "TOTAL      23,70 EUR"}},
-        {"the scrolling text and the register's name give way on every size",
-         {"Cafe\t2,40 EUR", "Promo", "Caisse 1"},
+        {"the lines a sale leaves keep the scrolling text, then the register's name",
+         {"Cafe\t2,40 EUR", "Promo", "Caisse 1", "TOTAL\t2,40 EUR"},
          {20, 4},
-         {"Cafe        2,40 EUR", "", "", ""}},
+         {"Caisse 1", "Promo", "Cafe        2,40 EUR", "TOTAL       2,40 EUR"}},
+        {"one line left: the scrolling text",
+         {"Cafe\t2,40 EUR\nThe\t3,10 EUR", "Promo", "Caisse 1", "TOTAL\t5,50 EUR"},
+         {20, 4},
+         {"Promo", "Cafe        2,40 EUR", "The         3,10 EUR", "TOTAL       5,50 EUR"}},
+        {"a total alone, with the change due, on the last lines",
+         {"", "", "", "TOTAL\t20,00\nRendu\t5,00"},
+         {20, 4},
+         {"", "", "TOTAL          20,00", "Rendu           5,00"}},
         {"more lines than the display: the last ones",
-         {"The\t3,10\nCafe\t2,40\nTOTAL\t5,50", "", ""},
+         {"The\t3,10\nCafe\t2,40\nTOTAL\t5,50", "", "", ""},
          {20, 2},
          {"Cafe            2,40", "TOTAL           5,50"}},
         {"an item too long is cut to leave one blank before the amount",
-         {"Croissant au beurre AOP\t1,20 EUR", "", ""},
+         {"Croissant au beurre AOP\t1,20 EUR", "", "", ""},
          {20, 1},
          {"Croissant a 1,20 EUR"}},
         {"an amount longer than the line stands alone, for the marquee",
-         {"Remise\t" + std::string(24, '9'), "", ""},
+         {"Remise\t" + std::string(24, '9'), "", "", ""},
          {20, 1},
          {std::string(24, '9')}},
         {"a line without a TAB in a sale screen stays as it is",
-         {"Merci\nTOTAL\t5,50", "", ""},
+         {"Merci\nTOTAL\t5,50", "", "", ""},
          {20, 2},
          {"Merci", "TOTAL           5,50"}},
     };
@@ -285,24 +293,24 @@ TEST(LcdScreen, AMarqueeShowsItsBeginningHoldsScrollsToItsEndAndComesBack) {
         EXPECT_EQ(display::MarqueeWindow(line, 20, c.step), c.shown.substr(0, 20)) << c.step;
     }
     EXPECT_EQ(display::MarqueeWindow("Court", 20, 5), "Court");
-    EXPECT_TRUE(display::HasMarquee({line, "", ""}, {20, 1}));
-    EXPECT_FALSE(display::HasMarquee({line, "", ""}, {20, 2}));  // wrapped on two lines
-    EXPECT_FALSE(display::HasMarquee({"Cafe", "Soldes", "Caisse"}, {20, 2}));
+    EXPECT_TRUE(display::HasMarquee({line, "", "", ""}, {20, 1}));
+    EXPECT_FALSE(display::HasMarquee({line, "", "", ""}, {20, 2}));  // wrapped on two lines
+    EXPECT_FALSE(display::HasMarquee({"Cafe", "Soldes", "Caisse", ""}, {20, 2}));
 }
 
 TEST(LcdScreen, PutsEachLineInAStringWidgetOfItsOwn) {
-    EXPECT_EQ(display::Layout({"dit \"oui\"", "Promo", "Caisse 1"}, {20, 3}),
+    EXPECT_EQ(display::Layout({"dit \"oui\"", "Promo", "Caisse 1", ""}, {20, 3}),
               (std::vector<LcdWidget>{{"l1", "string", "1 1 \"     dit \\\"oui\\\"\""},
                                       {"l2", "string", "1 2 \"Promo\""},
                                       {"l3", "string", "1 3 \"Caisse 1\""}}));
     // A marquee's widget holds the window it has reached.
-    EXPECT_EQ(display::Layout({std::string(25, 'a') + "b", "", ""}, {20, 1},
+    EXPECT_EQ(display::Layout({std::string(25, 'a') + "b", "", "", ""}, {20, 1},
                               display::kLcdMarqueeHoldSteps + 6),
               (std::vector<LcdWidget>{{"l1", "string", "1 1 \"" + std::string(19, 'a') + "b\""}}));
 }
 
 TEST(LcdScreen, SetsTheScreenUpInTheForegroundWithoutHeartbeat) {
-    const auto widgets = display::Layout({"a", "b", "c"}, {20, 4});
+    const auto widgets = display::Layout({"a", "b", "c", ""}, {20, 4});
     const std::vector<std::string> expected = {
         "client_set -name afficheur",
         "screen_add afficheur",
@@ -317,22 +325,22 @@ TEST(LcdScreen, SetsTheScreenUpInTheForegroundWithoutHeartbeat) {
 
 TEST(LcdScreen, SendsOnlyTheWidgetsThatChanged) {
     const LcdSize size{20, 4};
-    const auto before = display::Layout({"Bonjour", "Soldes", "Caisse 1"}, size);
+    const auto before = display::Layout({"Bonjour", "Soldes", "Caisse 1", ""}, size);
     struct Case {
         const char* name;
         LcdTexts now;
         std::vector<std::string> commands;
     };
     const Case cases[] = {
-        {"nothing changed, nothing sent", {"Bonjour", "Soldes", "Caisse 1"}, {}},
+        {"nothing changed, nothing sent", {"Bonjour", "Soldes", "Caisse 1", ""}, {}},
         {"a new text: its line only",
-         {"Merci", "Soldes", "Caisse 1"},
+         {"Merci", "Soldes", "Caisse 1", ""},
          {"widget_set afficheur l1 1 1 \"       Merci\""}},
         {"a new scrolling text: its line only",
-         {"Bonjour", "Promo", "Caisse 1"},
+         {"Bonjour", "Promo", "Caisse 1", ""},
          {"widget_set afficheur l3 1 3 \"Promo\""}},
         {"a new register name: the last line only",
-         {"Bonjour", "Soldes", "Caisse 2"},
+         {"Bonjour", "Soldes", "Caisse 2", ""},
          {"widget_set afficheur l4 1 4 \"Caisse 2\""}},
     };
     for (const auto& c : cases) {
@@ -350,9 +358,9 @@ TEST(LayoutRule, OnACharacterDisplay) {
     ASSERT_TRUE(ascii) << error;
     for (const ruletable::Row& row : ruletable::Rows()) {
         SCOPED_TRACE(row.name);
-        const LcdTexts texts{display::ConvertLines(*ascii, row.board.text),
-                             ascii->Convert(row.board.scroll),
-                             ascii->Convert(row.board.registerName)};
+        const LcdTexts texts{
+            display::ConvertLines(*ascii, row.board.text), ascii->Convert(row.board.scroll),
+            ascii->Convert(row.board.registerName), display::ConvertLines(*ascii, row.board.total)};
         for (const auto& [size, expected] :
              {std::pair{LcdSize{20, 2}, row.lcd20x2}, std::pair{LcdSize{20, 4}, row.lcd20x4}}) {
             std::vector<std::string> shown;

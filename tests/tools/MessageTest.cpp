@@ -48,9 +48,13 @@ TEST(DisplayMessage, DecodesEachKindFromItsBytes) {
          "\xFF"
          "3Caisse 2",
          Kind::Register, "Caisse 2"},
-        {"command byte four is unknown",
+        {"a total",
          "\xFF"
-         "4x",
+         "4TOTAL\t23,70 EUR",
+         Kind::Total, "TOTAL\t23,70 EUR"},
+        {"command byte nine is unknown",
+         "\xFF"
+         "9x",
          Kind::Unknown, "x"},
         {"command byte zero is unknown", std::string("\xFF\0", 2), Kind::Unknown, ""},
         {"0xFF alone is unknown", "\xFF", Kind::Unknown, ""},
@@ -70,9 +74,9 @@ TEST(DisplayMessage, DecodesEachKindFromItsBytes) {
 
 TEST(DisplayMessage, UnknownCommandsKeepTheirCommandByte) {
     EXPECT_EQ(Decode("\xFF"
-                     "4")
+                     "9")
                   .command,
-              std::optional<uint8_t>(0x34));
+              std::optional<uint8_t>(0x39));
     EXPECT_EQ(Decode("\xFF"
                      "\xFF")
                   .command,
@@ -131,6 +135,7 @@ TEST(DisplayMessage, KindNamesAreTheLogsWords) {
     EXPECT_EQ(KindName(Kind::Scroll), "scroll");
     EXPECT_EQ(KindName(Kind::Colour), "colour");
     EXPECT_EQ(KindName(Kind::Register), "register");
+    EXPECT_EQ(KindName(Kind::Total), "total");
     EXPECT_EQ(KindName(Kind::Unknown), "unknown");
 }
 
@@ -177,6 +182,40 @@ TEST(DisplayBoard, EachMessageChangesOnlyItsOwnPart) {
     EXPECT_EQ(board.text, "");
     EXPECT_EQ(board.scroll, "");
     EXPECT_EQ(board.registerName, "");
+}
+
+// A sale's total: set by its message, kept while the sale's items stay, gone with the next
+// text (a new sale, or anything else shown), so it never outlives its sale.
+TEST(DisplayBoard, ATotalBelongsToItsSale) {
+    Board board;
+    board.Apply(Decode("Caf\xE9\t2,40"));
+    board.Apply(
+        Decode("\xFF"
+               "4TOTAL\t2,40\r\nRendu\t7,60"));
+    EXPECT_EQ(board.total, "TOTAL\t2,40\nRendu\t7,60");
+    EXPECT_EQ(board.text, "Caf\xC3\xA9\t2,40");
+    board.Apply(
+        Decode("\xFF"
+               "1Soldes"));
+    EXPECT_EQ(board.total, "TOTAL\t2,40\nRendu\t7,60") << "the scrolling text leaves it";
+    for (const char* bad : {"\xFF"
+                            "4TOTAL 2,40",
+                            "\xFF"
+                            "4a\tb\nc\td\ne\tf",
+                            "\xFF"
+                            "4a\tb\tc"}) {
+        board.Apply(Decode(bad));
+        EXPECT_EQ(board.total, "TOTAL\t2,40\nRendu\t7,60") << "not a total: " << bad;
+    }
+    board.Apply(Decode("Merci"));
+    EXPECT_EQ(board.total, "") << "the next text ends the sale";
+    board.Apply(
+        Decode("\xFF"
+               "4TOTAL\t5,00"));
+    board.Apply(
+        Decode("\xFF"
+               "4"));
+    EXPECT_EQ(board.total, "") << "an empty total clears it";
 }
 
 TEST(DisplayMessage, HexIsTwoUpperCaseDigitsPerByte) {

@@ -67,12 +67,14 @@ TEST(WebBoard, JsonReadsBackAsTheBoardWithTheColoursRgb) {
         board.scroll = "Soldes d'\xC3\xA9t\xC3\xA9 \\ -20 %";
         board.registerName = "Caisse\t2";
         board.colour = c.colour;
+        board.total = "TOTAL\t12,50 \xE2\x82\xAC\nRendu\t7,50 \xE2\x82\xAC";
         QJsonParseError error{};
         const auto json =
             QJsonDocument::fromJson(QByteArray::fromStdString(display::BoardJson(board)), &error);
         ASSERT_EQ(error.error, QJsonParseError::NoError) << c.colour;
         const QJsonObject object = json.object();
-        EXPECT_EQ(object.keys().size(), 5) << c.colour;
+        EXPECT_EQ(object.keys().size(), 6) << c.colour;
+        EXPECT_EQ(object.value("total").toString().toStdString(), board.total);
         EXPECT_EQ(object.value("text").toString().toStdString(), board.text) << c.colour;
         EXPECT_EQ(object.value("scroll").toString().toStdString(), board.scroll) << c.colour;
         EXPECT_EQ(object.value("register").toString().toStdString(), board.registerName);
@@ -85,7 +87,8 @@ TEST(WebBoard, KeysComeInTheirOrderAndTheEventIsOneDataLine) {
     Board board;
     board.text = "deux\nlignes";
     EXPECT_EQ(display::BoardJson(board),
-              R"({"text":"deux\nlignes","scroll":"","register":"","colour":15,"rgb":"#ffffff"})");
+              R"({"text":"deux\nlignes","scroll":"","register":"","colour":15,"rgb":"#ffffff",)"
+              R"("total":""})");
     const std::string event = display::BoardEvent(display::BoardJson(board));
     EXPECT_EQ(event, "data: " + display::BoardJson(board) + "\n\n");
     // A line end inside would split the event.

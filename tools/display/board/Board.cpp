@@ -6,6 +6,7 @@ void Board::Apply(const Message& message) {
     switch (message.kind) {
         case Kind::Text:
             text = message.text;
+            total.clear();  // a new sale, or a text: the last sale's total goes
             break;
         case Kind::Scroll:
             scroll = message.text;
@@ -15,6 +16,13 @@ void Board::Apply(const Message& message) {
             break;
         case Kind::Register:
             registerName = message.text;
+            break;
+        case Kind::Total:
+            if (message.amounts) {
+                total.clear();
+                for (const protocol::Amount& amount : *message.amounts)
+                    total += (total.empty() ? "" : "\n") + amount.label + '\t' + amount.amount;
+            }
             break;
         case Kind::Unknown:
             break;

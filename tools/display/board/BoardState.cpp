@@ -12,6 +12,7 @@ std::string StateJson(const SavedBoard& saved) {
                .String("scroll", board.scroll)
                .String("register", board.registerName)
                .Number("colour", board.colour)
+               .String("total", board.total)
                .Number("textSetAt", saved.textSetAtMs)
                .Text() +
            "\n";
@@ -26,7 +27,10 @@ Board RestoredBoard(const SavedBoard* saved, std::int64_t nowMs, std::int64_t re
     board.registerName = saved->board.registerName;
     board.colour = saved->board.colour;
     const std::int64_t age = nowMs - saved->textSetAtMs;
-    if (age >= 0 && age < restoreWithinMs) board.text = saved->board.text;
+    if (age >= 0 && age < restoreWithinMs) {
+        board.text = saved->board.text;
+        board.total = saved->board.total;  // the sale's total comes back with its sale
+    }
     return board;
 }
 

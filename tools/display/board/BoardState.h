@@ -5,8 +5,9 @@
 //
 // The state file is one line of JSON:
 //   {"afficheur-display":1,"text":"Café","scroll":"Soldes","register":"Caisse 1","colour":15,
-//    "textSetAt":1765400000000}
-// textSetAt is when the text last changed, in milliseconds since 1970 (UTC).
+//    "total":"TOTAL\t23,70 EUR","textSetAt":1765400000000}
+// textSetAt is when the text (or the sale's total) last changed, in milliseconds since 1970
+// (UTC). total is absent from the files of earlier versions, which read as no total.
 
 #include <cstdint>
 #include <string>

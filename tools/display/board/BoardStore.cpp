@@ -51,6 +51,13 @@ std::optional<SavedBoard> Parse(const QByteArray& bytes) {
     saved.board.text = object.value(QLatin1String("text")).toString().toStdString();
     saved.board.scroll = object.value(QLatin1String("scroll")).toString().toStdString();
     saved.board.registerName = object.value(QLatin1String("register")).toString().toStdString();
+    // Written since the sale's total came in; a file without it has none.
+    const QJsonValue total = object.value(QLatin1String("total"));
+    if (!total.isUndefined()) {
+        const std::string text = total.toString().toStdString();
+        if (!total.isString() || !protocol::AmountsOf(text)) return std::nullopt;
+        saved.board.total = text;
+    }
     saved.board.colour = index;
     saved.textSetAtMs = static_cast<std::int64_t>(setAtMs);
     return saved;

@@ -31,6 +31,7 @@ std::optional<Board> BoardFromJson(std::string_view json) {
     board.text = object.value(QLatin1String("text")).toString().toStdString();
     board.scroll = object.value(QLatin1String("scroll")).toString().toStdString();
     board.registerName = object.value(QLatin1String("register")).toString().toStdString();
+    board.total = object.value(QLatin1String("total")).toString().toStdString();
     board.colour = colour;
     return board;
 }

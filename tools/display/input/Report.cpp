@@ -95,6 +95,12 @@ Outcome Judge(const Reception& reception, int idleTimeoutMs, protocol::Encoding 
                       ? QStringLiteral("unknown command byte 0x%1, ignored")
                             .arg(HexByte(*outcome.message.command))
                       : QStringLiteral("command byte missing after 0xFF, ignored"));
+    } else if (outcome.message.kind == Kind::Total && !outcome.message.amounts) {
+        outcome.shown = false;
+        notes << QStringLiteral(
+                     "total \"%1\" is not one or two lines of a label, a TAB and an amount, "
+                     "ignored")
+                     .arg(QString::fromStdString(Excerpt(outcome.message.text)));
     } else if (outcome.message.kind == Kind::Colour && !outcome.message.colour) {
         outcome.shown = false;
         notes << QStringLiteral("colour \"%1\" names no palette index (0 to 15), ignored")

@@ -163,13 +163,23 @@ std::string SaleLine(const std::string& line, int width) {
 std::vector<std::string> BoardLines(const LcdTexts& texts, LcdSize size) {
     std::vector<std::string> lines(static_cast<std::size_t>(std::max(size.height, 0)));
     if (size.width < 1 || size.height < 1) return {};
-    if (texts.text.find('\t') != std::string::npos) {
-        // A sale screen takes every line; with more lines than the display, its last ones
-        // (the latest item and the total).
-        const auto own = Split(texts.text);
-        const std::size_t first = own.size() > lines.size() ? own.size() - lines.size() : 0;
-        for (std::size_t i = first; i < own.size(); ++i)
-            lines[i - first] = SaleLine(own[i], size.width);
+    if (texts.text.find('\t') != std::string::npos || !texts.total.empty()) {
+        // A sale takes the lines it needs from the bottom: with more lines than the display,
+        // its last ones (the latest items and the total).
+        std::vector<std::string> sale =
+            texts.text.empty() ? std::vector<std::string>() : Split(texts.text);
+        if (!texts.total.empty()) {
+            for (std::string& line : Split(texts.total))
+                sale.push_back(std::move(line));
+        }
+        const std::size_t shown = std::min(sale.size(), lines.size());
+        const std::size_t top = lines.size() - shown;
+        for (std::size_t i = 0; i < shown; ++i)
+            lines[top + i] = SaleLine(sale[sale.size() - shown + i], size.width);
+        // The lines it leaves: the scrolling text just above it, the register's name above.
+        std::size_t free = top;
+        if (free > 0 && !texts.scroll.empty()) lines[--free] = texts.scroll;
+        if (free > 0 && !texts.registerName.empty()) lines[--free] = texts.registerName;
         return lines;
     }
     int free = size.height;  // lines not yet given, counted from the top

@@ -7,9 +7,12 @@
 //   the last line       the register's name, when it is set (3 lines or more);
 //   the line above it   the scrolling text, when it is set (the last line on 2 lines);
 //   every line left     the text (at least one), centred, from the top.
-// A 1-line display shows the text only. A text that holds a TAB is a sale screen: it takes
-// every line (its last ones when it has more), and a TAB splits a line into its item on the
-// left and its amount ending in the last column, the item cut to leave one blank before it.
+// A 1-line display shows the text only. A text that holds a TAB, or a board with a total, is
+// a sale: it takes the lines it needs from the bottom, its total (and change due) last and its
+// latest items above, and a TAB splits a line into its item on the left and its amount ending
+// in the last column, the item cut to leave one blank before it. The lines a sale leaves keep
+// the scrolling text (the one just above the sale) and the register's name (the one above
+// that).
 // A line break in the text starts a new line; the
 // text is word-wrapped, a number kept with the currency sign or unit after it ("23,70 EUR"),
 // and its wrapped lines past those it has join its last line with a space (a word longer than
@@ -50,6 +53,7 @@ struct LcdTexts {
     std::string text;
     std::string scroll;
     std::string registerName;
+    std::string total;  // the sale's total and change due, "LABEL<TAB>AMOUNT" a line
 };
 
 // One widget of the screen: its id, its LCDd type and the arguments of its widget_set after

@@ -57,10 +57,11 @@ void LcdprocLink::Start() {
 
 void LcdprocLink::Show(const Board& board) {
     if (board.text != board_.text || board.scroll != board_.scroll ||
-        board.registerName != board_.registerName) {
+        board.registerName != board_.registerName || board.total != board_.total) {
         step_ = 0;  // a marquee starts from its beginning at each change
     }
     if (board.text != board_.text) texts_.text = ConvertLines(charset_, board.text);
+    if (board.total != board_.total) texts_.total = ConvertLines(charset_, board.total);
     if (board.scroll != board_.scroll) texts_.scroll = charset_.Convert(board.scroll);
     if (board.registerName != board_.registerName) {
         texts_.registerName = charset_.Convert(board.registerName);

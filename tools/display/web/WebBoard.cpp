@@ -14,7 +14,8 @@ JsonObject BoardFields(const Board& board) {
         .String("scroll", board.scroll)
         .String("register", board.registerName)
         .Number("colour", colour)
-        .String("rgb", RgbText(PaletteColour(colour)));
+        .String("rgb", RgbText(PaletteColour(colour)))
+        .String("total", board.total);
     return fields;
 }
 
