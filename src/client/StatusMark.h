@@ -1,8 +1,9 @@
 #pragma once
 // The display link's status mark, a small dot in the window's caption strip: neutral until
 // the first message, green while the last message was delivered, red when it failed. Its
-// tooltip gives the words of the last outcome (for a failure, those of its log line). It only
-// shows: no dialog, nothing waits for it. User-interface thread only.
+// tooltip gives the words of the last outcome (those of its log line when it has one: for a
+// failure, or for characters that left as '?'). It only shows: no dialog, nothing waits for
+// it. User-interface thread only.
 
 #include <QWidget>
 #include <string>

@@ -5,10 +5,13 @@
 #include <QTcpSocket>
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
+#include <vector>
 
 #include "common/Error.h"
 #include "common/Log.h"
 #include "common/NumberText.h"
+#include "common/Utf8.h"
 #include "host/Connector.h"
 #include "host/EventProcedure.h"
 #include "platform/Ansi.h"
@@ -18,6 +21,57 @@ namespace {
 
 bool IsBlank(const std::string& text) {
     return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+// A character as the cashier can read it in a tooltip: itself, or U+XXXX when it would not
+// show on its own (a combining mark, a space, a control or format character).
+std::string Readable(char32_t cp) {
+    switch (QChar::category(cp)) {
+        case QChar::Mark_NonSpacing:
+        case QChar::Mark_SpacingCombining:
+        case QChar::Mark_Enclosing:
+        case QChar::Separator_Space:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Other_Surrogate:
+        case QChar::Other_PrivateUse:
+        case QChar::Other_NotAssigned:
+            return QStringLiteral("U+%1")
+                .arg(static_cast<uint>(cp), 4, 16, QLatin1Char('0'))
+                .toUpper()
+                .toStdString();
+        default:
+            break;
+    }
+    std::string text;
+    utf8::Append(text, cp);
+    return text;
+}
+
+// "; 3 characters could not be sent as Windows-1252 and show as ?: → Ł ź": how many of a
+// message's characters the code page lacks, and the first few different ones in the order
+// met; nothing when none was lost.
+std::string LostWords(const std::u32string& lost) {
+    if (lost.empty()) return {};
+    constexpr std::size_t kShown = 10;
+    std::vector<char32_t> distinct;
+    std::unordered_set<char32_t> seen;
+    for (const char32_t cp : lost) {
+        if (seen.insert(cp).second) distinct.push_back(cp);
+    }
+    std::string words = "; " + std::to_string(lost.size()) +
+                        (lost.size() == 1 ? " character could not be sent as Windows-1252 and "
+                                            "shows as ?:"
+                                          : " characters could not be sent as Windows-1252 and "
+                                            "show as ?:");
+    for (std::size_t i = 0; i < std::min(distinct.size(), kShown); ++i)
+        words += " " + Readable(distinct[i]);
+    if (distinct.size() > kShown) {
+        words += " and " + std::to_string(distinct.size() - kShown) + " others";
+    }
+    return words;
 }
 
 }  // namespace
@@ -61,7 +115,7 @@ void Link::Connect(const std::string& host, double port) {
         Outcome(*open_, false, QStringLiteral("dropped: never closed"));
         ++dropped_;
     }
-    open_ = Message{host, static_cast<uint16_t>(port), {}};
+    open_ = Message{host, static_cast<uint16_t>(port), {}, {}};
 }
 
 void Link::SendData(const std::string& text) {
@@ -70,7 +124,7 @@ void Link::SendData(const std::string& text) {
                     "Wrong protocol or connection state for the requested transaction or "
                     "request");
     }
-    const std::string bytes = platform::ToAnsi(text);
+    const std::string bytes = platform::ToAnsi(text, &open_->lost);
     open_->bytes.append(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
@@ -162,8 +216,11 @@ void Link::Refuse(const Error& error) const {
 
 void Link::Outcome(const Message& message, bool delivered, const QString& what) const {
     const std::string words = options_.name + ": message to " + message.host + ":" +
-                              std::to_string(message.port) + " " + what.toStdString();
-    if (!delivered) LogLine(words);
+                              std::to_string(message.port) + " " + what.toStdString() +
+                              LostWords(message.lost);
+    // A message delivered whole is not worth a line; one that reached the display with '?'
+    // in place of some characters is.
+    if (!delivered || !message.lost.empty()) LogLine(words);
     Report(delivered, words);
 }
 

@@ -10,7 +10,10 @@
 // line naming host, port and reason, and the messages behind it still go. At most
 // `maxWaiting` messages wait; past that the oldest waiting one is dropped and logged.
 //
-// Text is UTF-8 and leaves as Windows-1252 bytes. Nothing is ever read from the display.
+// Text is UTF-8 and leaves as Windows-1252 bytes, a character the code page lacks as '?' (the
+// display's peers expect exactly that); the message's outcome then says how many characters
+// were so lost and which, and is logged even when delivered. Nothing is ever read from the
+// display.
 // Lives on the user-interface thread, which must run a Qt event loop for messages to leave.
 // Messages still waiting when the link is destroyed are dropped with one log line.
 
@@ -48,8 +51,9 @@ class Link final {
         // Appended to the description of a refused Connect: what the user should set.
         std::string advice;
         // Told the outcome of every message, on the user-interface thread, once it is known:
-        // delivered or not, and in words (for a failure, the words of its log line). A
-        // Connect refused counts as a message that failed. Must not call back into the link.
+        // delivered or not, and in words (those of its log line when it has one: a failure,
+        // or characters the code page lacks). A Connect refused counts as a message that
+        // failed. Must not call back into the link.
         std::function<void(bool delivered, const std::string& words)> onOutcome;
     };
 
@@ -79,6 +83,7 @@ class Link final {
         std::string host;
         uint16_t port = 0;
         QByteArray bytes;
+        std::u32string lost;  // the characters sent as '?', in order
     };
 
     void SendNext();

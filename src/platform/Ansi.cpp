@@ -59,7 +59,7 @@ constexpr auto kUpper = MakeUpperTable();
 
 }  // namespace
 
-std::string ToAnsi(std::string_view utf8) {
+std::string ToAnsi(std::string_view utf8, std::u32string* lost) {
     std::string out;
     out.reserve(utf8.size());
     for (size_t i = 0; i < utf8.size();) {
@@ -67,11 +67,14 @@ std::string ToAnsi(std::string_view utf8) {
         const size_t length = utf8::Decode(utf8, i, &cp);
         if (length == 0) {
             out.push_back('?');
+            if (lost != nullptr) lost->push_back(U'\uFFFD');
             ++i;
-        } else {
-            out.push_back(ByteOf(cp));
-            i += length;
+            continue;
         }
+        const char byte = ByteOf(cp);
+        if (byte == '?' && cp != U'?' && lost != nullptr) lost->push_back(cp);
+        out.push_back(byte);
+        i += length;
     }
     return out;
 }

@@ -11,8 +11,9 @@
 namespace platform {
 
 // UTF-8 to Windows-1252, one byte per character. A character the code page lacks, and each
-// byte of a malformed UTF-8 sequence, becomes '?'.
-std::string ToAnsi(std::string_view utf8);
+// byte of a malformed UTF-8 sequence, becomes '?'. When lost is given, each character so
+// replaced is appended to it in order (U+FFFD for a malformed byte); the bytes are the same.
+std::string ToAnsi(std::string_view utf8, std::u32string* lost = nullptr);
 
 // Windows-1252 to UTF-8. All 256 bytes map; the five bytes the code page leaves undefined
 // (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 controls of the same value, as Windows does.

@@ -377,3 +377,66 @@ TEST_F(Window, TheStatusMarkShowsTheLastMessageAndSaysWhy) {
     ASSERT_TRUE(WaitUntil([&] { return mark.status() == client::StatusMark::Status::Delivered; }));
     EXPECT_NE(mark.colour(), QColor(211, 47, 47));
 }
+
+// A box may hold characters Windows-1252 lacks: the display gets '?' for them, as its peers
+// expect, and the mark's tooltip and the log say how many and which.
+TEST_F(Window, TheStatusMarkSaysWhichCharactersShowAsQuestionMarks) {
+    struct Case {
+        const char* name;
+        QLineEdit* client::Form1::*box;
+        QPushButton* client::Form1::*button;
+        std::string text;
+        std::string bytes;
+        std::string lost;  // empty when the text went out whole
+    };
+    using client::Form1;
+    const Case cases[] = {
+        {"the scrolling text", &Form1::Text1, &Form1::Command2,
+         "Promo \xE2\x86\x92 \xC5\x81\xC3\xB3"
+         "d\xC5\xBA",
+         "\xFF"
+         "1Promo ? ?\xF3"
+         "d?",
+         "3 characters could not be sent as Windows-1252 and show as ?: \xE2\x86\x92 \xC5\x81 "
+         "\xC5\xBA"},
+        {"the register's name", &Form1::text2, &Form1::Command3, "Caisse \xE2\x84\x96 2",
+         "\xFF"
+         "3Caisse ? 2",
+         "1 character could not be sent as Windows-1252 and shows as ?: \xE2\x84\x96"},
+        {"a text the code page holds", &Form1::Text1, &Form1::Command2, "Soldes \xC3\xA9t\xC3\xA9",
+         "\xFF"
+         "1Soldes \xE9t\xE9",
+         ""},
+    };
+    Receiver display;
+    Settings("", &display);
+    client::Form1 form;
+    client::StatusMark& mark = form.Caption().Mark();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t before = display.Complete();
+        mark.Show(false, "not yet");  // so that only this press's outcome turns it green
+        (form.*c.box)->setText(QString::fromStdString(c.text));
+        testing::internal::CaptureStderr();
+        (form.*c.button)->click();
+        const bool arrived = WaitUntil([&] {
+            return display.Complete() == before + 1 &&
+                   mark.status() == client::StatusMark::Status::Delivered;
+        });
+        const std::string log = testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(arrived) << log;
+        EXPECT_EQ(display.messages().back(), c.bytes);
+        EXPECT_EQ((form.*c.box)->text().toStdString(), c.text) << "the box keeps what was typed";
+        const std::string tip = mark.toolTip().toStdString();
+        const std::string delivered =
+            "W: message to 127.0.0.1:" + std::to_string(display.port()) + " delivered";
+        if (c.lost.empty()) {
+            EXPECT_EQ(tip, delivered);
+            EXPECT_EQ(log, "");
+        } else {
+            EXPECT_EQ(tip, delivered + "; " + c.lost);
+            EXPECT_NE(log.find(tip + "\n"), std::string::npos)
+                << "the tooltip says what the log says: " << log;
+        }
+    }
+}

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -254,4 +255,99 @@ TEST(Link, EveryOutcomeIsReportedInTheWordsOfItsLogLine) {
               0u)
         << outcomes[2].second;
     EXPECT_NE(log.find(outcomes[2].second + "\n"), std::string::npos) << log;
+}
+
+// The bytes stay what the display's peers expect ('?' for a character Windows-1252 lacks), and
+// the outcome and its log line say how many characters were so lost and which.
+TEST(Link, CharactersTheCodePageLacksLeaveAsQuestionMarksAndAreCountedInTheOutcome) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> texts;  // one SendData each, in one message
+        std::string bytes;
+        std::string lost;  // what the outcome's words end with; empty: nothing lost
+    };
+    const Case cases[] = {
+        {"the promotion",
+         {"Promo \xE2\x86\x92 \xC5\x81\xC3\xB3"
+          "d\xC5\xBA"},
+         "Promo ? ?\xF3"
+         "d?",
+         "; 3 characters could not be sent as Windows-1252 and show as ?: \xE2\x86\x92 \xC5\x81 "
+         "\xC5\xBA"},
+        {"the code page's own characters and a question mark",
+         {"caf\xC3\xA9 \xE2\x82\xAC ?"},
+         "caf\xE9 \x80 ?",
+         ""},
+        {"counted over the message, each shown once",
+         {"a\xE2\x86\x92", "b\xE2\x86\x92\xE2\x86\x92"},
+         "a?b??",
+         "; 3 characters could not be sent as Windows-1252 and show as ?: \xE2\x86\x92"},
+        {"one character, one that does not show by itself",
+         {"x\xE2\x80\x8By"},
+         "x?y",
+         "; 1 character could not be sent as Windows-1252 and shows as ?: U+200B"},
+        {"a combining accent",
+         {"e\xCC\x81"},
+         "e?",
+         "; 1 character could not be sent as Windows-1252 and shows as ?: U+0301"},
+        {"the first ten different ones",
+         {"\xCE\xB1\xCE\xB2\xCE\xB3\xCE\xB4\xCE\xB5\xCE\xB6\xCE\xB7\xCE\xB8\xCE\xB9\xCE\xBA"
+          "\xCE\xBB\xCE\xBC\xCE\xB1"},
+         "?????????????",
+         "; 13 characters could not be sent as Windows-1252 and show as ?: \xCE\xB1 \xCE\xB2 "
+         "\xCE\xB3 \xCE\xB4 \xCE\xB5 \xCE\xB6 \xCE\xB7 \xCE\xB8 \xCE\xB9 \xCE\xBA and 2 others"},
+    };
+    std::vector<std::string> outcomes;
+    host::Link::Options options;
+    options.onOutcome = [&](bool delivered, const std::string& words) {
+        EXPECT_TRUE(delivered) << words;
+        outcomes.push_back(words);
+    };
+    host::Link link(options);
+    Receiver display;
+    const std::string at = "W: message to 127.0.0.1:" + std::to_string(display.port()) + " ";
+    testing::internal::CaptureStderr();
+    for (const Case& c : cases) {
+        link.Connect("127.0.0.1", display.port());
+        for (const std::string& text : c.texts)
+            link.SendData(text);
+        link.Close();
+    }
+    const bool arrived = WaitUntil([&] {
+        return outcomes.size() == std::size(cases) && display.Complete() == std::size(cases);
+    });
+    const std::string log = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(arrived) << log;
+    int lines = 0;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(display.messages()[i], c.bytes);
+        EXPECT_EQ(outcomes[i], at + "delivered" + c.lost);
+        if (!c.lost.empty()) {
+            ++lines;
+            EXPECT_NE(log.find(outcomes[i] + "\n"), std::string::npos) << log;
+        }
+    }
+    // Only the messages that lost characters are logged.
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), lines) << log;
+
+    // A message that fails says it too, in its log line.
+    std::string failed;
+    options.onOutcome = [&](bool, const std::string& words) { failed = words; };
+    host::Link other(options);
+    testing::internal::CaptureStderr();
+    const quint16 refusing = RefusingPort();
+    Send(other, "127.0.0.1", refusing, "\xE2\x86\x92");
+    const bool told = WaitUntil([&] { return !failed.empty(); });
+    const std::string failureLog = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(told) << failureLog;
+    EXPECT_EQ(failed.rfind("W: message to 127.0.0.1:" + std::to_string(refusing) + " dropped: ", 0),
+              0u)
+        << failed;
+    EXPECT_NE(failed.find("; 1 character could not be sent as Windows-1252 and shows as ?: "
+                          "\xE2\x86\x92"),
+              std::string::npos)
+        << failed;
+    EXPECT_NE(failureLog.find(failed + "\n"), std::string::npos) << failureLog;
 }

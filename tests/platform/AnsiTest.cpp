@@ -22,15 +22,34 @@ TEST(Ansi, KnownCharactersMapToTheirCodePageBytes) {
     EXPECT_EQ(FromAnsi(std::string(1, '\0')), std::string(1, '\0'));
 }
 
-TEST(Ansi, WhatTheCodePageLacksBecomesAQuestionMark) {
-    EXPECT_EQ(ToAnsi("漢"), "?");
-    EXPECT_EQ(ToAnsi("a😀b"), "a?b");
-    EXPECT_EQ(ToAnsi("\xC3"), "?");            // cut sequence
-    EXPECT_EQ(ToAnsi("\xC0\xAF"), "??");       // overlong form
-    EXPECT_EQ(ToAnsi("\xED\xA0\x80"), "???");  // surrogate
-    EXPECT_EQ(ToAnsi("\xFF"
-                     "a"),
-              "?a");  // invalid lead byte
+TEST(Ansi, WhatTheCodePageLacksBecomesAQuestionMarkAndIsToldWhenAsked) {
+    struct Case {
+        std::string text;
+        std::string bytes;
+        std::u32string lost;
+    };
+    const Case cases[] = {
+        {"漢", "?", U"漢"},
+        {"a😀b", "a?b", U"😀"},
+        {"Promo → Łódź",
+         "Promo ? ?\xF3"
+         "d?",
+         U"→Łź"},
+        {"? stays ?", "? stays ?", U""},
+        {"café €", "caf\xE9 \x80", U""},
+        {"\xC3", "?", U"\uFFFD"},                        // cut sequence
+        {"\xC0\xAF", "??", U"\uFFFD\uFFFD"},             // overlong form
+        {"\xED\xA0\x80", "???", U"\uFFFD\uFFFD\uFFFD"},  // surrogate
+        {"\xFF"
+         "a",
+         "?a", U"\uFFFD"},  // invalid lead byte
+    };
+    for (const Case& c : cases) {
+        std::u32string lost = U"before:";
+        EXPECT_EQ(ToAnsi(c.text, &lost), c.bytes) << c.text;
+        EXPECT_EQ(lost, U"before:" + c.lost) << c.text;  // appended to what was there
+        EXPECT_EQ(ToAnsi(c.text), c.bytes) << c.text;
+    }
 }
 
 TEST(Ansi, CaseFoldingCoversTheAccentedLettersOfTheCodePage) {

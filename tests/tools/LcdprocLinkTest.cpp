@@ -1,22 +1,29 @@
 // afficheur-display's LCDd client against a stand-in LCDd on loopback: what goes out on a new
-// connection and after, how refusals are logged, what happens when LCDd goes and comes back,
-// and the --lcdproc option's value.
+// connection and after, how refusals are logged, what happens when LCDd goes and comes back or
+// another program floods the link, and the --lcdproc option's value.
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <stdio.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/QtWait.h"
@@ -105,14 +112,89 @@ class ClosedPort {
 // a RST), as the system does when LCDd dies.
 enum class Leaving { Close, Reset };
 
+// A program that took LCDd's port while LCDd was down and writes to whoever connects as fast
+// as loopback takes it, from a thread of its own: start once, then repeated again and again,
+// reading nothing. Serves one connection, then leaves the port (refused until someone else
+// listens there); writes until the link leaves, Stop() or a minute has passed.
+class Flooder {
+  public:
+    Flooder(std::string start, const std::string& repeated)
+        : listener_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        auto* any = reinterpret_cast<sockaddr*>(&address);
+        const int on = 1;
+        ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        if (listener_ < 0 || ::bind(listener_, any, size) != 0 || ::listen(listener_, 1) != 0 ||
+            ::getsockname(listener_, any, &size) != 0) {
+            return;
+        }
+        port_ = ntohs(address.sin_port);
+        const std::size_t again = start.size();
+        std::string block = std::move(start);
+        while (block.size() < again + 64 * 1024)
+            block += repeated;
+        thread_ = std::thread([this, block = std::move(block), again] { Run(block, again); });
+    }
+    ~Flooder() { Stop(); }
+    Flooder(const Flooder&) = delete;
+    Flooder& operator=(const Flooder&) = delete;
+
+    quint16 port() const { return port_; }  // 0 when no port could be held
+
+    void Stop() {
+        stop_ = true;
+        if (thread_.joinable()) {
+            thread_.join();  // the thread closed the listener
+        } else if (listener_ >= 0) {
+            ::close(listener_);
+        }
+        listener_ = -1;
+    }
+
+  private:
+    // Writes block, then again and again its part from again on (the repeated text).
+    void Run(const std::string& block, std::size_t again) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        const auto going = [&] { return !stop_ && std::chrono::steady_clock::now() < end; };
+        int peer = -1;
+        while (peer < 0 && going()) {
+            pollfd wait{listener_, POLLIN, 0};
+            if (::poll(&wait, 1, 20) == 1) peer = ::accept(listener_, nullptr, nullptr);
+        }
+        ::close(listener_);
+        if (peer < 0) return;
+        std::size_t at = 0;
+        while (going()) {
+            pollfd wait{peer, POLLOUT, 0};
+            if (::poll(&wait, 1, 20) != 1) continue;
+            const ssize_t n =
+                ::send(peer, block.data() + at, block.size() - at, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
+            if (n <= 0) break;  // the link left
+            at += static_cast<std::size_t>(n);
+            if (at == block.size()) at = again;
+        }
+        ::close(peer);
+    }
+
+    int listener_;
+    quint16 port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
 // A stand-in for LCDd: answers "hello" for a display of the given size and every other
 // command with "success", or with a refusal when refuse says so; after answers commands (when
 // not negative) it answers nothing more, as a hung LCDd. Ends a connection when EndAfter says.
 // Keeps every line received.
 class FakeLcdd : public QObject {
   public:
-    explicit FakeLcdd(std::string size = "wid 20 hgt 2") : size_(std::move(size)) {
-        server_.listen(QHostAddress::LocalHost, 0);
+    explicit FakeLcdd(std::string size = "wid 20 hgt 2", quint16 port = 0)
+        : size_(std::move(size)) {
+        server_.listen(QHostAddress::LocalHost, port);
         port_ = server_.serverPort();
         connect(&server_, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* socket = server_.nextPendingConnection()) {
@@ -433,6 +515,70 @@ TEST(LcdprocLink, DropsAnLcddThatStopsAnsweringAndTriesAgain) {
         if (c.change) {
             EXPECT_TRUE(lcdd.Has("widget_set afficheur l1 1 1 \"       Merci\"")) << c.name;
         }
+    }
+}
+
+// Another program took LCDd's port while LCDd was down and writes to the link without end: the
+// link reads it a chunk at a time and holds one line at most, drops it with one log line, and
+// the event loop turns all along; the board given meanwhile shows once LCDd has the port again.
+TEST(LcdprocLink, DropsAPeerThatFloodsItAndShowsTheBoardOnceLcddIsBack) {
+    struct Case {
+        const char* name;
+        std::string start;     // written once
+        std::string repeated;  // then written again and again
+        std::string down;      // the log line's words
+    };
+    const std::string lines = "LCDd sent more than 200 lines unasked within 10 s";
+    const std::string bytes = "LCDd sent more than 16384 bytes unasked within 10 s";
+    const Case cases[] = {
+        {"refusals from the start", "", "huh?\n", "cannot connect (" + lines + ")"},
+        {"refusals past the answers to the setup",
+         "connect LCDproc 0.5.9 protocol 0.3 lcd wid 20 hgt 2 cellwid 5 cellhgt 8\n",
+         "huh? Invalid command\n", "link down (" + lines + ")"},
+        {"empty lines", "", "\n", "cannot connect (" + lines + ")"},
+        {"long key events", "", "key " + std::string(1000, 'x') + "\n",
+         "cannot connect (" + bytes + ")"},
+        {"one line without end", "", "x", "cannot connect (LCDd sent a line too long)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        StderrCapture log;
+        Flooder flooder(c.start, c.repeated);
+        ASSERT_NE(flooder.port(), 0);
+        LcdprocLink link({QStringLiteral("127.0.0.1"), flooder.port()}, Ascii());
+        // The event loop's longest stop, as a timer that should tick every 10 ms sees it.
+        QElapsedTimer sinceTick;
+        qint64 longestStop = 0;
+        QTimer tick;
+        tick.setInterval(10);
+        QObject::connect(&tick, &QTimer::timeout,
+                         [&] { longestStop = std::max(longestStop, sinceTick.restart()); });
+        sinceTick.start();
+        tick.start();
+
+        link.Show(MakeBoard("Bonjour"));
+        link.Start();
+        const std::string at = "LCDd at " + link.Address().toStdString() + ": ";
+        ASSERT_TRUE(WaitUntil([&] { return log.Count(at + c.down) == 1; }, kPatienceMs))
+            << log.Text();
+        link.Show(MakeBoard("Merci"));  // while the port is still taken
+        flooder.Stop();
+        // Whatever came, the link held no more than a line and a chunk.
+        EXPECT_LE(link.MostHeld(), LcdprocLink::kMaxLineBytes + LcdprocLink::kReadChunkBytes);
+
+        FakeLcdd lcdd("wid 20 hgt 2", flooder.port());
+        ASSERT_EQ(lcdd.port(), flooder.port());
+        ASSERT_TRUE(
+            WaitUntil([&] { return lcdd.Has("widget_set afficheur l1 1 1 \"       Merci\""); },
+                      LcdprocLink::kRetryMs + kPatienceMs))
+            << log.Text();
+        tick.stop();
+        const std::string text = log.Text();
+        EXPECT_EQ(log.Count("trying again"), 1) << text;  // one line for the flood, none per line
+        EXPECT_LT(text.size(), 1000u) << text.substr(0, 2000);
+        // Generous: each turn takes a few milliseconds; a link that read all it was sent stood
+        // the loop still for seconds.
+        EXPECT_LT(longestStop, 1000) << "the event loop stood still";
     }
 }
 

@@ -9,12 +9,6 @@
 
 namespace display {
 
-namespace {
-
-constexpr qsizetype kMaxAnswerBytes = 64 * 1024;  // a line from LCDd longer than this is garbage
-
-}  // namespace
-
 std::optional<LcdprocEndpoint> ParseLcdprocEndpoint(const QString& text) {
     const auto parts = SplitHostPort(text);
     if (!parts || parts->port == 0 || parts->host.isEmpty() ||
@@ -74,11 +68,15 @@ void LcdprocLink::Connect() {
     emit connecting();
     state_ = State::Connecting;
     input_.clear();
+    unaskedSince_.invalidate();
     unanswered_.clear();
     shown_.clear();
     size_.reset();
     auto* socket = new QTcpSocket(this);  // the link's; handed to the event loop on its drop
     socket_ = socket;
+    // Qt reads no more from the system until the link has taken what it holds: one chunk per
+    // turn of the event loop, whatever the peer writes.
+    socket->setReadBufferSize(kReadChunkBytes);
     connect(socket, &QTcpSocket::connected, this, [this] { Connected(); });
     connect(socket, &QTcpSocket::readyRead, this, [this] { Read(); });
     connect(socket, &QTcpSocket::errorOccurred, this,
@@ -109,23 +107,28 @@ void LcdprocLink::Connected() {
 void LcdprocLink::Read() {
     const QPointer<QTcpSocket> socket = socket_;
     if (!socket) return;
-    input_ += socket->readAll();
-    qsizetype end = 0;
+    mostHeld_ = std::max(mostHeld_, static_cast<qint64>(input_.size()) + socket->bytesAvailable());
+    input_ += socket->read(kReadChunkBytes);  // all the socket holds: its buffer is no larger
     // An answer may send, and a send may drop the link: each line is read only while the link
-    // still holds this connection.
-    while (Holds(socket) && (end = input_.indexOf('\n')) >= 0) {
-        const std::string line = input_.left(end).toStdString();
-        input_.remove(0, end + 1);
+    // still holds this connection. The lines taken leave the buffer once, at the end.
+    qsizetype start = 0;
+    qsizetype end = 0;
+    while (Holds(socket) && (end = input_.indexOf('\n', start)) >= 0) {
+        const std::string line(input_.constData() + start, static_cast<std::size_t>(end - start));
+        start = end + 1;
         Answer(line);
     }
-    if (Holds(socket) && input_.size() > kMaxAnswerBytes) {
-        Drop(QStringLiteral("LCDd sent a line too long"));
-    }
+    if (!Holds(socket)) return;  // the next connection starts with an empty buffer
+    input_.remove(0, start);
+    if (input_.size() > kMaxLineBytes) Drop(QStringLiteral("LCDd sent a line too long"));
 }
 
 void LcdprocLink::Answer(const std::string& line) {
     if (state_ == State::Greeting) {
-        if (line.rfind("connect", 0) != 0) return;  // not yet the answer to hello
+        if (line.rfind("connect", 0) != 0) {  // not the answer to hello: LCDd sends none before
+            Unasked(line);
+            return;
+        }
         size_ = ParseConnect(line);
         if (!size_) {
             Drop(QStringLiteral("answer to hello not understood: %1")
@@ -149,9 +152,13 @@ void LcdprocLink::Answer(const std::string& line) {
     }
     const bool success = line == "success";
     const bool refused = line.rfind("huh?", 0) == 0;
-    if (!success && !refused) return;  // listen, ignore, key, menuevent: nothing to do
-    std::string command = unanswered_.empty() ? std::string("(none)") : unanswered_.front();
-    if (!unanswered_.empty()) unanswered_.pop_front();
+    // listen, ignore, key, menuevent, or an answer when no command waits for one: counted only.
+    if ((!success && !refused) || unanswered_.empty()) {
+        Unasked(line);
+        return;
+    }
+    const std::string command = unanswered_.front();
+    unanswered_.pop_front();
     // LCDd is answering: the next command waiting gets its own time, none waiting needs none.
     if (unanswered_.empty()) {
         answerTimeout_.stop();
@@ -167,6 +174,26 @@ void LcdprocLink::Answer(const std::string& line) {
             QStringLiteral("%1 refused \"%2\": %3")
                 .arg(at, QString::fromLatin1(Excerpt(command)), QString::fromLatin1(Excerpt(line)))
                 .toStdString());
+    }
+}
+
+void LcdprocLink::Unasked(const std::string& line) {
+    if (!unaskedSince_.isValid() || unaskedSince_.hasExpired(kUnaskedWindowMs)) {
+        unaskedSince_.start();
+        unaskedLines_ = 0;
+        unaskedBytes_ = 0;
+    }
+    ++unaskedLines_;
+    unaskedBytes_ += static_cast<qint64>(line.size()) + 1;
+    const int window = kUnaskedWindowMs / 1000;
+    if (unaskedLines_ > kMaxUnaskedLines) {
+        Drop(QStringLiteral("LCDd sent more than %1 lines unasked within %2 s")
+                 .arg(kMaxUnaskedLines)
+                 .arg(window));
+    } else if (unaskedBytes_ > kMaxUnaskedBytes) {
+        Drop(QStringLiteral("LCDd sent more than %1 bytes unasked within %2 s")
+                 .arg(kMaxUnaskedBytes)
+                 .arg(window));
     }
 }
 

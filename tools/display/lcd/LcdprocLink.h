@@ -11,9 +11,17 @@
 // "hello", or the next answer while commands wait for one takes longer than kAnswerTimeoutMs.
 // An error answer ("huh? ...") is logged with the command that caused it: the first of a burst,
 // then a count every 10 s (LimitedLines.h), each quoting a few hundred characters at most of
-// what LCDd said. Lives on the thread that made it.
+// what LCDd said.
+//
+// What comes from LCDd is read a chunk at a time, one per turn of the event loop, and held
+// only up to one line: a peer on LCDd's port that writes without end costs neither the
+// receiver's time nor memory. "success" and "huh?" are taken as answers only while a command
+// waits for one; LCDd sends few lines of its own (listen, ignore, key events), so a peer that
+// sends many lines or bytes unasked, or a line too long, is dropped like a hung LCDd (one log
+// line) and tried again later. Lives on the thread that made it.
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -53,6 +61,13 @@ class LcdprocLink : public QObject, public BoardView {
     static constexpr int kAnswerTimeoutMs = 5000;         // for the connection and each answer
     static constexpr qint64 kMaxUnsentBytes = 64 * 1024;  // LCDd not reading past this
     static constexpr std::size_t kMaxUnanswered = 256;    // commands LCDd has not answered
+    static constexpr qint64 kReadChunkBytes = 16 * 1024;  // read from LCDd per turn, at most
+    static constexpr qint64 kMaxLineBytes = 64 * 1024;    // a line from LCDd longer is garbage
+    // LCDd's own lines (listen, ignore, key events) are a few a second at most: more lines or
+    // bytes than these unasked within kUnaskedWindowMs is a flood.
+    static constexpr int kMaxUnaskedLines = 200;
+    static constexpr qint64 kMaxUnaskedBytes = 16 * 1024;
+    static constexpr int kUnaskedWindowMs = 10000;
 
     LcdprocLink(LcdprocEndpoint endpoint, LcdCharset charset, QObject* parent = nullptr);
     ~LcdprocLink() override;
@@ -72,6 +87,10 @@ class LcdprocLink : public QObject, public BoardView {
     // "host:port" as given.
     QString Address() const;
 
+    // The most bytes from LCDd that the link held at once, read or waiting in its socket, over
+    // all its connections (for tests).
+    qint64 MostHeld() const { return mostHeld_; }
+
   signals:
     // The link is up and the whole board went out on it (for tests and the benchmark).
     void up();
@@ -90,6 +109,8 @@ class LcdprocLink : public QObject, public BoardView {
     void Connected();
     void Read();
     void Answer(const std::string& line);
+    // Counts a line LCDd sent without being asked, and drops a link that sends too many.
+    void Unasked(const std::string& line);
     void Drop(const QString& reason);
     [[nodiscard]] bool SendChanges();
     [[nodiscard]] bool Send(const std::string& command, bool answered = true);
@@ -112,7 +133,11 @@ class LcdprocLink : public QObject, public BoardView {
     std::optional<LcdSize> size_;
     std::vector<LcdWidget> shown_;        // what LCDd has been sent on this connection
     std::deque<std::string> unanswered_;  // commands sent, oldest first
-    QByteArray input_;
+    QByteArray input_;                    // read from LCDd, short of a line's end
+    qint64 mostHeld_ = 0;
+    QElapsedTimer unaskedSince_;  // the start of the window the two counts below are for
+    int unaskedLines_ = 0;
+    qint64 unaskedBytes_ = 0;
 };
 
 }  // namespace display
