@@ -1,7 +1,8 @@
 #pragma once
 // Several registry calls applied as one: what a tool that imports a whole file needs, so that
 // a busy store, a full disk or a refused call halfway through leaves nothing of the file.
-// Linux only: it belongs to the registry store (Registry.h), not to the platform's services.
+// It belongs to the registry store (Registry.h), not to the platform's services: on Windows,
+// where the registry is the system's own, the calls are made one by one (see the end).
 
 #include <functional>
 
@@ -16,6 +17,10 @@ namespace platform {
 // other threads wait until `body` returns; another process waits up to 2 s and then gets
 // ERROR_BUSY, as for any call. A handle opened inside `body` to a key that a roll-back
 // removed answers ERROR_KEY_DELETED. Must not be nested.
+//
+// On Windows `body` runs as it stands and its result is returned: the system's registry has no
+// transaction to put the calls in (its transacted calls are deprecated), so a call refused
+// halfway keeps the changes made before it. A caller checks what it can before `body`.
 LONG RegApplyAsOne(const std::function<LONG()>& body);
 
 }  // namespace platform

@@ -49,7 +49,20 @@ std::filesystem::path MakeUniqueFolder() {
 namespace {
 const HKEY kIsolatedRoots[] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT, HKEY_USERS,
                                HKEY_CURRENT_CONFIG};
+// Their names, full and short, in the same order.
+const char* const kIsolatedRootNames[][2] = {{"HKEY_CURRENT_USER", "HKCU"},
+                                             {"HKEY_LOCAL_MACHINE", "HKLM"},
+                                             {"HKEY_CLASSES_ROOT", "HKCR"},
+                                             {"HKEY_USERS", "HKU"},
+                                             {"HKEY_CURRENT_CONFIG", "HKCC"}};
+
+std::string Upper(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
 }
+}  // namespace
 
 struct TempFolder::ScratchRegistry {
     std::string path;
@@ -86,6 +99,19 @@ TempFolder::TempFolder()
     SetEnv("XDG_CONFIG_HOME", (path_ / "config").string());
 #ifdef _WIN32
     registry_ = std::make_unique<ScratchRegistry>(path_.filename().string());
+#endif
+}
+
+std::string TempFolder::RegistryRootForChildren(const std::string& root) const {
+#ifdef _WIN32
+    for (size_t i = 0; i < std::size(kIsolatedRootNames); ++i) {
+        if (Upper(root) == kIsolatedRootNames[i][0] || Upper(root) == kIsolatedRootNames[i][1]) {
+            return "HKEY_CURRENT_USER\\" + registry_->path + "\\root" + std::to_string(i);
+        }
+    }
+    throw std::runtime_error("no scratch key stands for the root " + root);
+#else
+    return root;
 #endif
 }
 

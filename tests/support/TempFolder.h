@@ -19,6 +19,12 @@ class TempFolder {
     const std::filesystem::path& path() const { return path_; }
     // Where a bare settings file name resolves: <folder>/config/afficheur.
     std::filesystem::path settings() const { return path_ / "config" / "afficheur"; }
+    // The key a program the test runs names for a root ("HKCU", "HKEY_LOCAL_MACHINE", in any
+    // case) to reach what this process finds there. On Linux the root as written: the store
+    // is in the folder, shared with the children. On Windows the full name of the scratch key
+    // the root is mapped onto, which this process alone sees as the root; a child given the
+    // root itself would reach the user's registry.
+    std::string RegistryRootForChildren(const std::string& root) const;
 
   private:
     struct ScratchRegistry;

@@ -1,29 +1,20 @@
-// afficheur-send: its options read in process, and the built command run against a stand-in
-// display on loopback (one message per connection, read to the end, then closed).
-
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
+// afficheur-send on every system it is built for: its options and the bytes of its messages
+// in process, and the built command run against a stand-in display on loopback (one message
+// per connection, read to the end, then closed). Under Wine the command is the .exe and the
+// stand-in listens through Winsock. SendPosixTest.cpp has the cases that need a shell.
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <string>
-#include <thread>
 #include <variant>
 #include <vector>
 
 #include "Delivery.h"
+#include "Payload.h"
 #include "SendOptions.h"
-#include "platform/FileDescriptor.h"
+#include "support/ChildProcess.h"
+#include "support/StandInDisplay.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -122,233 +113,151 @@ TEST(SendOptions, ReadAsATable) {
     EXPECT_EQ(options.timeoutMs, 3000);
 }
 
-// How a stand-in at the display's address treats each connection it accepts.
-enum class Peer {
-    Display,  // reads the message to its end, then closes
-    Floods,   // answers with bytes as fast as it can and never closes, as no display does
-    Answers,  // reads the message to its end, answers a few bytes, then closes
+struct PayloadCase {
+    const char* name;
+    std::vector<std::string> args;
+    std::vector<std::string> wire;  // empty: a refusal (status 3) is expected
+    const char* words = "";         // part of the refusal's line
 };
 
-// A stand-in on 127.0.0.1, serving in a thread for at most 20 s. After takes messages it
-// hangs as a stalled display does: it accepts and holds each connection, never reading it.
-class StandInDisplay {
-  public:
-    explicit StandInDisplay(Peer peer = Peer::Display, int takes = 1000)
-        : peer_(peer), takes_(takes), listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(listener_.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(listener_.get(), 16) != 0 ||
-            ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            return;
+// What leaves for the display, checked and converted before the first message goes.
+TEST(SendPayload, BytesAsATable) {
+    const PayloadCase cases[] = {
+        {"Windows-1252 by default, a command framed",
+         {"Caf\xC3\xA9 2,40 \xE2\x82\xAC", "--colour", "12", "--scroll", "\xC3\x80 bient\xC3\xB4t"},
+         {"Caf\xE9 2,40 \x80",
+          "\xFF"
+          "212",
+          "\xFF"
+          "1\xC0 bient\xF4t"}},
+        {"lines keep their TAB and line feed",
+         {"--line", "Cr\xC3\xA8me", "2,40", "--line", "TOTAL", "23,70"},
+         {"Cr\xE8me\t2,40\nTOTAL\t23,70"}},
+        {"UTF-8 passes as it is",
+         {"--encoding", "utf-8", "\xC5\x81\xC3\xB3\x64\xC5\xBA"},
+         {"\xC5\x81\xC3\xB3\x64\xC5\xBA"}},
+        {"--transliterate finds look-alikes",
+         {"--transliterate", "\xC5\x81\xC3\xB3\x64\xC5\xBA"},
+         {"L\xF3"
+          "dz"}},
+        {"--transliterate makes '?' of a byte that is not UTF-8",
+         {"--transliterate", "a\xE9z"},
+         {"a?z"}},
+        {"an empty text", {"--clear"}, {""}},
+        {"a character outside windows-1252, named with its place",
+         {"ok", "ab\xC5\x81"},
+         {},
+         "message 2: character '\xC5\x81' (U+0141) at position 3 has no place in windows-1252"},
+        {"a byte that is not UTF-8, named with its place",
+         {"Caf\xE9"},
+         {},
+         "message 1: byte 0xE9 at position 4 is not UTF-8"},
+    };
+    for (const PayloadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto parsed = sender::ParseSendOptions(c.args, &NoInput);
+        ASSERT_TRUE(std::holds_alternative<sender::SendOptions>(parsed));
+        const auto built = sender::Payloads(std::get<sender::SendOptions>(parsed));
+        if (c.wire.empty()) {
+            ASSERT_TRUE(std::holds_alternative<sender::Refusal>(built));
+            const auto& refusal = std::get<sender::Refusal>(built);
+            EXPECT_EQ(refusal.status, sender::kExitUnrepresentable);
+            EXPECT_NE(refusal.line.find(c.words), std::string::npos) << refusal.line;
+            continue;
         }
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] { Serve(); });
+        ASSERT_TRUE(std::holds_alternative<std::vector<std::string>>(built))
+            << std::get<sender::Refusal>(built).line;
+        EXPECT_EQ(std::get<std::vector<std::string>>(built), c.wire);
     }
-    ~StandInDisplay() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-    }
-    StandInDisplay(const StandInDisplay&) = delete;
-    StandInDisplay& operator=(const StandInDisplay&) = delete;
-
-    int port() const { return port_; }
-    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
-    // The messages read so far; call after the command has ended.
-    std::vector<std::string> messages() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-        return messages_;
-    }
-
-  private:
-    using Clock = std::chrono::steady_clock;
-
-    void Serve() {
-        const auto end = Clock::now() + std::chrono::seconds(20);
-        std::vector<platform::Fd> held;
-        while (!stop_ && Clock::now() < end) {
-            pollfd entry{listener_.get(), POLLIN, 0};
-            if (::poll(&entry, 1, 50) <= 0) continue;
-            platform::Fd connection(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
-            if (!connection.valid()) continue;
-            if (static_cast<int>(messages_.size()) >= takes_) {
-                if (held.size() < 100) held.push_back(std::move(connection));
-                continue;
-            }
-            if (peer_ == Peer::Floods) {
-                Flood(connection.get(), end);
-                continue;
-            }
-            std::string message;
-            char buffer[4096];
-            for (int reads = 0; reads < 10000; ++reads) {
-                const ssize_t got = ::read(connection.get(), buffer, sizeof buffer);
-                if (got <= 0) break;
-                message.append(buffer, static_cast<std::size_t>(got));
-            }
-            messages_.push_back(message);
-            if (peer_ == Peer::Answers) ::send(connection.get(), "OK\r\n", 4, MSG_NOSIGNAL);
-        }
-    }
-
-    // Sends bytes until the other side goes away, the test ends or the time is up, and reads
-    // whatever comes meanwhile.
-    void Flood(int fd, Clock::time_point end) {
-        const std::string chunk(65536, 'x');
-        short events = POLLIN | POLLOUT;
-        while (!stop_ && Clock::now() < end) {
-            pollfd entry{fd, events, 0};
-            if (::poll(&entry, 1, 50) <= 0) continue;
-            if (entry.revents & POLLIN) {
-                char buffer[4096];
-                if (::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) == 0) events = POLLOUT;
-            }
-            if ((entry.revents & (POLLERR | POLLHUP)) ||
-                ((entry.revents & POLLOUT) &&
-                 ::send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL | MSG_DONTWAIT) < 0 &&
-                 errno != EAGAIN)) {
-                return;
-            }
-        }
-    }
-
-    Peer peer_;
-    int takes_;
-    platform::Fd listener_;
-    int port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::vector<std::string> messages_;
-    std::thread thread_;
-};
-
-struct Outcome {
-    int status = -1;
-    std::string err;
-    std::string out;
-};
-
-std::string Quoted(const std::string& arg) {
-    std::string quoted = "'";
-    for (const char c : arg) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "'";
 }
 
-// Runs the command through the shell; feed, when given, is a shell command whose output is
-// the command's standard input (otherwise it reads /dev/null).
-Outcome RunSend(const TempFolder& folder, const std::vector<std::string>& args,
-                const std::string& feed = "") {
-    std::string command = Quoted(AFFICHEUR_SEND);
-    for (const std::string& arg : args)
-        command += ' ' + Quoted(arg);
-    if (feed.empty()) {
-        command += " </dev/null";
-    } else {
-        command = feed + " | " + command;
-    }
-    const auto err = folder.path() / "err.txt";
-    const auto out = folder.path() / "out.txt";
-    command += " 2>" + Quoted(err.string()) + " >" + Quoted(out.string());
-    const int status = std::system(command.c_str());
-    Outcome run;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.err = ReadFile(err);
-    run.out = ReadFile(out);
-    return run;
+ChildRun RunSend(const TempFolder& folder, const std::vector<std::string>& args,
+                 const std::string& input = "") {
+    return RunChild(folder.path(), AFFICHEUR_SEND, args, input);
 }
 
-TEST(SendCommand, DeliversEachMessageOnItsOwnConnectionInWindows1252) {
+struct DeliveryCase {
+    const char* name;
+    std::vector<std::string> args;  // after --to and the stand-in's address
+    std::string input;              // standard input
+    std::vector<std::string> wire;  // what the display reads, one message per connection
+};
+
+// The command's arguments reach the display as the client sends its texts: each message on its
+// own connection, in Windows-1252 unless told otherwise. On Windows the arguments come from
+// the UTF-16 command line and standard input is read in binary mode.
+TEST(SendCommand, DeliversEachMessageOnItsOwnConnection) {
     TempFolder folder;
-    StandInDisplay display;
-    ASSERT_NE(display.port(), 0);
-    const Outcome run =
-        RunSend(folder, {"--to", "127.0.0.1:" + std::to_string(display.port()), "Caf\xC3\xA9",
-                         "--line", "Cr\xC3\xA8me", "2,40 \xE2\x82\xAC", "--line", "TOTAL",
-                         "23,70 \xE2\x82\xAC", "--colour", "12"});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(display.messages(),
-              (std::vector<std::string>{"Caf\xE9", "Cr\xE8me\t2,40 \x80\nTOTAL\t23,70 \x80",
-                                        "\xFF"
-                                        "212"}));
-}
-
-// A text that starts with a dash goes after --, where nothing is an option and - is no
-// longer standard input; --help shows the way.
-TEST(SendCommand, TextsAfterDoubleDashReachTheDisplayAsTheyStand) {
-    TempFolder folder;
-    StandInDisplay display;
-    ASSERT_NE(display.port(), 0);
-    const Outcome run =
-        RunSend(folder, {"--to", display.address(), "--clear", "--", "-5,00 remise", "-", "--to"});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(display.messages(), (std::vector<std::string>{"", "-5,00 remise", "-", "--to"}));
-
-    const Outcome help = RunSend(folder, {"--help"});
+    const DeliveryCase cases[] = {
+        {"texts, lines and a colour in Windows-1252",
+         {"Caf\xC3\xA9", "--line", "Cr\xC3\xA8me", "2,40 \xE2\x82\xAC", "--line", "TOTAL",
+          "23,70 \xE2\x82\xAC", "--colour", "12"},
+         "",
+         {"Caf\xE9", "Cr\xE8me\t2,40 \x80\nTOTAL\t23,70 \x80",
+          "\xFF"
+          "212"}},
+        {"after -- every argument is a text as it stands",
+         {"--clear", "--", "-5,00 remise", "-", "--to", "a \"quoted\" \\ text\\"},
+         "",
+         {"", "-5,00 remise", "-", "--to", "a \"quoted\" \\ text\\"}},
+        {"standard input without its final line break, CR and Ctrl-Z kept inside",
+         {"-"},
+         "Merci\r\n\x1A bient\xC3\xB4t\r\n",
+         {"Merci\r\n\x1A bient\xF4t"}},
+        {"UTF-8 for a display started that way",
+         {"--encoding", "utf-8", "\xC5\x81\xC3\xB3\x64\xC5\xBA"},
+         "",
+         {"\xC5\x81\xC3\xB3\x64\xC5\xBA"}},
+    };
+    for (const DeliveryCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        StandInDisplay display;
+        ASSERT_NE(display.port(), 0);
+        std::vector<std::string> args{"--to", display.address()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ChildRun run = RunSend(folder, args, c.input);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(display.messages(), c.wire);
+    }
+    const ChildRun help = RunSend(folder, {"--help"});
     EXPECT_EQ(help.status, 0) << help.err;
     EXPECT_NE(help.out.find("\n  --   "), std::string::npos) << help.out;
 }
 
-TEST(SendCommand, TakesTheAddressFromTheClientsSettingsAndWritesNothing) {
-    TempFolder folder;
-    StandInDisplay display;
-    const std::string settings =
-        "[ecran]\nip=127.0.0.1\nport=" + std::to_string(display.port()) + "\n";
-    WriteFile(folder.settings() / "QUORIXaffich.ini", settings);
-    const Outcome run = RunSend(folder, {"--encoding", "utf-8", "\xC5\x81\xC3\xB3\x64\xC5\xBA"});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(display.messages(), (std::vector<std::string>{"\xC5\x81\xC3\xB3\x64\xC5\xBA"}));
-    EXPECT_EQ(ReadFile(folder.settings() / "QUORIXaffich.ini"), settings);
-}
-
 struct FailureCase {
     const char* name;
-    std::vector<std::string> args;  // "{PORT}": a loopback port where nothing listens
+    std::vector<std::string> args;
     int status;
     std::string words;
+    std::string input = "";
 };
 
 TEST(SendCommand, FailuresAsATable) {
     TempFolder folder;
-    // A port that was just free: bound, then closed.
-    int freePort = 0;
-    {
-        platform::Fd probe(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ASSERT_EQ(::bind(probe.get(), reinterpret_cast<sockaddr*>(&address), length), 0);
-        ASSERT_EQ(::getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &length), 0);
-        freePort = ntohs(address.sin_port);
-    }
-    const std::string nobody = "127.0.0.1:" + std::to_string(freePort);
+    const std::string nobody = "127.0.0.1:" + std::to_string(loopback::FreePort());
     // A file with the address first, then more than a settings file ever holds.
     const auto big = folder.path() / "big.ini";
-    const std::string bigContent = "[ecran]\nip=127.0.0.1\nport=" + std::to_string(freePort) +
-                                   "\n" + std::string(2 * 1024 * 1024, '\n');
+    const std::string bigContent =
+        "[ecran]\nip=127.0.0.1\nport=9\n" + std::string(2 * 1024 * 1024, '\n');
     WriteFile(big, bigContent);
+    const std::string missing = (folder.path() / "nonexistent" / "shop.ini").string();
     const FailureCase cases[] = {
         {"no display listening", {"--to", nobody, "x"}, 4, "dropped: Connection refused"},
         {"a character outside windows-1252",
          {"--to", nobody, "ab\xC5\x81"},
          3,
          "'\xC5\x81' (U+0141) at position 3"},
+        {"standard input that is not UTF-8",
+         {"--to", nobody, "-"},
+         3,
+         "byte 0xE9 at position 4 is not UTF-8",
+         "Caf\xE9"},
         {"a bad --to", {"--to", "127.0.0.1", "x"}, 2, "--to takes HOST:PORT"},
         {"no address anywhere", {"x"}, 2, "set ip and port under [ecran] in "},
-        {"a missing settings file names itself",
-         {"--settings", "/nonexistent/shop.ini", "x"},
-         2,
-         "/nonexistent/shop.ini"},
+        {"a missing settings file names itself", {"--settings", missing, "x"}, 2, missing},
         {"a missing settings file with --to",
-         {"--settings", "/nonexistent/shop.ini", "--to", nobody, "x"},
+         {"--settings", missing, "--to", nobody, "x"},
          4,
          "Connection refused"},
         {"a settings file larger than any is not read",
@@ -358,138 +267,12 @@ TEST(SendCommand, FailuresAsATable) {
     };
     for (const FailureCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const Outcome run = RunSend(folder, c.args);
+        const ChildRun run = RunSend(folder, c.args, c.input);
         EXPECT_EQ(run.status, c.status) << run.err;
         EXPECT_NE(run.err.find(c.words), std::string::npos) << run.err;
         EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
     }
     EXPECT_FALSE(std::filesystem::exists(folder.settings() / "QUORIXaffich.ini"));
-}
-
-// afficheur-send run with standard input on a stream that never ends, as a producer that
-// never stops writes: the test writes until the command closes its end, or 64 MiB or 20 s
-// have gone by, then closes its own.
-struct EndlessOutcome {
-    Outcome run;
-    std::size_t taken = 0;    // bytes the command's end accepted
-    bool endedFirst = false;  // the command closed its input before the test stopped writing
-};
-
-EndlessOutcome RunSendOnEndlessInput(const TempFolder& folder,
-                                     const std::vector<std::string>& args) {
-    EndlessOutcome outcome;
-    int ends[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return outcome;
-    platform::Fd ours(ends[0]);
-    platform::Fd theirs(ends[1]);
-    const auto err = folder.path() / "err.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, theirs.get(), STDIN_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> words{AFFICHEUR_SEND};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int spawned =
-        ::posix_spawn(&pid, AFFICHEUR_SEND, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    theirs.Close();
-    if (spawned != 0) return outcome;
-
-    const std::string chunk(64 * 1024, 'a');
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (outcome.taken < 64 * 1024 * 1024 && std::chrono::steady_clock::now() < deadline) {
-        pollfd entry{ours.get(), POLLOUT, 0};
-        if (::poll(&entry, 1, 100) <= 0) continue;
-        const ssize_t sent =
-            ::send(ours.get(), chunk.data(), chunk.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent < 0 && errno == EAGAIN) continue;
-        if (sent <= 0) {
-            outcome.endedFirst = true;
-            break;
-        }
-        outcome.taken += static_cast<std::size_t>(sent);
-    }
-    ours.Close();  // the end of the input, for a command still reading it
-
-    int status = 0;
-    const auto waitEnd = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() >= waitEnd) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            break;
-        }
-        ::usleep(10000);
-    }
-    outcome.run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    outcome.run.err = ReadFile(err);
-    return outcome;
-}
-
-// "-" stops reading at the most a display keeps (and one byte more, to know the text is
-// longer): a producer that never stops is refused at once, not read to the end of memory.
-TEST(SendCommand, StandardInputIsReadNoFurtherThanADisplayKeeps) {
-    TempFolder folder;
-    const EndlessOutcome fed = RunSendOnEndlessInput(folder, {"--to", "127.0.0.1:9", "-"});
-    EXPECT_EQ(fed.run.status, 2) << fed.run.err;
-    EXPECT_NE(fed.run.err.find("longer than the 65536 bytes a display keeps"), std::string::npos)
-        << fed.run.err;
-    EXPECT_EQ(fed.run.err.find('\n'), fed.run.err.size() - 1) << "one line: " << fed.run.err;
-    EXPECT_TRUE(fed.endedFirst) << "the command read to the end of an endless input";
-    // What it read, and what the system holds for it between the two ends.
-    EXPECT_LT(fed.taken, 8u * 1024 * 1024);
-}
-
-struct AdviceCase {
-    const char* name;
-    std::string input;  // as a till's software in Windows-1252 writes it
-    std::string wire;   // what the display must get
-};
-
-// A text that is not UTF-8 is refused with advice that works: the command it names, run on
-// the same bytes, makes a text that reaches the display as meant.
-TEST(SendCommand, TextThatIsNotUtf8GetsAdviceThatWorks) {
-    TempFolder folder;
-    StandInDisplay display;
-    ASSERT_NE(display.port(), 0);
-    const AdviceCase cases[] = {
-        {"an accent", "Caf\xE9", "Caf\xE9"},
-        {"accents and a euro sign",
-         "Cr\xE8me br\xFBl\xE9"
-         "e 5,00 \x80",
-         "Cr\xE8me br\xFBl\xE9"
-         "e 5,00 \x80"},
-    };
-    std::vector<std::string> delivered;
-    for (const AdviceCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto input = folder.path() / "input.txt";
-        WriteFile(input, c.input);
-        const Outcome asArgument = RunSend(folder, {"--to", display.address(), c.input});
-        const Outcome asInput =
-            RunSend(folder, {"--to", display.address(), "-"}, "cat " + Quoted(input.string()));
-        for (const Outcome& refused : {asArgument, asInput}) {
-            EXPECT_EQ(refused.status, 3) << refused.err;
-            EXPECT_NE(refused.err.find("is not UTF-8"), std::string::npos) << refused.err;
-            EXPECT_EQ(refused.err.find('\n'), refused.err.size() - 1) << refused.err;
-        }
-        EXPECT_EQ(asInput.err, asArgument.err);
-        // The advice ends the line: a command that turns the input into UTF-8.
-        const auto at = asArgument.err.find("iconv ");
-        ASSERT_NE(at, std::string::npos) << asArgument.err;
-        const std::string advice = asArgument.err.substr(at, asArgument.err.size() - 1 - at);
-        const Outcome followed = RunSend(folder, {"--to", display.address(), "-"},
-                                         advice + " <" + Quoted(input.string()));
-        EXPECT_EQ(followed.status, 0) << advice << ": " << followed.err;
-        delivered.push_back(c.wire);
-    }
-    EXPECT_EQ(display.messages(), delivered);
 }
 
 struct HangCase {
@@ -519,7 +302,7 @@ TEST(SendCommand, AFailureSaysWhichMessagesWereDeliveredAndWhichWereNot) {
         ASSERT_NE(display.port(), 0);
         std::vector<std::string> args{"--to", display.address(), "--timeout", "500"};
         args.insert(args.end(), texts.begin(), texts.end());
-        const Outcome run = RunSend(folder, args);
+        const ChildRun run = RunSend(folder, args);
         EXPECT_EQ(run.status, 4) << run.err;
         std::string words = c.words;
         words.replace(words.find("{TO}"), 4, display.address());
@@ -573,7 +356,8 @@ TEST(SendCommand, APeerThatAnswersIsNotADisplay) {
         StandInDisplay peer(c.peer);
         ASSERT_NE(peer.port(), 0);
         const auto start = std::chrono::steady_clock::now();
-        const Outcome run = RunSend(folder, {"--to", peer.address(), "--timeout", "1000", "hello"});
+        const ChildRun run =
+            RunSend(folder, {"--to", peer.address(), "--timeout", "1000", "hello"});
         const auto took = std::chrono::steady_clock::now() - start;
         EXPECT_EQ(run.status, 4) << run.err;
         EXPECT_NE(run.err.find("message to " + peer.address() + " dropped: "), std::string::npos)

@@ -1,6 +1,5 @@
 #include "Commands.h"
 
-#include <filesystem>
 #include <functional>
 #include <iostream>
 
@@ -180,9 +179,7 @@ int Export(const Options& o) {
             }
         }
     }
-    std::error_code ec;
-    if (!o.yes && !o.force &&
-        std::filesystem::symlink_status(file, ec).type() != std::filesystem::file_type::not_found) {
+    if (!o.yes && !o.force && PathTaken(file)) {
         throw Failure("The file '" + file + "' exists; use /y to overwrite it");
     }
     std::string bytes;
@@ -212,7 +209,9 @@ int Import(const Options& o) {
         if (!key) throw Failure(file + ": invalid key name '" + section.path + "' (unknown root)");
         keys.push_back(*key);
     }
-    // The whole file is one transaction: a failure anywhere leaves the store as it was.
+    // The whole file is one transaction: a failure anywhere leaves the store as it was. On
+    // Windows the calls go one by one (RegistryTransaction.h): what is checked above is all
+    // that keeps a file from being applied in part there.
     Check(RegApplyAsOne([&]() -> LONG {
         for (size_t i = 0; i < sections.size(); ++i) {
             if (sections[i].remove) {

@@ -1,3 +1,4 @@
+// POSIX files.
 #include "RegFileIo.h"
 
 #include <fcntl.h>
@@ -20,6 +21,12 @@ namespace {
 }
 
 }  // namespace
+
+bool PathTaken(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::symlink_status(path, ec).type() !=
+           std::filesystem::file_type::not_found;
+}
 
 std::string ReadImportFile(const std::string& path) {
     // Without O_NONBLOCK, opening a FIFO would wait for a writer.

@@ -14,6 +14,7 @@
 #include "TreeWalk.h"
 #include "ValueText.h"
 #include "common/Log.h"
+#include "platform/CommandLine.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ reg::Options ParseOptions(const std::string& command, const std::vector<std::str
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args = platform::Arguments(argc, argv);
     if (args.empty()) {
         std::cerr << kUsage;
         return 2;

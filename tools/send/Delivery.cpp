@@ -1,17 +1,8 @@
 #include "Delivery.h"
 
-#include <fcntl.h>
-#include <netdb.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
-#include <cstring>
-#include <memory>
 
-#include "platform/FileDescriptor.h"
+#include "Socket.h"
 
 namespace sender {
 
@@ -19,27 +10,22 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct AddressListFree {
-    void operator()(addrinfo* list) const { freeaddrinfo(list); }
-};
-
 int MillisecondsLeft(Clock::time_point deadline) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-// Waits until fd is ready for events, or the deadline. False once the deadline has passed,
-// even when fd is ready: a peer that keeps it ready never holds the command past it.
-bool WaitFor(int fd, short events, Clock::time_point deadline) {
+// Waits until the socket is ready for reading (or writing), or the deadline. False once the
+// deadline has passed, even when it is ready: a peer that keeps it ready never holds the
+// command past it.
+bool WaitFor(net::Socket& socket, bool writable, Clock::time_point deadline) {
     for (;;) {
         const int left = MillisecondsLeft(deadline);
         if (left == 0) return false;
-        pollfd entry{fd, events, 0};
-        const int ready = ::poll(&entry, 1, left);
-        if (ready > 0) return true;
-        if (ready == 0) return false;
-        if (errno != EINTR) return true;  // the next call on fd says what is wrong
+        const net::Wait wait = socket.WaitUntil(writable, left);
+        if (wait == net::Wait::Ready) return true;  // on an error the next call says what
+        if (wait == net::Wait::TimedOut) return false;
     }
 }
 
@@ -52,42 +38,40 @@ Step Timeout(int timeoutMs) {
     return {false, "no delivery within " + std::to_string(timeoutMs) + " ms"};
 }
 
-Step Failed(int error) {
-    return {false, std::strerror(error)};
+Step Failed(net::Error error) {
+    return {false, net::ErrorText(error)};
 }
 
-// Connects fd (non-blocking) to address within the deadline.
-Step Connect(int fd, const addrinfo& address, Clock::time_point deadline, int timeoutMs) {
-    if (::connect(fd, address.ai_addr, address.ai_addrlen) == 0) return {true, {}};
-    if (errno != EINPROGRESS && errno != EINTR) return Failed(errno);
-    if (!WaitFor(fd, POLLOUT, deadline)) return Timeout(timeoutMs);
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return Failed(errno);
-    if (error != 0) return Failed(error);
+// Connects the socket to address within the deadline.
+Step Connect(net::Socket& socket, const net::Address& address, Clock::time_point deadline,
+             int timeoutMs) {
+    const net::Outcome started = socket.Connect(address);
+    if (!started.later) return started.error == 0 ? Step{true, {}} : Failed(started.error);
+    if (!WaitFor(socket, true, deadline)) return Timeout(timeoutMs);
+    if (const net::Error error = socket.ConnectResult()) return Failed(error);
     return {true, {}};
 }
 
-Step WriteAndClose(int fd, std::string_view bytes, Clock::time_point deadline, int timeoutMs) {
+Step WriteAndClose(net::Socket& socket, std::string_view bytes, Clock::time_point deadline,
+                   int timeoutMs) {
     while (!bytes.empty()) {
-        if (!WaitFor(fd, POLLOUT, deadline)) return Timeout(timeoutMs);
-        const ssize_t written = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (written < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-            return Failed(errno);
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
+        if (!WaitFor(socket, true, deadline)) return Timeout(timeoutMs);
+        const net::Outcome sent = socket.Send(bytes);
+        if (sent.later) continue;
+        if (sent.error != 0) return Failed(sent.error);
+        bytes.remove_prefix(sent.bytes);
     }
-    if (::shutdown(fd, SHUT_WR) != 0) return Failed(errno);
+    if (const net::Error error = socket.ShutdownSending()) return Failed(error);
     // The display closes its side once it has the whole message, and never writes a byte: a
     // peer that answers is something else listening at the address.
     for (;;) {
-        if (!WaitFor(fd, POLLIN, deadline)) return Timeout(timeoutMs);
+        if (!WaitFor(socket, false, deadline)) return Timeout(timeoutMs);
         char answer = 0;
-        const ssize_t got = ::recv(fd, &answer, 1, 0);
-        if (got == 0) return {true, {}};
-        if (got > 0) return {false, "it answered with bytes, so it is not a display"};
-        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return Failed(errno);
+        const net::Outcome got = socket.Receive(&answer, 1);
+        if (got.later) continue;
+        if (got.error != 0) return Failed(got.error);
+        if (got.bytes == 0) return {true, {}};
+        return {false, "it answered with bytes, so it is not a display"};
     }
 }
 
@@ -112,31 +96,23 @@ std::string NotDeliveredLine(const std::string& label, std::size_t failed, std::
 
 Delivery Deliver(const Endpoint& where, std::string_view bytes, int timeoutMs) {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_ADDRCONFIG;
-    addrinfo* found = nullptr;
-    const std::string port = std::to_string(where.port);
-    const int lookup = ::getaddrinfo(where.host.c_str(), port.c_str(), &hints, &found);
-    if (lookup != 0) return {false, std::string("Host not found: ") + ::gai_strerror(lookup)};
-    const std::unique_ptr<addrinfo, AddressListFree> addresses(found);
+    if (std::string why = net::Start(); !why.empty()) return {false, why};
+    const auto found = net::Lookup(where.host, where.port);
+    if (const auto* why = std::get_if<std::string>(&found)) return {false, *why};
 
     Step last{false, "no address to connect to"};
-    for (const addrinfo* address = found; address != nullptr; address = address->ai_next) {
-        platform::Fd fd(::socket(address->ai_family,
-                                 address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                                 address->ai_protocol));
-        if (!fd.valid()) {
-            last = Failed(errno);
+    for (const net::Address& address : std::get<std::vector<net::Address>>(found)) {
+        net::Socket socket(address);
+        if (!socket.valid()) {
+            last = Failed(socket.error());
             continue;
         }
-        last = Connect(fd.get(), *address, deadline, timeoutMs);
+        last = Connect(socket, address, deadline, timeoutMs);
         if (!last.done) {
             if (MillisecondsLeft(deadline) == 0) break;
             continue;  // the next address of the name, as long as time is left
         }
-        last = WriteAndClose(fd.get(), bytes, deadline, timeoutMs);
+        last = WriteAndClose(socket, bytes, deadline, timeoutMs);
         return {last.done, last.why};
     }
     return {false, last.why};

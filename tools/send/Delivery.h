@@ -1,7 +1,8 @@
 #pragma once
 // One message to the display, as the client's link sends it: a TCP connection is opened, the
 // bytes are written, our side is closed, and the display's close is awaited, all within one
-// deadline. Blocking (afficheur-send does nothing else meanwhile); POSIX sockets, no Qt.
+// deadline. Blocking (afficheur-send does nothing else meanwhile); the system's sockets
+// (Socket.h), no Qt.
 
 #include <cstddef>
 #include <string>

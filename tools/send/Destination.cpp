@@ -1,9 +1,9 @@
 #include "Destination.h"
 
-#include <sys/stat.h>
-
 #include <cmath>
+#include <filesystem>
 #include <optional>
+#include <system_error>
 #include <utility>
 
 #include "common/LeadingNumber.h"
@@ -30,10 +30,17 @@ std::string SettingsArgument(const SendOptions& options) {
 // A missing file, or anything other than a regular file, the settings routine itself treats
 // as a file without the setting.
 std::optional<UsageError> TooLarge(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-    const auto size = static_cast<std::uintmax_t>(info.st_size);
-    if (size <= kMaxSettingsBytes) return std::nullopt;
+    std::filesystem::path file;
+    try {
+        // The path is UTF-8: bytes as they are on Linux, UTF-16 on Windows.
+        file = std::filesystem::path(std::u8string(path.begin(), path.end()));
+    } catch (const std::exception&) {
+        return std::nullopt;  // a name no file of this system can have
+    }
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error)) return std::nullopt;
+    const std::uintmax_t size = std::filesystem::file_size(file, error);
+    if (error || size <= kMaxSettingsBytes) return std::nullopt;
     return UsageError{"settings file " + path + " is " + std::to_string(size) +
                       " bytes, more than the " + std::to_string(kMaxSettingsBytes) +
                       " a settings file may have; it was not read (give the client's "
