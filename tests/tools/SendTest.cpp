@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <variant>
 #include <vector>
@@ -82,6 +85,17 @@ TEST(SendOptions, ReadAsATable) {
         {"an unknown encoding", {"--encoding", "latin1", "x"}, {}, "windows-1252 or utf-8"},
         {"a timeout of 0", {"--timeout", "0", "x"}, {}, "--timeout"},
         {"--line with one argument", {"--line", "A"}, {}, "two arguments"},
+        {"a sale, then its total and the change due, on a message of their own",
+         {"--line", "Pain", "1,10", "--total", "TOTAL", "1,10", "--change", "Rendu", "0,90"},
+         {{Kind::Text, "Pain\t1,10"}, {Kind::Total, "TOTAL\t1,10\nRendu\t0,90"}}},
+        {"a total alone clears the text first, so that only the total shows",
+         {"--total", "TOTAL", "23,70"},
+         {{Kind::Text, ""}, {Kind::Total, "TOTAL\t23,70"}}},
+        {"the change due without a total before it",
+         {"--change", "Rendu", "1"},
+         {},
+         "right after --total"},
+        {"--total with one argument", {"--total", "TOTAL"}, {}, "two arguments"},
         {"an option without its value", {"x", "--scroll"}, {}, "needs a value"},
         {"an unknown option", {"--colours", "3"}, {}, "unknown option"},
         {"a text longer than a display keeps", {std::string(64 * 1024 + 1, 'a')}, {}, "longer"},
@@ -370,3 +384,26 @@ TEST(SendCommand, APeerThatAnswersIsNotADisplay) {
 }
 
 }  // namespace
+
+// The bash completion offers every option of the table: a new option cannot be left out.
+TEST(SendOptions, TheCompletionOffersEveryOption) {
+    std::ifstream file(AFFICHEUR_SOURCE_DIR "/packaging/completion/afficheur-send");
+    ASSERT_TRUE(file.is_open());
+    const std::string completion((std::istreambuf_iterator<char>(file)),
+                                 std::istreambuf_iterator<char>());
+    const auto offered = [&](const std::string& name) {
+        const auto isNamePart = [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '-';
+        };
+        for (auto at = completion.find(name); at != std::string::npos;
+             at = completion.find(name, at + 1)) {
+            const std::size_t end = at + name.size();
+            if ((at == 0 || !isNamePart(completion[at - 1])) &&
+                (end == completion.size() || !isNamePart(completion[end])))
+                return true;
+        }
+        return false;
+    };
+    for (const sender::SendOptionRow& row : sender::SendOptionTable())
+        EXPECT_TRUE(offered(std::string(row.name))) << row.name << " is not offered";
+}

@@ -4,7 +4,9 @@
 // further than a text a display keeps), so it is tested in process.
 
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -51,9 +53,33 @@ struct UsageError {
 using ReadInput = std::string (*)(std::size_t limit);
 
 // The options of argv[1..], or what is wrong with them. Consecutive --line options make one
-// message: "LEFT<TAB>RIGHT" lines joined by line feeds.
+// message: "LEFT<TAB>RIGHT" lines joined by line feeds; --total makes a total message after
+// them (and --change adds the change due to it).
 std::variant<SendOptions, UsageError> ParseSendOptions(const std::vector<std::string>& args,
                                                        ReadInput readInput);
+
+class SendOptionsBuilder;
+
+// One option, one row: its name (and another spelling), the names of the values it takes
+// (none, one, or two: "TEXT AMOUNT"), its line in --help, its paragraph in the man page
+// (troff), and what it does to the parse. --help and the man page's options come from the
+// rows; a new option is a row.
+struct SendOptionRow {
+    std::string_view name;
+    std::string_view alias;
+    std::string_view values;
+    std::string_view help;
+    std::string_view man;
+    void (*read)(SendOptionsBuilder& builder, const std::vector<std::string>& values);
+};
+
+std::span<const SendOptionRow> SendOptionTable();
+
+// The --help text.
+std::string SendUsage();
+
+// The man page's paragraphs of the rows (troff).
+std::string SendManOptions();
 
 // "HOST:PORT", "[v6]:PORT": a host and a port from 1 to 65535.
 std::optional<Endpoint> ParseEndpoint(const std::string& text);

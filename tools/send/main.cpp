@@ -15,33 +15,6 @@
 
 namespace {
 
-constexpr const char* kUsage = R"(Usage: afficheur-send [OPTION]... [TEXT | -]... [-- TEXT...]
-Sends messages to the customer display (afficheur-display), each on its own connection, in
-the order given. Texts are UTF-8 (convert others first: iconv -f WINDOWS-1252 -t UTF-8).
-
-  TEXT                   a plain text to show; - reads it from standard input (at most
-                         the 65536 bytes a display keeps)
-  --                     every argument after it is a text as it stands, even one that
-                         starts with - or is - itself: -- "-5,00 remise"
-  --line TEXT AMOUNT     a line with an amount flush right; --line options in a row make one
-                         message, one line each
-  --scroll TEXT          the scrolling text
-  --colour N             the text's colour, a palette index from 0 to 15
-  --register NAME        the register's name
-  --clear                an empty text
-  --to HOST:PORT         the display's address ([::1]:9100 for IPv6); otherwise [ecran] ip
-                         and port of the client's settings file
-  --settings FILE        read the address from FILE instead of the user's QUORIXaffich.ini
-  --encoding NAME        windows-1252 (default, what the client sends) or utf-8
-  --transliterate        replace characters windows-1252 lacks by look-alikes (else refused)
-  --timeout MS           for each message, from connecting to delivery (default 3000)
-  --help, --version
-
-Exit status: 0 delivered, 2 bad usage or no address, 3 a character the encoding lacks or a
-text that is not UTF-8, 4 refused, unreachable, timed out or not a display (it answered
-with bytes).
-)";
-
 int Say(int status, const std::string& line) {
     std::cerr << "afficheur-send: " << line << '\n';
     return status;
@@ -57,7 +30,7 @@ int main(int argc, char** argv) {
     }
     const auto& options = std::get<sender::SendOptions>(parsed);
     if (options.help) {
-        std::cout << kUsage;
+        std::cout << sender::SendUsage();
         return sender::kExitDelivered;
     }
     if (options.version) {
