@@ -20,10 +20,11 @@
 #include "LayoutRuleTable.h"
 #include "board/Board.h"
 #include "board/Palette.h"
+#include "board/Regions.h"
 #include "input/Receiver.h"
 #include "shared/Peer.h"
-#include "window/FullScreen.h"
 #include "window/BoardWindow.h"
+#include "window/FullScreen.h"
 #include "window/TextFit.h"
 
 TEST(DisplayEndpoint, LabelsKeepTheScopeAndThePortApart) {
@@ -327,7 +328,7 @@ TEST(LayoutRule, InTheWindow) {
             std::vector<std::string> lines;
             for (const QString& line : screen.TextLines())
                 lines.push_back(line.toStdString());
-            EXPECT_EQ(ruletable::BreaksTheRule(row.board.text, lines), "")
+            EXPECT_EQ(ruletable::BreaksTheRule(ruletable::SaleText(row.board), lines), "")
                 << ::testing::PrintToString(lines);
             const display::Rgb colour = display::PaletteColour(row.board.colour);
             const QColor behind = frame.pixelColor(size.width() - 2, size.height() / 2);
@@ -335,17 +336,116 @@ TEST(LayoutRule, InTheWindow) {
                                     static_cast<uint8_t>(behind.green()),
                                     static_cast<uint8_t>(behind.blue())}),
                       display::Backdrop(colour));
-            // The register's name in the top corner, the scrolling text's band along the bottom:
-            // drawn in the board's colour, and only when set.
-            const int corner = size.height() / 10;
-            const int band = size.height() / 5;
-            EXPECT_EQ(HasColour(frame, QRect(0, 0, size.width(), corner), colour),
-                      !row.board.registerName.empty())
-                << "the register's name";
-            EXPECT_EQ(HasColour(frame, QRect(0, size.height() - band, size.width(), band), colour),
-                      !row.board.scroll.empty())
-                << "the scrolling text";
+            // The register's name in its header, the scrolling text in its band: drawn in the
+            // board's colour where the regions' rule puts them.
+            const display::Regions regions =
+                display::RegionsFor(size.width(), size.height(), !row.board.registerName.empty(),
+                                    !row.board.scroll.empty());
+            const int header = static_cast<int>(regions.headerHeight);
+            const int band = static_cast<int>(std::round(regions.bandHeight));
+            if (header > 0) {
+                EXPECT_TRUE(HasColour(frame, QRect(0, 0, size.width(), header), colour))
+                    << "the register's name";
+            }
+            if (band > 0) {
+                EXPECT_TRUE(
+                    HasColour(frame, QRect(0, size.height() - band, size.width(), band), colour))
+                    << "the scrolling text";
+            }
         }
+    }
+}
+
+// The regions of the screen: a header of 8% for the register's name, a band for the scrolling
+// text of 12% in portrait and 18% in landscape, the rest for the text; an empty part takes
+// no room.
+TEST(DisplayScreen, TheRegionsFollowTheScreensShape) {
+    struct Case {
+        double width, height;
+        bool named, scrolling;
+        double header, band;
+    };
+    const Case cases[] = {
+        {1280, 800, true, true, 64, 144}, {800, 1280, true, true, 102.4, 153.6},
+        {360, 640, true, false, 51.2, 0}, {800, 300, false, true, 0, 54},
+        {800, 300, false, false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        const display::Regions r = display::RegionsFor(c.width, c.height, c.named, c.scrolling);
+        EXPECT_DOUBLE_EQ(r.headerHeight, c.header) << c.width << "x" << c.height;
+        EXPECT_DOUBLE_EQ(r.bandHeight, c.band) << c.width << "x" << c.height;
+        EXPECT_DOUBLE_EQ(r.textTop, c.header);
+        EXPECT_DOUBLE_EQ(r.textHeight, c.height - c.header - c.band);
+    }
+}
+
+// A sale in the window: items at one size, amounts flush right in one column, the total set
+// apart at the bottom one and a half times larger; a long sale keeps its latest items, each
+// row at least a twelfth of the area, under a mark counting the others.
+TEST(DisplayScreen, ASaleShowsItsTotalLargerAndItsLatestItems) {
+    const QFont base;
+    const QRectF area(0, 0, 800, 600);
+    struct Case {
+        const char* name;
+        int items;
+        bool total;
+        bool change;
+    };
+    const Case cases[] = {{"2 items and a total", 2, true, false},
+                          {"15 items and a total", 15, true, false},
+                          {"40 items, a total and the change due", 40, true, true},
+                          {"a total alone", 0, true, false},
+                          {"15 items, no total", 15, false, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList lines;
+        for (int i = 1; i <= c.items; ++i)
+            lines << QStringLiteral("Article %1\t%2,00 EUR").arg(i).arg(i);
+        const QString total = c.total
+                                  ? (c.change ? QStringLiteral("TOTAL\t99,00 EUR\nRendu\t1,00 EUR")
+                                              : QStringLiteral("TOTAL\t99,00 EUR"))
+                                  : QString();
+        const auto shape = display::FitText(base, lines.join(QLatin1Char('\n')), area, total);
+        const QFontMetricsF items(shape.font);
+        if (c.items > 0) {
+            EXPECT_GE(items.lineSpacing() * 12, area.height() - 1) << "rows below a twelfth";
+        }
+        const int totals = c.total ? (c.change ? 2 : 1) : 0;
+        int itemRuns = 0;
+        int bigRuns = 0;
+        double amountRight = -1;
+        for (const auto& run : shape.runs) {
+            if (run.font) {
+                ++bigRuns;
+                EXPECT_GE(run.font->pixelSize(), shape.pixelSize * 1.5 - 1) << "the total's size";
+            } else {
+                ++itemRuns;
+            }
+            EXPECT_GE(run.at.x(), area.left() - 0.5);
+            const double right =
+                run.at.x() +
+                QFontMetricsF(run.font.value_or(shape.font)).horizontalAdvance(run.text);
+            EXPECT_LE(right, area.right() + 0.5) << "cut at the edge: " << run.text.toStdString();
+            if (!run.font && run.text.endsWith(QStringLiteral("EUR"))) {
+                if (amountRight >= 0) {
+                    EXPECT_NEAR(right, amountRight, 0.5) << "one column";
+                }
+                amountRight = right;
+            }
+        }
+        EXPECT_EQ(bigRuns, 2 * totals);
+        const bool all = itemRuns / 2 == c.items;
+        if (!all) {
+            EXPECT_TRUE(shape.lines.front().startsWith(QStringLiteral("+ "))) << "no mark";
+            const int hidden = shape.lines.front().mid(2).section(QLatin1Char(' '), 0, 0).toInt();
+            EXPECT_EQ(hidden + itemRuns / 2 - 1, c.items) << "the mark counts the others";
+            EXPECT_TRUE(shape.lines[shape.lines.size() - totals - 1].startsWith(
+                QStringLiteral("Article %1\t").arg(c.items)))
+                << "the latest item is shown";
+        }
+        EXPECT_EQ(all, c.items <= 10) << "what a 600-pixel area holds at a twelfth a row";
+        const double bottom = shape.Bounds().bottom();
+        EXPECT_LE(bottom, area.bottom() + 1) << "rows past the area";
     }
 }
 

@@ -86,6 +86,12 @@ inline const std::vector<Row>& Rows() {
     return rows;
 }
 
+// The text an output lays out for a board: its text, and its total's rows after it.
+inline std::string SaleText(const display::Board& board) {
+    if (board.total.empty()) return board.text;
+    return board.text.empty() ? board.total : board.text + "\n" + board.total;
+}
+
 namespace detail {
 
 inline std::vector<std::string> Split(const std::string& text, const std::string& separators) {

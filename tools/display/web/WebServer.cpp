@@ -15,6 +15,7 @@
 #include "WebBoard.h"
 #include "WebListener.h"
 #include "WebViewer.h"
+#include "board/Regions.h"
 #include "common/Log.h"
 #include "shared/Peer.h"
 
@@ -68,7 +69,14 @@ QByteArray LoadPage() {
         LogLine("--http: the page is missing from the program; / answers 500");
         return {};
     }
-    return file.readAll();
+    // The regions' shares, from the one rule every output follows (board/Regions.h).
+    QByteArray page = file.readAll();
+    page.replace("@HEADER_SHARE@", QByteArray::number(kHeaderShare * 100) + "vh");
+    page.replace("@BAND_LANDSCAPE@", QByteArray::number(kBandShareLandscape * 100) + "vh");
+    page.replace("@BAND_PORTRAIT@", QByteArray::number(kBandSharePortrait * 100) + "vh");
+    page.replace("@SALE_ROWS@", QByteArray::number(kSaleRowsAtMost));
+    page.replace("@TOTAL_SCALE@", QByteArray::number(kTotalScale));
+    return page;
 }
 
 bool IsHead(const QHttpServerRequest& request) {

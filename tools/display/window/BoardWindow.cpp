@@ -1,5 +1,6 @@
 #include "BoardWindow.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QScreen>
 
@@ -7,13 +8,14 @@
 #include <cmath>
 #include <utility>
 
+#include "board/Regions.h"
+
 namespace display {
 
 namespace {
 
 constexpr int kMarqueeFrameMs = 33;
 constexpr double kMarqueePixelsPerSecond = 120.0;
-constexpr double kMarqueeShare = 0.2;  // of the window's height, along the bottom
 
 QColor ToQColor(Rgb rgb) {
     return QColor(rgb.red, rgb.green, rgb.blue);
@@ -45,7 +47,7 @@ BoardWindow::BoardWindow(QWidget* parent)
     // Each frame of the marquee repaints its band only: the large text is drawn again only when
     // it or the window changes.
     connect(&marquee_, &QTimer::timeout, this, [this] {
-        const int band = static_cast<int>(std::ceil(height() * kMarqueeShare)) + 1;
+        const int band = static_cast<int>(std::ceil(Layout().bandHeight)) + 1;
         update(0, height() - band, width(), band);
     });
 }
@@ -54,11 +56,13 @@ void BoardWindow::Show(const Board& board) {
     const bool scrollChanged = board.scroll != board_.scroll;
     // A new text alone repaints only where the old and the new one are, once its image is
     // ready (TakeText).
-    const bool onlyText = board.text != board_.text && board.scroll == board_.scroll &&
+    const bool onlyText = board.text != board_.text && board.total == board_.total &&
+                          board.scroll == board_.scroll &&
                           board.registerName == board_.registerName &&
                           board.colour == board_.colour && !board.text.empty() && isVisible();
     board_ = board;
     text_ = QString::fromStdString(board.text);
+    total_ = QString::fromStdString(board.total);
     scroll_ = QString::fromStdString(board.scroll);
     registerName_ = QString::fromStdString(board.registerName);
     if (scrollChanged) {
@@ -70,7 +74,7 @@ void BoardWindow::Show(const Board& board) {
     } else if (!marquee_.isActive()) {
         marquee_.start();
     }
-    if (text_.isEmpty()) {
+    if (text_.isEmpty() && total_.isEmpty()) {
         asked_.reset();
         shown_ = {};
         textPixelSize_ = 0;
@@ -81,16 +85,28 @@ void BoardWindow::Show(const Board& board) {
     if (!onlyText) update();
 }
 
+Regions BoardWindow::Layout() const {
+    // On whole pixels: the band's edge is a hairline that must not be blurred across two.
+    Regions regions = RegionsFor(width(), height(), !registerName_.isEmpty(), !scroll_.isEmpty());
+    regions.headerHeight = std::round(regions.headerHeight);
+    regions.bandHeight = std::round(regions.bandHeight);
+    regions.textTop = regions.headerHeight;
+    regions.textHeight = height() - regions.headerHeight - regions.bandHeight;
+    return regions;
+}
+
 TextLayer::Request BoardWindow::TextRequest() const {
-    const double w = width();
-    const double h = height();
-    const double cornerHeight = h * 0.1;
-    return {text_, font(), QRectF(16, cornerHeight, w - 32, h - cornerHeight - h * kMarqueeShare),
-            devicePixelRatioF(), ToQColor(PaletteColour(ColourIndex()))};
+    const Regions regions = Layout();
+    return {text_,
+            total_,
+            font(),
+            QRectF(16, regions.textTop, width() - 32, regions.textHeight),
+            devicePixelRatioF(),
+            ToQColor(PaletteColour(ColourIndex()))};
 }
 
 void BoardWindow::AskForText() {
-    if (text_.isEmpty()) return;
+    if (text_.isEmpty() && total_.isEmpty()) return;
     TextLayer::Request request = TextRequest();
     if (asked_ == request) return;
     asked_ = request;
@@ -98,7 +114,7 @@ void BoardWindow::AskForText() {
 }
 
 bool BoardWindow::TextDrawn() const {
-    return text_.isEmpty() || (asked_ && shown_.request == *asked_);
+    return (text_.isEmpty() && total_.isEmpty()) || (asked_ && shown_.request == *asked_);
 }
 
 void BoardWindow::TakeText(const TextLayer::Drawn& drawn) {
@@ -135,19 +151,27 @@ void BoardWindow::paintEvent(QPaintEvent*) {
 
     const double w = width();
     const double h = height();
-    const double marqueeHeight = h * kMarqueeShare;
-    const double cornerHeight = h * 0.1;
+    const Regions regions = Layout();
+    const double marqueeHeight = regions.bandHeight;
 
     if (!registerName_.isEmpty()) {
+        // The header: as large as its height allows, shrunk to fit the width before it is cut.
         QFont font = this->font();
-        font.setPixelSize(std::max(8, static_cast<int>(cornerHeight * 0.8)));
+        const QRectF header(8, 0, w - 16, regions.headerHeight);
+        int size = std::max(8, static_cast<int>(header.height() * 0.75));
+        font.setPixelSize(size);
+        while (size > 8 && QFontMetricsF(font).horizontalAdvance(registerName_) > header.width()) {
+            size = std::max(8, size * 9 / 10);
+            font.setPixelSize(size);
+        }
         painter.setFont(font);
         painter.setPen(colour);
-        painter.drawText(QRectF(8, 4, w - 16, cornerHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                         registerName_);
+        painter.drawText(
+            header, Qt::AlignLeft | Qt::AlignVCenter,
+            QFontMetricsF(font).elidedText(registerName_, Qt::ElideRight, header.width()));
     }
 
-    if (!text_.isEmpty()) {
+    if (!text_.isEmpty() || !total_.isEmpty()) {
         AskForText();  // a new size, or a new screen's pixel ratio
         // The image shown until the next one is ready, which may be of the text before.
         if (!shown_.image.isNull()) painter.drawImage(shown_.at, shown_.image, shown_.part);

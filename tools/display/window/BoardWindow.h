@@ -1,7 +1,8 @@
 #pragma once
-// The display's window: the plain text as large as fits in the current colour (wrapped at
-// spaces, each line break starting a new line), the scrolling text as a marquee along the bottom,
-// the register's name in the top-left corner, all in the board's colour on its backdrop (black,
+// The display's window: the plain text (or the sale and its total) as large as fits in the
+// current colour (wrapped at spaces, each line break starting a new line), the scrolling text as
+// a marquee in a band along the bottom, the register's name as a header along the top, each
+// part where board/Regions.h puts it, all in the board's colour on its backdrop (black,
 // or white behind the colours too dark to read on black; see Backdrop). It only draws a Board;
 // the marquee's timer runs only while there is a scrolling text.
 //
@@ -24,6 +25,7 @@
 #include "board/Board.h"
 #include "board/BoardView.h"
 #include "board/Palette.h"
+#include "board/Regions.h"
 
 namespace display {
 
@@ -59,12 +61,15 @@ class BoardWindow : public QWidget, public BoardView {
   private:
     Board board_;
     QString text_;
+    QString total_;
     QString scroll_;
     QString registerName_;
     QTimer marquee_;
     QElapsedTimer scrollClock_;
 
     int ColourIndex() const;
+    // Where the header, the text and the band go now (board/Regions.h).
+    Regions Layout() const;
     TextLayer::Request TextRequest() const;
     // Asks the layer for the current text's image, unless it was asked for already.
     void AskForText();

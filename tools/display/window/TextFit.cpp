@@ -45,66 +45,132 @@ std::optional<QStringList> Wrapped(const QStringList& own, const QFont& font, do
     return lines;
 }
 
-// A sale screen (a text with a TAB): each line a row, the item on the area's left edge and the
-// amount on its right, as large as the rows fit; further TABs show as a blank.
-TextShape FitSale(const QFont& base, const QString& text, const QRectF& area) {
+struct SaleRow {
+    QString item;
+    QString amount;
+    bool tab = false;  // the line has an amount, maybe empty
+};
+
+std::vector<SaleRow> SaleRows(const QString& text) {
     static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
-    struct Row {
-        QString item;
-        QString amount;
-        bool tab = false;  // the line has an amount, maybe empty
-    };
-    std::vector<Row> rows;
+    std::vector<SaleRow> rows;
+    if (text.isEmpty()) return rows;
     for (const QString& line : text.split(lineBreak)) {
         const qsizetype tab = line.indexOf(QLatin1Char('\t'));
-        Row row{line.left(tab < 0 ? line.size() : tab), tab < 0 ? QString() : line.mid(tab + 1),
-                tab >= 0};
+        SaleRow row{line.left(tab < 0 ? line.size() : tab), tab < 0 ? QString() : line.mid(tab + 1),
+                    tab >= 0};
         row.item.replace(QLatin1Char('\t'), QLatin1Char(' '));
         row.amount.replace(QLatin1Char('\t'), QLatin1Char(' '));
         rows.push_back(row);
     }
+    return rows;
+}
+
+// A sale: each line a row, the item on the area's left edge and the amount on its right, as
+// large as the rows fit, but no smaller than a twelfth of the area a row; then the total's
+// rows, larger (see TextFit.h).
+TextShape FitSale(const QFont& base, const QString& text, const QString& total,
+                  const QRectF& area) {
+    std::vector<SaleRow> items = SaleRows(text);
+    const std::vector<SaleRow> totals = SaleRows(total);
     QFont font = base;
-    const auto fits = [&](int size) {
+    QFont totalFont = base;
+    const auto setSize = [&](int size) {
         font.setPixelSize(size);
-        const QFontMetricsF metrics(font);
-        if (static_cast<double>(rows.size()) * metrics.lineSpacing() > area.height()) return false;
-        return std::all_of(rows.begin(), rows.end(), [&](const Row& row) {
-            return metrics.horizontalAdvance(row.item) + metrics.horizontalAdvance(row.amount) +
-                       metrics.averageCharWidth() <=
-                   area.width();
-        });
+        totalFont.setPixelSize(static_cast<int>(size * kTotalScale));
     };
-    int low = 8;
-    int high = std::max(9, static_cast<int>(area.height() * 0.7) + 1);
+    const auto rowWidth = [](const QFontMetricsF& metrics, const SaleRow& row) {
+        return metrics.horizontalAdvance(row.item) + metrics.horizontalAdvance(row.amount) +
+               (row.amount.isEmpty() ? 0.0 : metrics.averageCharWidth());
+    };
+    // The height the rows take at the current size, count items shown (and a mark row).
+    const auto height = [&](std::size_t shownItems, bool mark) {
+        const QFontMetricsF metrics(font);
+        const QFontMetricsF totalMetrics(totalFont);
+        return static_cast<double>(shownItems + (mark ? 1 : 0)) * metrics.lineSpacing() +
+               static_cast<double>(totals.size()) * totalMetrics.lineSpacing();
+    };
+    const auto fitsWhole = [&](int size) {
+        setSize(size);
+        if (height(items.size(), false) > area.height()) return false;
+        const QFontMetricsF metrics(font);
+        const QFontMetricsF totalMetrics(totalFont);
+        return std::all_of(
+                   items.begin(), items.end(),
+                   [&](const SaleRow& row) { return rowWidth(metrics, row) <= area.width(); }) &&
+               std::all_of(totals.begin(), totals.end(), [&](const SaleRow& row) {
+                   return rowWidth(totalMetrics, row) <= area.width();
+               });
+    };
+    // The smallest size the items may take: a row a twelfth of the area.
+    int least = 8;
+    if (!items.empty()) {
+        while (least < 400) {
+            font.setPixelSize(least);
+            if (QFontMetricsF(font).lineSpacing() * kSaleRowsAtMost >= area.height()) break;
+            ++least;
+        }
+    }
+    int low = least;
+    int high = std::max(least + 1, static_cast<int>(area.height() * 0.7) + 1);
+    if (!fitsWhole(low)) {
+        high = low + 1;  // it stays at the least size: rows are cut, or items left out
+    }
     while (high - low > 1) {
         const int size = (low + high) / 2;
-        if (fits(size)) {
+        if (fitsWhole(size)) {
             low = size;
         } else {
             high = size;
         }
     }
-    font.setPixelSize(low);
+    setSize(low);
     const QFontMetricsF metrics(font);
+    const QFontMetricsF totalMetrics(totalFont);
+    // The latest items that fit, under a mark that counts the others.
+    std::size_t hidden = 0;
+    if (height(items.size(), false) > area.height()) {
+        std::size_t shown = items.size();
+        while (shown > 0 && height(shown, true) > area.height())
+            --shown;
+        hidden = items.size() - shown;
+        items.erase(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(hidden));
+    }
     TextShape shape;
     shape.font = font;
     shape.pixelSize = low;
-    double baseline =
-        area.top() + (area.height() - rows.size() * metrics.lineSpacing()) / 2 + metrics.ascent();
-    for (const Row& row : rows) {
-        shape.runs.push_back({QPointF(area.left(), baseline), row.item});
-        shape.runs.push_back(
-            {QPointF(area.right() - metrics.horizontalAdvance(row.amount), baseline), row.amount});
-        shape.lines << (!row.tab ? row.item : row.item + QLatin1Char('\t') + row.amount);
-        baseline += metrics.lineSpacing();
-    }
+    double top = area.top() + (area.height() - height(items.size(), hidden > 0)) / 2;
+    const auto place = [&](const SaleRow& row, const QFontMetricsF& rowMetrics,
+                           std::optional<QFont> own) {
+        const double baseline = top + rowMetrics.ascent();
+        const double amountWidth = rowMetrics.horizontalAdvance(row.amount);
+        const double room = area.width() - amountWidth -
+                            (row.amount.isEmpty() ? 0.0 : rowMetrics.averageCharWidth());
+        const QString item =
+            rowMetrics.horizontalAdvance(row.item) <= room
+                ? row.item
+                : rowMetrics.elidedText(row.item, Qt::ElideRight, std::max(0.0, room));
+        shape.runs.push_back({QPointF(area.left(), baseline), item, own});
+        shape.runs.push_back({QPointF(area.right() - amountWidth, baseline), row.amount, own});
+        shape.lines << (!row.tab ? item : item + QLatin1Char('\t') + row.amount);
+        top += rowMetrics.lineSpacing();
+    };
+    if (hidden > 0)
+        place({QStringLiteral("+ %1 articles").arg(hidden), QString(), false}, metrics,
+              std::nullopt);
+    for (const SaleRow& row : items)
+        place(row, metrics, std::nullopt);
+    for (const SaleRow& row : totals)
+        place(row, totalMetrics, totalFont);
     return shape;
 }
 
 }  // namespace
 
-TextShape FitText(const QFont& base, const QString& text, const QRectF& area) {
-    if (text.contains(QLatin1Char('\t'))) return FitSale(base, text, area);
+TextShape FitText(const QFont& base, const QString& text, const QRectF& area,
+                  const QString& total) {
+    if (text.contains(QLatin1Char('\t')) || !total.isEmpty())
+        return FitSale(base, text, total, area);
     const QStringList own = OwnLines(text);
     QFont font = base;
     // The largest size whose wrapped lines fit the area; one line no taller than 70% of it.
@@ -128,21 +194,21 @@ TextShape FitText(const QFont& base, const QString& text, const QRectF& area) {
     shape.font = font;
     shape.pixelSize = low;
     shape.lines = lines;
-    const double total = lines.size() * metrics.lineSpacing();
-    double baseline = area.top() + (area.height() - total) / 2 + metrics.ascent();
+    const double tall = lines.size() * metrics.lineSpacing();
+    double baseline = area.top() + (area.height() - tall) / 2 + metrics.ascent();
     for (const QString& line : lines) {
         shape.runs.push_back(
-            {QPointF(area.center().x() - metrics.horizontalAdvance(line) / 2, baseline), line});
+            {QPointF(area.center().x() - metrics.horizontalAdvance(line) / 2, baseline), line,
+             std::nullopt});
         baseline += metrics.lineSpacing();
     }
     return shape;
 }
 
 QRectF TextShape::Bounds() const {
-    const QFontMetricsF metrics(font);
     QRectF bounds;
     for (const Run& run : runs)
-        bounds |= metrics.boundingRect(run.text).translated(run.at);
+        bounds |= QFontMetricsF(run.font.value_or(font)).boundingRect(run.text).translated(run.at);
     return bounds;
 }
 

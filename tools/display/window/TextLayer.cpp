@@ -27,7 +27,7 @@ struct PlacedGlyph {
 std::vector<PlacedGlyph> PlaceGlyphs(const TextShape& shape) {
     std::vector<PlacedGlyph> glyphs;
     for (const TextShape::Run& run : shape.runs) {
-        QTextLayout layout(run.text, shape.font);
+        QTextLayout layout(run.text, run.font.value_or(shape.font));
         layout.beginLayout();
         const QTextLine line = layout.createLine();
         layout.endLayout();
@@ -111,9 +111,10 @@ void TextLayer::Run(const std::stop_token& stop) {
 TextLayer::Drawn TextLayer::Render(Request request) {
     Drawn drawn;
     drawn.laidOut = !fittedFor_ || fittedFor_->text != request.text ||
-                    fittedFor_->font != request.font || fittedFor_->area != request.area;
+                    fittedFor_->total != request.total || fittedFor_->font != request.font ||
+                    fittedFor_->area != request.area;
     if (drawn.laidOut) {
-        shape_ = FitText(request.font, request.text, request.area);
+        shape_ = FitText(request.font, request.text, request.area, request.total);
         fittedFor_ = request;
     }
     drawn.pixelSize = shape_.pixelSize;
@@ -148,10 +149,11 @@ TextLayer::Drawn TextLayer::Render(Request request) {
         QPainter painter(&drawn.image);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.translate(-covered.topLeft());
-        painter.setFont(shape_.font);
         painter.setPen(request.colour);
-        for (const TextShape::Run& run : shape_.runs)
+        for (const TextShape::Run& run : shape_.runs) {
+            painter.setFont(run.font.value_or(shape_.font));
             painter.drawText(run.at, run.text);
+        }
     }
     drawn.request = std::move(request);
     return drawn;

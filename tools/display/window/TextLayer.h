@@ -32,6 +32,7 @@ class TextLayer {
   public:
     struct Request {
         QString text;
+        QString total;  // the sale's total and change due (see FitText)
         QFont font;
         QRectF area;      // where the text goes, in the window's coordinates
         qreal ratio = 1;  // device pixels per window pixel
