@@ -11,6 +11,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -503,6 +504,114 @@ TEST_F(WebBrowser, ASaleShowsItsItemsOnTheLeftAndItsAmountsOnTheRight) {
         // The amounts end at the stage's right edge (its padding aside).
         EXPECT_LT(shown.value("rightGap").toDouble(), 0.05 * width);
         EXPECT_GT(shown.value("fontPx").toDouble(), 0.05 * std::min(size.width, size.height));
+    }
+}
+
+// A sale on the page as on the window: its total on rows of its own at the bottom, one and a
+// half times the items' height; items never smaller than a twelfth of the stage a row, the
+// latest shown under a mark that counts the others; nothing cut at the stage's edges. Measured
+// on Chromium's boxes, on a tablet in landscape and in portrait and on a phone; a screenshot of
+// each size is kept in the test's folder as sale-WxH.png.
+TEST_F(WebBrowser, ASaleShowsItsTotalApartAndStaysReadableOnEveryScreen) {
+    std::vector<std::string> args = WebArgs();
+    args.insert(args.end(), {"--encoding", "utf-8"});
+    Display display(args);
+    const Ports ports = ReadPorts(display);
+    Browser browser(folder_.path() / "profile");
+    OpenPage(browser, ports.http);
+    ASSERT_TRUE(SendMessage(ports.display,
+                            "\xFF"
+                            "3Caisse N\xC2\xBA 3"));
+    ASSERT_TRUE(SendMessage(ports.display,
+                            "\xFF"
+                            "1Soldes d'hiver -20 %"));
+    const QString rows = QStringLiteral(R"JS(
+(() => {
+  const stage = document.getElementById("stage").getBoundingClientRect();
+  const all = [...document.querySelectorAll("#text .row")];
+  const box = (row) => row.getBoundingClientRect();
+  const items = all.filter((r) => !r.classList.contains("total") && !r.classList.contains("mark"));
+  const totals = all.filter((r) => r.classList.contains("total"));
+  const mark = all.find((r) => r.classList.contains("mark"));
+  return JSON.stringify({
+    count: items.length,
+    last: items.length ? items[items.length - 1].children[0].textContent : "",
+    mark: mark ? mark.textContent : "",
+    totals: totals.length,
+    itemHeight: items.length ? box(items[0]).height : 0,
+    totalHeight: totals.length ? box(totals[0]).height : 0,
+    stageHeight: stage.height,
+    top: Math.min(...all.map((r) => box(r).top)) - stage.top,
+    bottom: stage.bottom - Math.max(...all.map((r) => box(r).bottom)),
+    overflow: all.some((r) => r.scrollWidth > r.clientWidth + 1),
+    width: window.innerWidth,
+  });
+})()
+)JS");
+    struct Sale {
+        const char* name;
+        int items;
+        bool change;
+    };
+    const Sale sales[] = {{"a total alone", 0, false},
+                          {"2 items", 2, false},
+                          {"40 items and the change due", 40, true},
+                          {"15 items", 15, false}};
+    struct Size {
+        int width;
+        int height;
+    };
+    for (const Size size : {Size{1280, 800}, Size{800, 1280}, Size{360, 640}}) {
+        browser.Resize(size.width, size.height);
+        for (const Sale& sale : sales) {
+            SCOPED_TRACE(std::string(sale.name) + " at " + std::to_string(size.width) + "x" +
+                         std::to_string(size.height));
+            std::string text;
+            for (int i = 1; i <= sale.items; ++i)
+                text += (i > 1 ? "\n" : "") + std::string("Article ") + std::to_string(i) + "\t" +
+                        std::to_string(i) + ",00 \xE2\x82\xAC";
+            ASSERT_TRUE(SendMessage(ports.display, text));
+            const std::string total = std::string("TOTAL\t99,00 \xE2\x82\xAC") +
+                                      (sale.change ? "\nRendu\t1,00 \xE2\x82\xAC" : "");
+            ASSERT_TRUE(SendMessage(ports.display,
+                                    "\xFF"
+                                    "4" +
+                                        total));
+            const std::string last = sale.items ? "Article " + std::to_string(sale.items) : "";
+            const auto shown = browser.ReadUntil(rows, [&](const QJsonObject& s) {
+                return s.value("width").toInt() == size.width &&
+                       s.value("totals").toInt() == (sale.change ? 2 : 1) &&
+                       s.value("last").toString().toStdString() == last &&
+                       s.value("bottom").toDouble() >= -1;
+            });
+            const double stage = shown.value("stageHeight").toDouble();
+            EXPECT_EQ(shown.value("last").toString().toStdString(), last) << "the latest item";
+            if (sale.items > 0) {
+                EXPECT_GE(shown.value("itemHeight").toDouble(), stage / 12 - 1) << "rows too small";
+                EXPECT_GE(shown.value("totalHeight").toDouble(),
+                          1.5 * shown.value("itemHeight").toDouble() - 1)
+                    << "the total is not set apart";
+            }
+            const int count = shown.value("count").toInt();
+            if (count < sale.items) {
+                EXPECT_EQ(shown.value("mark").toString(),
+                          QStringLiteral("+ %1 articles").arg(sale.items - count));
+            } else {
+                EXPECT_EQ(shown.value("mark").toString(), "");
+            }
+            EXPECT_GE(shown.value("top").toDouble(), -1) << "rows above the stage";
+            EXPECT_GE(shown.value("bottom").toDouble(), -1) << "rows below the stage";
+            EXPECT_FALSE(shown.value("overflow").toBool()) << "a row cut at the edge";
+        }
+        QFile file(
+            QString::fromStdString((folder_.path() / ("sale-" + std::to_string(size.width) + "x" +
+                                                      std::to_string(size.height) + ".png"))
+                                       .string()));
+        if (file.open(QIODevice::WriteOnly)) file.write(browser.Screenshot());
+        if (const char* keep = std::getenv("AFFICHEUR_KEEP_SCREENSHOTS")) {
+            QFile::copy(file.fileName(),
+                        QString::fromUtf8(keep) + "/" + QFileInfo(file.fileName()).fileName());
+        }
     }
 }
 

@@ -84,23 +84,27 @@ TextShape FitSale(const QFont& base, const QString& text, const QString& total,
                (row.amount.isEmpty() ? 0.0 : metrics.averageCharWidth());
     };
     // The height the rows take at the current size, count items shown (and a mark row).
+    // A total's row is one and a half times an item's; its font may be smaller to fit the width.
     const auto height = [&](std::size_t shownItems, bool mark) {
-        const QFontMetricsF metrics(font);
-        const QFontMetricsF totalMetrics(totalFont);
-        return static_cast<double>(shownItems + (mark ? 1 : 0)) * metrics.lineSpacing() +
-               static_cast<double>(totals.size()) * totalMetrics.lineSpacing();
+        const double spacing = QFontMetricsF(font).lineSpacing();
+        return static_cast<double>(shownItems + (mark ? 1 : 0)) * spacing +
+               static_cast<double>(totals.size()) * spacing * kTotalScale;
     };
     const auto fitsWhole = [&](int size) {
         setSize(size);
         if (height(items.size(), false) > area.height()) return false;
+        // As large as the items and the total at its full size fit; the total's font is made
+        // smaller only at the least size, where the items can grow no smaller.
         const QFontMetricsF metrics(font);
         const QFontMetricsF totalMetrics(totalFont);
-        return std::all_of(
-                   items.begin(), items.end(),
-                   [&](const SaleRow& row) { return rowWidth(metrics, row) <= area.width(); }) &&
-               std::all_of(totals.begin(), totals.end(), [&](const SaleRow& row) {
-                   return rowWidth(totalMetrics, row) <= area.width();
-               });
+        const auto fits = [&](const SaleRow& row) {
+            return rowWidth(metrics, row) <= area.width();
+        };
+        const auto totalFits = [&](const SaleRow& row) {
+            return rowWidth(totalMetrics, row) <= area.width();
+        };
+        return std::all_of(items.begin(), items.end(), fits) &&
+               std::all_of(totals.begin(), totals.end(), totalFits);
     };
     // The smallest size the items may take: a row a twelfth of the area.
     int least = 8;
@@ -126,6 +130,15 @@ TextShape FitSale(const QFont& base, const QString& text, const QString& total,
     }
     setSize(low);
     const QFontMetricsF metrics(font);
+    // The total's font: one and a half times the items', smaller when its rows are too wide.
+    const auto totalsFit = [&] {
+        const QFontMetricsF candidate(totalFont);
+        return std::all_of(totals.begin(), totals.end(), [&](const SaleRow& row) {
+            return rowWidth(candidate, row) <= area.width();
+        });
+    };
+    while (totalFont.pixelSize() > low && !totalsFit())
+        totalFont.setPixelSize(totalFont.pixelSize() - 1);
     const QFontMetricsF totalMetrics(totalFont);
     // The latest items that fit, under a mark that counts the others.
     std::size_t hidden = 0;
@@ -142,7 +155,10 @@ TextShape FitSale(const QFont& base, const QString& text, const QString& total,
     double top = area.top() + (area.height() - height(items.size(), hidden > 0)) / 2;
     const auto place = [&](const SaleRow& row, const QFontMetricsF& rowMetrics,
                            std::optional<QFont> own) {
-        const double baseline = top + rowMetrics.ascent();
+        // A total's row takes its whole height (one and a half items'), its text at the bottom.
+        const double rowHeight =
+            own ? metrics.lineSpacing() * kTotalScale : rowMetrics.lineSpacing();
+        const double baseline = top + rowHeight - rowMetrics.lineSpacing() + rowMetrics.ascent();
         const double amountWidth = rowMetrics.horizontalAdvance(row.amount);
         const double room = area.width() - amountWidth -
                             (row.amount.isEmpty() ? 0.0 : rowMetrics.averageCharWidth());
@@ -153,7 +169,7 @@ TextShape FitSale(const QFont& base, const QString& text, const QString& total,
         shape.runs.push_back({QPointF(area.left(), baseline), item, own});
         shape.runs.push_back({QPointF(area.right() - amountWidth, baseline), row.amount, own});
         shape.lines << (!row.tab ? item : item + QLatin1Char('\t') + row.amount);
-        top += rowMetrics.lineSpacing();
+        top += rowHeight;
     };
     if (hidden > 0)
         place({QStringLiteral("+ %1 articles").arg(hidden), QString(), false}, metrics,
