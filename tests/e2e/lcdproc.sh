@@ -447,14 +447,16 @@ case_sale() {
         e2e_missing "afficheur-send is not built (${AFFICHEUR_SEND:-unset})"
     lcd_up lcd text "Size=20x2"
     lcd_up wide text "Size=40x2"
-    start_display_for "$lcd_port" --lcd-charset ASCII --lcdproc "127.0.0.1:$wide_port"
+    lcd_up tall text "Size=20x4"
+    start_display_for "$lcd_port" --lcd-charset ASCII --lcdproc "127.0.0.1:$wide_port" \
+        --lcdproc "127.0.0.1:$tall_port"
     send "$shop_port" "Promo" 1
     # The till's own software, through afficheur-send, as the sale goes: each item, the total,
     # the change due. Each amount ends in the last column; with more lines than the display,
     # the last ones show.
     local to="127.0.0.1:$shop_port"
     "$AFFICHEUR_SEND" --to "$to" --line "Café crème" "2,40 €" || e2e_fail "afficheur-send failed"
-    lcd_wait_frame lcd "Cafe creme  2,40 EUR" "                    "
+    lcd_wait_frame lcd "Promo               " "Cafe creme  2,40 EUR"  # the line it leaves
     "$AFFICHEUR_SEND" --to "$to" --line "Café crème" "2,40 €" --line "Croissant" "1,20 €" ||
         e2e_fail "afficheur-send failed"
     lcd_wait_frame lcd "Cafe creme  2,40 EUR" "Croissant   1,20 EUR"
@@ -468,10 +470,25 @@ case_sale() {
     lcd_wait_frame lcd "Especes    10,00 EUR" "Rendu       2,90 EUR"
     lcd_wait_frame wide "Especes                        10,00 EUR" \
         "Rendu                           2,90 EUR"
-    # The next text without a TAB gives the scrolling text its line back.
+    # A sale and its total: the total on the last line, the latest items above; on 4 lines a
+    # one-line sale leaves two to the scrolling text and the register's name.
+    "$AFFICHEUR_SEND" --to "$to" --register "Caisse 1" --line "Café crème" "2,40 €" \
+        --total TOTAL "2,40 €" || e2e_fail "afficheur-send failed"
+    lcd_wait_frame lcd "Cafe creme  2,40 EUR" "TOTAL       2,40 EUR"
+    lcd_wait_frame tall "Caisse 1            " "Promo               " "Cafe creme  2,40 EUR" \
+        "TOTAL       2,40 EUR"
+    lcd_wait_frame wide "Cafe creme                      2,40 EUR" \
+        "TOTAL                           2,40 EUR"
+    "$AFFICHEUR_SEND" --to "$to" --line "Pain" "1,10 €" --line "Lait" "0,95 €" \
+        --line "Beurre" "2,30 €" --total TOTAL "4,35 €" --change Rendu "5,65 €" ||
+        e2e_fail "afficheur-send failed"
+    lcd_wait_frame lcd "TOTAL       4,35 EUR" "Rendu       5,65 EUR"
+    lcd_wait_frame tall "Lait        0,95 EUR" "Beurre      2,30 EUR" "TOTAL       4,35 EUR" \
+        "Rendu       5,65 EUR"
+    # The next text without a TAB ends the sale: the scrolling text has its line back.
     "$AFFICHEUR_SEND" --to "$to" "Merci" || e2e_fail "afficheur-send failed"
     lcd_wait_frame lcd "       Merci        " "Promo               "
-    expect_all_shown 6
+    expect_all_shown 11
 }
 
 # state_of PORT: the page's /state, its body alone.
