@@ -97,9 +97,12 @@ Regions BoardWindow::Layout() const {
 
 TextLayer::Request BoardWindow::TextRequest() const {
     const Regions regions = Layout();
+    // Semibold, as the page draws its text.
+    QFont text = font();
+    text.setWeight(QFont::DemiBold);
     return {text_,
             total_,
-            font(),
+            text,
             QRectF(16, regions.textTop, width() - 32, regions.textHeight),
             devicePixelRatioF(),
             ToQColor(PaletteColour(ColourIndex()))};
