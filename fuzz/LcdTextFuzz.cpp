@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!back || *back != text || quoted.find('\n') != std::string::npos) std::abort();
         for (int height = 1; height <= 4; ++height) {
             const int width = size > 0 ? 1 + data[0] % 40 : 20;
-            for (const auto& widget : display::Layout({text, text, text}, {width, height})) {
+            for (const auto& widget : display::Layout({text, text, text, text}, {width, height})) {
                 if (widget.arguments.find('\n') != std::string::npos) std::abort();
             }
         }
