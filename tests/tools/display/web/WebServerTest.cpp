@@ -21,8 +21,8 @@
 #include <utility>
 #include <vector>
 
-#include "../host/QtWait.h"
 #include "board/Board.h"
+#include "host/QtWait.h"
 #include "input/Receiver.h"
 #include "shared/Peer.h"
 #include "web/WebListener.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "../host/QtWait.h"
+#include "host/QtWait.h"
 #include "support/TempFolder.h"
 
 namespace display {

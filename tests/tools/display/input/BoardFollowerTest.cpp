@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "../host/QtWait.h"
+#include "host/QtWait.h"
 #include "input/BoardFollower.h"
 #include "web/WebServer.h"
 
