@@ -28,7 +28,6 @@
 
 #include "host/QtWait.h"
 #include "lcd/LcdprocLink.h"
-#include "options/OptionDefault.h"
 
 using display::Board;
 using display::LcdCharset;
@@ -689,32 +688,5 @@ TEST(LcdprocLink, ReadsTheEndpointOfTheOption) {
         EXPECT_EQ(endpoint->host.toStdString(), c.endpoint->first) << c.text;
         EXPECT_EQ(endpoint->port, c.endpoint->second) << c.text;
         EXPECT_EQ(LcdprocLink(*endpoint, Ascii()).Address().toStdString(), c.text);
-    }
-}
-
-TEST(DisplayOptions, ABareOptionTakesItsDefaultValue) {
-    struct Case {
-        QStringList arguments;
-        QStringList expected;
-    };
-    const QString program = QStringLiteral("afficheur-display");
-    const QString bare = QStringLiteral("--lcdproc");
-    const QString given = QStringLiteral("--lcdproc=127.0.0.1:13666");
-    const Case cases[] = {
-        {{program, bare}, {program, given}},
-        {{program, bare, QStringLiteral("--headless")},
-         {program, given, QStringLiteral("--headless")}},
-        {{program, bare, QStringLiteral("lcd:1")}, {program, bare, QStringLiteral("lcd:1")}},
-        {{program, QStringLiteral("--lcdproc=lcd:1")},
-         {program, QStringLiteral("--lcdproc=lcd:1")}},
-        {{program, QStringLiteral("--log")}, {program, QStringLiteral("--log")}},
-        // The program's own name is never taken for the option.
-        {{bare, bare}, {bare, given}},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(display::WithOptionDefault(c.arguments, bare,
-                                             QString::fromLatin1(display::kDefaultLcdproc)),
-                  c.expected)
-            << c.arguments.join(QLatin1Char(' ')).toStdString();
     }
 }
