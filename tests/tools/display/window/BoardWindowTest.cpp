@@ -1,18 +1,14 @@
-// Parts of afficheur-display run in this process, on the offscreen platform: the peer labels
-// of its log, the networks it takes connections from, the work its window does per frame, and
-// its full-screen window when monitors come and go.
+// afficheur-display's window run in this process, on the offscreen platform: what it draws,
+// the work it does per frame, its text fitted to its area (TextFit) and the layout rule's table
+// in it.
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFontMetricsF>
-#include <QGuiApplication>
-#include <QHostAddress>
 #include <QImage>
 #include <QRectF>
-#include <QScreen>
-#include <QWidget>
 
 #include <string>
 #include <vector>
@@ -21,69 +17,8 @@
 #include "board/Board.h"
 #include "board/Palette.h"
 #include "board/Regions.h"
-#include "input/Receiver.h"
-#include "shared/Peer.h"
 #include "window/BoardWindow.h"
-#include "window/FullScreen.h"
 #include "window/TextFit.h"
-
-TEST(DisplayEndpoint, LabelsKeepTheScopeAndThePortApart) {
-    struct Case {
-        const char* name;
-        QHostAddress address;
-        quint16 port;
-        const char* label;
-    };
-    const Case cases[] = {
-        {"IPv4", QHostAddress("127.0.0.1"), 40312, "127.0.0.1:40312"},
-        {"IPv4 seen through IPv6", QHostAddress("::ffff:127.0.0.1"), 40312, "127.0.0.1:40312"},
-        {"IPv6", QHostAddress("::1"), 9100, "[::1]:9100"},
-        {"numeric scope", QHostAddress("fe80::1%2"), 40312, "[fe80::1%2]:40312"},
-        {"named scope", QHostAddress("fe80::1%lo"), 40312, "[fe80::1%lo]:40312"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(display::Endpoint(c.address, c.port).toStdString(), c.label) << c.name;
-}
-
-TEST(DisplayAllowList, LetsInOnlyItsNetworksWhicheverWayAnIpv4PeerIsSeen) {
-    struct Case {
-        std::vector<const char*> networks;
-        const char* peer;
-        bool allowed;
-    };
-    const Case cases[] = {
-        {{}, "192.0.2.7", true},
-        {{"192.168.1.10"}, "192.168.1.10", true},
-        {{"192.168.1.10"}, "192.168.1.11", false},
-        {{"192.168.1.0/24"}, "192.168.1.200", true},
-        {{"192.168.1.0/24"}, "192.168.2.1", false},
-        {{"192.168.1.10/32"}, "::ffff:192.168.1.10", true},  // a dual-stack listener's view
-        {{"::ffff:192.168.1.0/120"}, "192.168.1.7", true},
-        {{"::ffff:192.168.1.0/120"}, "::ffff:192.168.2.7", false},
-        {{"0.0.0.0/0"}, "2001:db8::1", false},
-        {{"2001:db8:1:2::/64"}, "2001:db8:1:2:aaaa:bbbb:cccc:dddd", true},
-        {{"2001:db8:1:2::/64"}, "2001:db8:1:3::1", false},
-        {{"::1"}, "127.0.0.1", false},
-        {{"127.0.0.1"}, "::1", false},
-        {{"10.0.0.0/8", "192.168.1.10"}, "192.168.1.10", true},
-    };
-    for (const auto& c : cases) {
-        display::AllowList allowed;
-        for (const char* network : c.networks)
-            ASSERT_EQ(allowed.Add(QString::fromLatin1(network)).toStdString(), "") << network;
-        EXPECT_EQ(allowed.Allows(QHostAddress(QString::fromLatin1(c.peer))), c.allowed)
-            << c.peer << " against " << (c.networks.empty() ? "no list" : c.networks.back());
-    }
-
-    // Each fault says what it is; nothing is added.
-    for (const char* bad :
-         {"shop", "", "/24", "192.168.1.0/", "192.168.1.0/33", "::1/129", "192.168.1.0/x",
-          "192.168.1.0/+8", "127.1", "010.0.0.1", " 192.168.1.10", "fe80::1%eth0"}) {
-        display::AllowList allowed;
-        EXPECT_FALSE(allowed.Add(QString::fromLatin1(bad)).isEmpty()) << '"' << bad << '"';
-        EXPECT_TRUE(allowed.empty()) << '"' << bad << '"';
-    }
-}
 
 // Paints the window into frame until the image of its text, drawn on the text's own thread,
 // is in it (at most 10 s).
@@ -356,29 +291,6 @@ TEST(LayoutRule, InTheWindow) {
     }
 }
 
-// The regions of the screen: a header of 8% for the register's name, a band for the scrolling
-// text of 12% in portrait and 18% in landscape, the rest for the text; an empty part takes
-// no room.
-TEST(DisplayScreen, TheRegionsFollowTheScreensShape) {
-    struct Case {
-        double width, height;
-        bool named, scrolling;
-        double header, band;
-    };
-    const Case cases[] = {
-        {1280, 800, true, true, 64, 144}, {800, 1280, true, true, 102.4, 153.6},
-        {360, 640, true, false, 51.2, 0}, {800, 300, false, true, 0, 54},
-        {800, 300, false, false, 0, 0},
-    };
-    for (const Case& c : cases) {
-        const display::Regions r = display::RegionsFor(c.width, c.height, c.named, c.scrolling);
-        EXPECT_DOUBLE_EQ(r.headerHeight, c.header) << c.width << "x" << c.height;
-        EXPECT_DOUBLE_EQ(r.bandHeight, c.band) << c.width << "x" << c.height;
-        EXPECT_DOUBLE_EQ(r.textTop, c.header);
-        EXPECT_DOUBLE_EQ(r.textHeight, c.height - c.header - c.band);
-    }
-}
-
 // A sale in the window: items at one size, amounts flush right in one column, the total set
 // apart at the bottom one and a half times larger; a long sale keeps its latest items, each
 // row at least a twelfth of the area, under a mark counting the others.
@@ -466,49 +378,4 @@ TEST(DisplayScreen, ALineBreakStartsALineAndAnAmountStaysWhole) {
     ASSERT_GE(narrow.lines.size(), 2);
     for (const QString& line : narrow.lines)
         EXPECT_FALSE(line.startsWith(QString::fromUtf8("€"))) << line.toStdString();
-}
-
-// The offscreen platform has one monitor, the primary; its going and coming are announced by
-// hand here.
-TEST(DisplayFullScreen, CoversTheChosenMonitorHidesWhileItIsAwayAndNeverTakesThePrimary) {
-    QScreen* only = QGuiApplication::primaryScreen();
-    ASSERT_NE(only, nullptr);
-
-    // No choice and one monitor: it is the cashier's, and the window waits hidden.
-    const display::ScreenChoice none = display::ChooseScreen(QString());
-    EXPECT_FALSE(none.named);
-    EXPECT_TRUE(none.note.contains("--screen 1")) << none.note.toStdString();
-    {
-        QWidget window;
-        display::ShowFullScreen(window, none);
-        EXPECT_FALSE(window.isVisible());
-        emit qGuiApp->screenAdded(only);  // still only the primary: still hidden
-        EXPECT_FALSE(window.isVisible());
-    }
-
-    // A number becomes the monitor's name; the window covers it, hides while it is unplugged
-    // and covers it again when it is back.
-    const display::ScreenChoice first = display::ChooseScreen(QStringLiteral("1"));
-    EXPECT_TRUE(first.named);
-    EXPECT_EQ(first.name, only->name());
-    EXPECT_TRUE(first.note.isEmpty());
-    QWidget window;
-    display::ShowFullScreen(window, first);
-    ASSERT_TRUE(window.isFullScreen());
-    EXPECT_EQ(window.geometry(), only->geometry());
-    emit qGuiApp->screenRemoved(only);
-    EXPECT_FALSE(window.isVisible());
-    emit qGuiApp->screenAdded(only);
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_TRUE(window.isFullScreen());
-    EXPECT_EQ(window.screen(), only);
-
-    // A monitor that is not there: noted, and the window waits hidden for it.
-    for (const char* absent : {"HDMI-9", "7"}) {
-        const display::ScreenChoice missing = display::ChooseScreen(QString::fromLatin1(absent));
-        EXPECT_TRUE(missing.note.contains("names no monitor")) << absent;
-        QWidget waiting;
-        display::ShowFullScreen(waiting, missing);
-        EXPECT_FALSE(waiting.isVisible()) << absent;
-    }
 }
