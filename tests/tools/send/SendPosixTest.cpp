@@ -1,6 +1,6 @@
 // afficheur-send's cases that need Linux: the client's settings file where Linux keeps it, an
 // input that never ends (a socket pair), and the iconv command its advice names, run through
-// the shell. SendTest.cpp has the cases that run on every system.
+// the shell. SendCommandTest.cpp has the cases that run on every system.
 
 #include <fcntl.h>
 #include <poll.h>
