@@ -1,12 +1,12 @@
 #pragma once
-// The layout rule as one table: each row a board, and what each output shows of it. The same
-// rows are checked on a character display (LcdTest: the lines LCDd is given at 20x2 and 20x4,
-// through the ASCII conversion, a marquee at its first frame), in the window (DisplayPartsTest,
-// under X) and on the page (WebBrowserTest, in Chromium). The window and the page wrap a text
-// at their own sizes, so for them the row gives what the rule holds at any size: the text's
-// words in order, each of its own lines starting a line, an amount never split from its
-// currency sign, a sale's rows exactly; the register's name and the scrolling text shown only
-// when set; the board's colour on the backdrop the rule gives it.
+// The layout rule as one table: each row a board, and what each output shows of it. The same rows
+// are checked on a character display (lcd/LcdTest: the lines LCDd is given at 20x2 and 20x4,
+// through the ASCII conversion, a marquee at its first frame), in the window
+// (window/BoardWindowTest, offscreen) and on the page (program/WebBrowserTest, in Chromium). The
+// window and the page wrap a text at their own sizes, so for them the row gives what the rule holds
+// at any size: the text's words in order, each of its own lines starting a line, an amount never
+// split from its currency sign, a sale's rows exactly; the register's name and the scrolling text
+// shown only when set; the board's colour on the backdrop the rule gives it.
 
 #include <algorithm>
 #include <cctype>
