@@ -11,12 +11,12 @@
 #include <memory>
 #include <vector>
 
-#include "options/DisplayOptions.h"
 #include "board/BoardKeeper.h"
 #include "board/BoardView.h"
 #include "input/BoardFollower.h"
 #include "input/Receiver.h"
 #include "input/Report.h"
+#include "options/DisplayOptions.h"
 #include "service/ServiceNotifier.h"
 
 namespace display {

@@ -15,9 +15,9 @@
 #include <variant>
 #include <vector>
 
-#include "options/DisplayOptions.h"
 #include "DisplayProgram.h"
 #include "common/Log.h"
+#include "options/DisplayOptions.h"
 #include "service/QuitOnSignals.h"
 
 int main(int argc, char** argv) {

@@ -36,8 +36,8 @@
 
 #include "LcdScreen.h"
 #include "LcdText.h"
-#include "board/BoardView.h"
 #include "board/Board.h"
+#include "board/BoardView.h"
 #include "shared/LimitedLines.h"
 
 namespace display {

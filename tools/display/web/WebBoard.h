@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "board/BoardView.h"
 #include "board/Board.h"
+#include "board/BoardView.h"
 
 namespace display {
 
