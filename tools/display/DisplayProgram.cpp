@@ -220,8 +220,9 @@ bool DisplayProgram::ListenOrWait(const QString& option, const ListenAddress& wh
 void DisplayProgram::Received(const Reception& reception) {
     const auto outcome = Judge(reception, options_.limits.idleTimeoutMs, options_.encoding);
     // A flood of refused connections is counted in the log rather than written a line each.
-    const bool logged = reception.ending != Ending::Refused || loggedRefusals_.Pass(reception);
-    if (logging_ && logged) WriteLog(JsonLine(QDateTime::currentDateTimeUtc(), reception, outcome));
+    // Counted only while there is a log to write it in.
+    if (logging_ && (reception.ending != Ending::Refused || loggedRefusals_.Pass(reception)))
+        WriteLog(JsonLine(QDateTime::currentDateTimeUtc(), reception, outcome));
     notes_.Write(reception, outcome);
     if (outcome.shown) keeper_.Apply(outcome.message);
 }
