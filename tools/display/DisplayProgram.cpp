@@ -44,6 +44,7 @@ int DisplayProgram::Start() {
         LogLine(refused);
         return kExitUsage;
     }
+    StartPictures();
     if (!StartInput() || !MakeOutputs()) return EXIT_FAILURE;
     for (const auto& output : outputs_)
         keeper_.AddView(*output);
@@ -62,6 +63,15 @@ void DisplayProgram::Stop() {
 QString DisplayProgram::Source() const {
     const QString address = receiver_ ? receiver_->Address() : QString();
     return address.isEmpty() ? options_.listen.text : address;
+}
+
+void DisplayProgram::StartPictures() {
+    if (options_.logo.isEmpty() && options_.pictures.isEmpty()) return;
+    pictures_ = std::make_unique<PictureShelf>(
+        options_.logo, options_.pictures,
+        [this](std::string logo, std::vector<std::string> pictures) {
+            keeper_.SetPictures(std::move(logo), std::move(pictures));
+        });
 }
 
 // The messages this display takes, or the board of the display it follows.
@@ -125,6 +135,11 @@ bool DisplayProgram::MakePage() {
             AnnounceNetworkPage(*page);
         });
     if (!started) return false;
+    web->ServePictures([this](const std::string& name) -> std::optional<WebServer::ServedPicture> {
+        const Picture* picture = pictures_ ? pictures_->Find(name) : nullptr;
+        if (picture == nullptr) return std::nullopt;
+        return WebServer::ServedPicture{picture->type, picture->bytes};
+    });
     web->ReportOutputs([this] {
         std::vector<OutputState> states;
         for (const auto& output : outputs_)
@@ -138,6 +153,10 @@ bool DisplayProgram::MakePage() {
 bool DisplayProgram::MakeWindow() {
     if (!options_.window) return true;
     auto screen = std::make_unique<BoardWindow>();
+    screen->SetPictureSource([this](const std::string& name) {
+        const Picture* picture = pictures_ ? pictures_->Find(name) : nullptr;
+        return picture != nullptr ? picture->bytes : QByteArray();
+    });
     screen->setWindowTitle(
         QStringLiteral("afficheur-display %1")
             .arg(follower_ ? options_.follow->toString() : receiver_->Address()));

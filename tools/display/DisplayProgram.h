@@ -17,6 +17,7 @@
 #include "input/Receiver.h"
 #include "input/Report.h"
 #include "options/DisplayOptions.h"
+#include "pictures/PictureShelf.h"
 #include "service/ServiceNotifier.h"
 
 namespace display {
@@ -38,6 +39,8 @@ class DisplayProgram {
 
   private:
     bool StartInput();
+    // Starts reading the shop's logo and pictures, when the options name any.
+    void StartPictures();
     bool MakeOutputs();
     // One kind of output each: the outputs of that kind the options ask for, made and added
     // (none when they ask for none); false, with a line on stderr, when one cannot start.
@@ -58,6 +61,7 @@ class DisplayProgram {
     std::unique_ptr<Receiver> receiver_;
     std::unique_ptr<BoardFollower> follower_;
     std::vector<std::unique_ptr<BoardView>> outputs_;
+    std::unique_ptr<PictureShelf> pictures_;
     NoteLines notes_;
     LoggedRefusals loggedRefusals_;
     std::unique_ptr<ServiceNotifier> serviceManager_;

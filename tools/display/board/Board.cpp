@@ -2,11 +2,17 @@
 
 namespace display {
 
+void Board::ClearPicture() {
+    picture.clear();
+    pictureAlone = false;
+}
+
 void Board::Apply(const Message& message) {
     switch (message.kind) {
         case Kind::Text:
             text = message.text;
             total.clear();  // a new sale, or a text: the last sale's total goes
+            ClearPicture();
             break;
         case Kind::Scroll:
             scroll = message.text;
@@ -19,6 +25,7 @@ void Board::Apply(const Message& message) {
             break;
         case Kind::Total:
             if (message.amounts) {
+                ClearPicture();
                 total.clear();
                 for (const protocol::Amount& amount : *message.amounts)
                     total += (total.empty() ? "" : "\n") + amount.label + '\t' + amount.amount;

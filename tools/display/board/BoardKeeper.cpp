@@ -27,17 +27,27 @@ BoardKeeper::BoardKeeper(Keeping keeping, QObject* parent)
     board_ = RestoredBoard(saved ? &*saved : nullptr, NowMs(), keeping_.restoreWithinMs,
                            keeping_.welcome);
     textSetAtMs_ = saved && board_.text == saved->board.text ? saved->textSetAtMs : NowMs();
+    PickPicture(true);
     // Back to the welcome text after a while without a message, so a sale does not linger.
     welcomeTimer_.setSingleShot(true);
     if (keeping_.welcomeAfterMs) {
         welcomeTimer_.setInterval(std::chrono::milliseconds(*keeping_.welcomeAfterMs));
         connect(&welcomeTimer_, &QTimer::timeout, this, [this] {
-            if (board_.text == keeping_.welcome) return;
+            if (Idle()) return;
+            // As a text message would: the sale's total goes with the sale.
             board_.text = keeping_.welcome;
+            board_.total.clear();
+            PickPicture(true);
             Changed(true);
         });
         welcomeTimer_.start();
     }
+    pictureTimer_.setInterval(std::chrono::milliseconds(keeping_.pictureMs));
+    connect(&pictureTimer_, &QTimer::timeout, this, [this] {
+        pictures_.Next();
+        PickPicture(false);
+        ShowViews();  // the state file keeps no picture
+    });
 }
 
 BoardKeeper::~BoardKeeper() = default;
@@ -48,15 +58,45 @@ void BoardKeeper::AddView(BoardView& view) {
 }
 
 void BoardKeeper::Apply(const Message& message) {
+    const Board before = board_;
     board_.Apply(message);
+    const bool textChanged = board_.text != before.text || board_.total != before.total;
+    if (textChanged || board_.picture != before.picture) PickPicture(true);
     Changed(message.kind == Kind::Text || message.kind == Kind::Total);
     if (keeping_.welcomeAfterMs) welcomeTimer_.start();
 }
 
 void BoardKeeper::Replace(const Board& board) {
-    const bool textChanged = board.text != board_.text;
+    const bool textChanged = board.text != board_.text || board.total != board_.total;
     board_ = board;
+    PickPicture(textChanged);
     Changed(textChanged);
+}
+
+void BoardKeeper::SetPictures(std::string logo, std::vector<std::string> pictures) {
+    pictures_.Set(std::move(logo), std::move(pictures));
+    PickPicture(true);
+    ShowViews();
+}
+
+bool BoardKeeper::Idle() const {
+    return board_.text == keeping_.welcome && board_.total.empty();
+}
+
+void BoardKeeper::PickPicture(bool restart) {
+    if (!Idle()) {
+        board_.picture.clear();
+        board_.pictureAlone = false;
+        pictureTimer_.stop();
+        return;
+    }
+    if (restart) pictures_.Restart();
+    pictures_.ShowOn(board_);
+    if (!pictures_.Turns()) {
+        pictureTimer_.stop();
+    } else if (restart || !pictureTimer_.isActive()) {
+        pictureTimer_.start();
+    }
 }
 
 void BoardKeeper::Flush() {
@@ -66,9 +106,13 @@ void BoardKeeper::Flush() {
 void BoardKeeper::Changed(bool textChanged) {
     if (textChanged) textSetAtMs_ = NowMs();
     // The outputs first: the customer sees the message before the disk is touched.
+    ShowViews();
+    if (store_) store_->Keep({board_, textSetAtMs_});
+}
+
+void BoardKeeper::ShowViews() {
     for (BoardView* view : views_)
         view->Show(board_);
-    if (store_) store_->Keep({board_, textSetAtMs_});
 }
 
 }  // namespace display

@@ -1,8 +1,8 @@
 #pragma once
 // The board at the centre of the display: the one copy that messages (or a followed display)
 // change, the one place that hands each change to every view, and its keeping across restarts
-// (a state file, read at start) and quiet spells (the welcome text comes back). Lives on the
-// thread that made it.
+// (a state file, read at start) and quiet spells (the welcome text comes back, and with it the
+// shop's logo and pictures in turn). Lives on the thread that made it.
 
 #include <QObject>
 #include <QString>
@@ -17,6 +17,7 @@
 #include "Board.h"
 #include "BoardStore.h"
 #include "BoardView.h"
+#include "PictureCycle.h"
 
 namespace display {
 
@@ -25,6 +26,7 @@ struct Keeping {
     std::int64_t restoreWithinMs = 12LL * 3600 * 1000;
     std::string welcome;
     std::optional<std::int64_t> welcomeAfterMs;  // none: the welcome text never comes back
+    std::int64_t pictureMs = 8000;                // how long each picture shows
 };
 
 class BoardKeeper : public QObject {
@@ -47,6 +49,10 @@ class BoardKeeper : public QObject {
     // A whole board from elsewhere (a followed display's page).
     void Replace(const Board& board);
 
+    // The shop's logo and pictures by their names (empty logo: none), shown while the welcome
+    // text is (see PictureCycle), each for Keeping::pictureMs; from the first slide again.
+    void SetPictures(std::string logo, std::vector<std::string> pictures);
+
     // Writes the state file now (at exit).
     void Flush();
 
@@ -57,6 +63,12 @@ class BoardKeeper : public QObject {
 
   private:
     void Changed(bool textChanged);
+    void ShowViews();
+    // Whether the welcome text shows, with no sale: the time for the pictures.
+    bool Idle() const;
+    // Puts the cycle's slide on the board while idle (from the first when restart), and none
+    // otherwise; starts or stops the cycle's timer to match.
+    void PickPicture(bool restart);
 
     Keeping keeping_;
     std::unique_ptr<BoardStore> store_;
@@ -64,6 +76,8 @@ class BoardKeeper : public QObject {
     std::int64_t textSetAtMs_ = 0;
     std::vector<BoardView*> views_;
     QTimer welcomeTimer_;
+    PictureCycle pictures_;
+    QTimer pictureTimer_;
 };
 
 }  // namespace display

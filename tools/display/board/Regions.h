@@ -4,7 +4,9 @@
 // the scrolling text as a band along the bottom, at most 12% of the height on a portrait screen
 // and 18% on a landscape one; the text or the sale in all the rest. A part that is empty takes
 // no room. In the text's region a sale's rows are at least a twelfth of it each, and its total
-// one and a half times their size. Plain C++.
+// one and a half times their size. While nobody buys, the shop's logo takes the top 40% of
+// the text's region, above the welcome text, and a picture of the shop's all of it, each made
+// as large as fits with its sides' ratio kept. Plain C++.
 
 namespace display {
 
@@ -15,6 +17,9 @@ inline constexpr double kBandSharePortrait = 0.12;
 inline constexpr int kSaleRowsAtMost = 12;
 // A sale's total (and change due) is this many times the items' size.
 inline constexpr double kTotalScale = 1.5;
+// The part of the text's region the logo takes above the welcome text (all of it without a
+// text).
+inline constexpr double kLogoShare = 0.4;
 
 struct Regions {
     double headerHeight = 0;  // from the top

@@ -451,6 +451,52 @@ scrolling text, the register's name and the colour always do.)man",
          o.keeping.welcomeAfterMs = seconds * 1000;
          return {};
      }},
+    {"logo", "FILE",
+     "Show the shop's logo (a PNG, JPEG or SVG FILE) above the welcome text, on the window and "
+     "the page.",
+     R"man(Show the shop's logo, a PNG, JPEG or SVG
+.IR FILE ,
+above the welcome text on the window, the full\-screen window and the page, whenever the
+welcome text shows. Character displays keep the welcome text alone. A file that cannot be read
+as a picture is skipped with one line on standard error.)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         if (value.empty()) return "--logo wants a picture file (PNG, JPEG or SVG)";
+         o.logo = Q(value);
+         return {};
+     }},
+    {"pictures", "DIR",
+     "Whenever the welcome text shows, show the pictures of the folder DIR (PNG, JPEG or SVG) "
+     "one after the other, in their names' order, between the welcome text's turns.",
+     R"man(Whenever the welcome text shows (at start, or after
+.BR \-\-welcome\-after ),
+show the PNG, JPEG and SVG pictures of the folder
+.I DIR
+one after the other, in their file names' order (at most 200), each alone in the text's place,
+between turns of the welcome text; any text or sale message takes the screen at once. They are
+read once, at start, off the thread that takes messages. A file that is damaged, not a picture,
+larger than 20 MB or than 40 megapixels is skipped with one line on standard error naming it,
+and the others show. The page gets them from the display, made no larger than 1920 pixels.
+Character displays keep the welcome text. As a service, the folder is read with the service's
+rights: put it where they reach, such as /etc/afficheur\-display/pictures.)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         if (value.empty()) return "--pictures wants a folder of pictures";
+         o.pictures = Q(value);
+         return {};
+     }},
+    {"picture-seconds", "SECONDS",
+     "How long each picture of --pictures shows (default {default}).",
+     R"man(How long each picture, and the welcome text between them, shows (default {default}).)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         qint64 seconds = 0;
+         if (auto why = ReadNumber(value, 1, 3600, &seconds,
+                                   "--picture-seconds wants a whole number of seconds from 1 to "
+                                   "3600");
+             !why.empty())
+             return why;
+         o.keeping.pictureMs = seconds * 1000;
+         return {};
+     },
+     [](const DisplayOptions& d) { return Shown(d.keeping.pictureMs / 1000); }},
     {"follow", "URL",
      "Take no messages: show the board of the display whose page is at URL (its --http, such "
      "as http://127.0.0.1:8080/), for a customer's monitor beside a display that runs as a "

@@ -63,6 +63,8 @@ struct DisplayOptions {
     Keeping keeping;             // the state file, the restore rule and the welcome text
     bool stateGiven = false;     // --state named the file
     std::optional<QUrl> follow;  // a followed display's page: no receiver of its own
+    QString logo;                // the shop's logo; empty: none
+    QString pictures;            // the folder of the shop's pictures; empty: none
 };
 
 // How the program ends instead of running: --help and --version (text for stdout, status 0), an

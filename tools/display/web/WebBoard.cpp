@@ -15,7 +15,9 @@ JsonObject BoardFields(const Board& board) {
         .String("register", board.registerName)
         .Number("colour", colour)
         .String("rgb", RgbText(PaletteColour(colour)))
-        .String("total", board.total);
+        .String("total", board.total)
+        .String("picture", board.picture)
+        .Bool("pictureAlone", board.pictureAlone);
     return fields;
 }
 

@@ -56,7 +56,7 @@ QByteArray HashSources(const QByteArray& page, const QByteArray& tag) {
 QByteArray PagePolicy(const QByteArray& page) {
     return "default-src 'none'; script-src " + HashSources(page, "script") + "; style-src " +
            HashSources(page, "style") +
-           "; connect-src 'self'; img-src data:; base-uri 'none'; form-action 'none'; "
+           "; connect-src 'self'; img-src 'self' data:; base-uri 'none'; form-action 'none'; "
            "frame-ancestors 'none'";
 }
 
@@ -76,6 +76,7 @@ QByteArray LoadPage() {
     page.replace("@BAND_PORTRAIT@", QByteArray::number(kBandSharePortrait * 100) + "vh");
     page.replace("@SALE_ROWS@", QByteArray::number(kSaleRowsAtMost));
     page.replace("@TOTAL_SCALE@", QByteArray::number(kTotalScale));
+    page.replace("@LOGO_SHARE@", QByteArray::number(kLogoShare * 100) + "%");
     return page;
 }
 
@@ -86,11 +87,12 @@ bool IsHead(const QHttpServerRequest& request) {
 // One whole answer, after which the connection closes. A HEAD request gets the same head,
 // Content-Length included, and no body.
 void Answer(QHttpServerResponder responder, const QHttpServerRequest& request, Status status,
-            const QByteArray& type, const QByteArray& body, Headers extra = {}) {
+            const QByteArray& type, const QByteArray& body, Headers extra = {},
+            const QByteArray& cache = "no-store") {
     responder.writeStatusLine(status);
     responder.writeHeader("Content-Type", type);
     responder.writeHeader("Content-Length", QByteArray::number(body.size()));
-    responder.writeHeader("Cache-Control", "no-store");
+    responder.writeHeader("Cache-Control", cache);
     responder.writeHeaders(kEveryAnswer);
     responder.writeHeader("Connection", "close");
     responder.writeHeaders(extra);
@@ -215,8 +217,9 @@ bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* soc
     if (IsUpgrade(request)) return false;  // missingHandler refuses it
     if (Misdirected(request, socket)) return true;
     const QString path = request.url().path();
+    const QLatin1String picturesPath("/pictures/");
     const bool known = path == QLatin1String("/") || path == QLatin1String("/state") ||
-                       path == QLatin1String("/events");
+                       path == QLatin1String("/events") || path.startsWith(picturesPath);
     if (!known) return false;  // missingHandler answers 404
     if (request.method() != QHttpServerRequest::Method::Get && !IsHead(request)) {
         // Nothing here takes anything: the board only changes by the display's own link.
@@ -230,6 +233,16 @@ bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* soc
             Answer(makeResponder(request, socket), request, Status::Ok, "text/html; charset=utf-8",
                    page_,
                    {{"Content-Security-Policy", pagePolicy_}, {"Referrer-Policy", "no-referrer"}});
+        }
+    } else if (path.startsWith(picturesPath)) {
+        const auto picture =
+            pictures_ ? pictures_(path.mid(picturesPath.size()).toStdString()) : std::nullopt;
+        if (!picture) {
+            AnswerText(makeResponder(request, socket), request, Status::NotFound, "not found");
+        } else {
+            // Its name is its content's hash: it never changes under that name.
+            Answer(makeResponder(request, socket), request, Status::Ok, picture->type,
+                   picture->bytes, {}, "public, max-age=31536000, immutable");
         }
     } else if (path == QLatin1String("/state")) {
         const auto outputs = outputs_ ? outputs_() : std::vector<OutputState>{Health()};

@@ -7,6 +7,8 @@
 //   GET /state   the board as JSON (see WebBoard.h)
 //   GET /events  a server-sent event stream: the whole board at once and at each change,
 //                and a keep-alive event every heartbeat
+//   GET /pictures/NAME  one of the shop's pictures the board names (its logo, its pictures),
+//                which never changes under its name: browsers may keep it for a year
 // HEAD on each gets the head the GET would get (for a stream, its head alone, and the
 // connection closes). Other paths get 404, other methods on these paths 405. Each connection
 // carries one request (answers say "Connection: close"), except a stream, which stays open.
@@ -15,6 +17,7 @@
 // "X-Content-Type-Options: nosniff" and "Cross-Origin-Resource-Policy: same-origin", and the
 // page's policy lets the browser run only the page's own script and style, by their hashes.
 //
+// The page's policy lets it show images from the display alone.
 // Bounded by WebLimits: at most maxViewers streams at once and maxConnections connections,
 // shared fairly between client addresses (see FairShare.h): a stream past an address's share
 // gets 503, and a newcomer below it when every place is taken gets the oldest of the address
@@ -33,6 +36,8 @@
 #include <QtHttpServer/QAbstractHttpServer>
 
 #include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "HostField.h"
@@ -91,6 +96,15 @@ class WebServer : public QAbstractHttpServer, public BoardView {
     // it, /state lists this page alone.
     void ReportOutputs(std::function<std::vector<OutputState>()> outputs);
 
+    // Where /pictures/NAME gets its pictures; without it, or for a name it does not know, the
+    // answer is 404.
+    struct ServedPicture {
+        QByteArray type;  // "image/png"
+        QByteArray bytes;
+    };
+    using PictureSource = std::function<std::optional<ServedPicture>(const std::string& name)>;
+    void ServePictures(PictureSource pictures) { pictures_ = std::move(pictures); }
+
     // Streams open now.
     int viewers() const { return viewers_.held(); }
 
@@ -111,6 +125,7 @@ class WebServer : public QAbstractHttpServer, public BoardView {
     QByteArray pagePolicy_;
     Board board_;  // for /state
     std::function<std::vector<OutputState>()> outputs_;
+    PictureSource pictures_;
     QByteArray event_;
     FairShare<WebViewer*> viewers_;  // each a child of its socket, forgotten when it ends
     QTimer heartbeat_;

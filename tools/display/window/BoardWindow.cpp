@@ -21,10 +21,6 @@ QColor ToQColor(Rgb rgb) {
     return QColor(rgb.red, rgb.green, rgb.blue);
 }
 
-QRect Covered(const TextLayer::Drawn& drawn) {
-    return QRectF(drawn.at, QSizeF(drawn.part.size()) / drawn.image.devicePixelRatio())
-        .toAlignedRect();
-}
 
 }  // namespace
 
@@ -59,8 +55,15 @@ void BoardWindow::Show(const Board& board) {
     const bool onlyText = board.text != board_.text && board.total == board_.total &&
                           board.scroll == board_.scroll &&
                           board.registerName == board_.registerName &&
-                          board.colour == board_.colour && !board.text.empty() && isVisible();
+                          board.colour == board_.colour && board.picture == board_.picture &&
+                          board.pictureAlone == board_.pictureAlone && !board.text.empty() &&
+                          isVisible();
+    const bool pictureChanged = board.picture != board_.picture;
     board_ = board;
+    if (pictureChanged) {
+        picture_ = board.picture.empty() || !pictureSource_ ? QByteArray()
+                                                             : pictureSource_(board.picture);
+    }
     text_ = QString::fromStdString(board.text);
     total_ = QString::fromStdString(board.total);
     scroll_ = QString::fromStdString(board.scroll);
@@ -74,7 +77,7 @@ void BoardWindow::Show(const Board& board) {
     } else if (!marquee_.isActive()) {
         marquee_.start();
     }
-    if (text_.isEmpty() && total_.isEmpty()) {
+    if (!ShowsLarge()) {
         asked_.reset();
         shown_ = {};
         textPixelSize_ = 0;
@@ -95,21 +98,37 @@ Regions BoardWindow::Layout() const {
     return regions;
 }
 
+bool BoardWindow::ShowsLarge() const {
+    return !text_.isEmpty() || !total_.isEmpty() || !picture_.isEmpty();
+}
+
 TextLayer::Request BoardWindow::TextRequest() const {
     const Regions regions = Layout();
     // Semibold, as the page draws its text.
     QFont text = font();
     text.setWeight(QFont::DemiBold);
-    return {text_,
-            total_,
+    QRectF area(16, regions.textTop, width() - 32, regions.textHeight);
+    QRectF pictureArea;
+    const bool alone = board_.pictureAlone || (text_.isEmpty() && total_.isEmpty());
+    if (!picture_.isEmpty()) {
+        // The logo above the text, a picture in its place.
+        pictureArea = alone ? area : QRectF(area.left(), area.top(), area.width(),
+                                            area.height() * kLogoShare);
+        if (!alone) area.setTop(pictureArea.bottom());
+    }
+    const bool textShows = picture_.isEmpty() || !board_.pictureAlone;
+    return {textShows ? text_ : QString(),
+            textShows ? total_ : QString(),
             text,
-            QRectF(16, regions.textTop, width() - 32, regions.textHeight),
+            area,
             devicePixelRatioF(),
-            ToQColor(PaletteColour(ColourIndex()))};
+            ToQColor(PaletteColour(ColourIndex())),
+            picture_,
+            pictureArea};
 }
 
 void BoardWindow::AskForText() {
-    if (text_.isEmpty() && total_.isEmpty()) return;
+    if (!ShowsLarge()) return;
     TextLayer::Request request = TextRequest();
     if (asked_ == request) return;
     asked_ = request;
@@ -117,18 +136,25 @@ void BoardWindow::AskForText() {
 }
 
 bool BoardWindow::TextDrawn() const {
-    return (text_.isEmpty() && total_.isEmpty()) || (asked_ && shown_.request == *asked_);
+    return !ShowsLarge() || (asked_ && shown_.request == *asked_);
+}
+
+QRect BoardWindow::PictureShown() const {
+    if (!ShowsLarge() || shown_.picture.isNull()) return {};
+    return QRectF(shown_.pictureAt,
+                  QSizeF(shown_.picture.size()) / shown_.picture.devicePixelRatio())
+        .toAlignedRect();
 }
 
 void BoardWindow::TakeText(const TextLayer::Drawn& drawn) {
     if (drawn.laidOut) ++layouts_;
     if (!asked_ || drawn.request != *asked_) return;  // a newer request is on its way
-    const QRect before = Covered(shown_);
+    const QRect before = shown_.Covered();
     shown_ = drawn;
     textPixelSize_ = drawn.pixelSize;
     textLines_ = drawn.lines;
     // Painted now: the customer sees the text as soon as it is drawn.
-    repaint(before | Covered(shown_));
+    repaint(before | shown_.Covered());
 }
 
 void BoardWindow::ShowLinkLost(bool lost, const QString& waitingFor) {
@@ -174,9 +200,10 @@ void BoardWindow::paintEvent(QPaintEvent*) {
             QFontMetricsF(font).elidedText(registerName_, Qt::ElideRight, header.width()));
     }
 
-    if (!text_.isEmpty() || !total_.isEmpty()) {
+    if (ShowsLarge()) {
         AskForText();  // a new size, or a new screen's pixel ratio
-        // The image shown until the next one is ready, which may be of the text before.
+        // The images shown until the next are ready, which may be of the text before.
+        if (!shown_.picture.isNull()) painter.drawImage(shown_.pictureAt, shown_.picture);
         if (!shown_.image.isNull()) painter.drawImage(shown_.at, shown_.image, shown_.part);
     }
 

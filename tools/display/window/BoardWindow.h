@@ -4,7 +4,8 @@
 // a marquee in a band along the bottom, the register's name as a header along the top, each
 // part where board/Regions.h puts it, all in the board's colour on its backdrop (black,
 // or white behind the colours too dark to read on black; see Backdrop). It only draws a Board;
-// the marquee's timer runs only while there is a scrolling text.
+// the marquee's timer runs only while there is a scrolling text. While nobody buys it shows the
+// shop's logo above the welcome text, or one of its pictures in the text's place.
 //
 // A text may be 64 KiB long, and the marquee repaints 30 times a second: each text is laid out
 // once when it or the window's size changes, never per frame. The large text is fitted and
@@ -19,7 +20,9 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
+#include <string>
 
 #include "TextLayer.h"
 #include "board/Board.h"
@@ -35,12 +38,19 @@ class BoardWindow : public QWidget, public BoardView {
   public:
     explicit BoardWindow(QWidget* parent = nullptr);
 
+    // Where the window gets the shop's pictures (PNG or JPEG bytes) by their names; without
+    // it, or for a name it does not know, the window shows the text alone.
+    using PictureSource = std::function<QByteArray(const std::string& name)>;
+    void SetPictureSource(PictureSource source) { pictureSource_ = std::move(source); }
+
     // Shows the board from now on.
     void Show(const Board& board) override;
     OutputState Health() const override;
 
     // How many times a text (the plain text or the scrolling one) was laid out so far.
     int Layouts() const { return layouts_; }
+    // Where the picture shows now, in the window; empty when none does.
+    QRect PictureShown() const;
     // The plain text as last drawn: its font's pixel size and its lines (a sale's row as its
     // item, a TAB and its amount).
     int TextPixelSize() const { return textPixelSize_; }
@@ -64,10 +74,14 @@ class BoardWindow : public QWidget, public BoardView {
     QString total_;
     QString scroll_;
     QString registerName_;
+    QByteArray picture_;  // the board's picture's bytes, or empty
+    PictureSource pictureSource_;
     QTimer marquee_;
     QElapsedTimer scrollClock_;
 
     int ColourIndex() const;
+    // Whether the text's region shows anything: a text, a total or a picture.
+    bool ShowsLarge() const;
     // Where the header, the text and the band go now (board/Regions.h).
     Regions Layout() const;
     TextLayer::Request TextRequest() const;

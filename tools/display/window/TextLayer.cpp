@@ -108,8 +108,45 @@ void TextLayer::Run(const std::stop_token& stop) {
     }
 }
 
+QRect TextLayer::Drawn::Covered() const {
+    QRect covered = QRectF(at, QSizeF(part.size()) / std::max(1.0, image.devicePixelRatio()))
+                        .toAlignedRect();
+    if (image.isNull()) covered = QRect();
+    if (!picture.isNull())
+        covered |= QRectF(pictureAt, QSizeF(picture.size()) / picture.devicePixelRatio())
+                       .toAlignedRect();
+    return covered;
+}
+
+QImage TextLayer::FitPicture(const Request& request, QPoint* at) {
+    if (request.picture.isEmpty() || request.pictureArea.isEmpty()) return {};
+    if (request.picture != decodedFrom_) {
+        decoded_ = QImage::fromData(request.picture);
+        decodedFrom_ = request.picture;
+        fitted_ = {};
+    }
+    if (decoded_.isNull()) return {};
+    const QSizeF room = request.pictureArea.size() * request.ratio;
+    const QSize size = decoded_.size().scaled(room.toSize(), Qt::KeepAspectRatio);
+    if (fitted_.size() != size || fitted_.devicePixelRatio() != request.ratio) {
+        fitted_ = decoded_.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                      .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        fitted_.setDevicePixelRatio(request.ratio);
+    }
+    const QSizeF shown = QSizeF(fitted_.size()) / request.ratio;
+    *at = QPointF(request.pictureArea.center().x() - shown.width() / 2,
+                  request.pictureArea.center().y() - shown.height() / 2)
+              .toPoint();
+    return fitted_;
+}
+
 TextLayer::Drawn TextLayer::Render(Request request) {
     Drawn drawn;
+    drawn.picture = FitPicture(request, &drawn.pictureAt);
+    if (request.text.isEmpty() && request.total.isEmpty()) {  // a picture alone
+        drawn.request = std::move(request);
+        return drawn;
+    }
     drawn.laidOut = !fittedFor_ || fittedFor_->text != request.text ||
                     fittedFor_->total != request.total || fittedFor_->font != request.font ||
                     fittedFor_->area != request.area;

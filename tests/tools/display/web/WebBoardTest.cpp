@@ -60,12 +60,16 @@ TEST(WebBoard, JsonReadsBackAsTheBoardWithTheColoursRgb) {
         board.registerName = "Caisse\t2";
         board.colour = c.colour;
         board.total = "TOTAL\t12,50 \xE2\x82\xAC\nRendu\t7,50 \xE2\x82\xAC";
+        board.picture = "0123456789abcdef.jpg";
+        board.pictureAlone = true;
         QJsonParseError error{};
         const auto json =
             QJsonDocument::fromJson(QByteArray::fromStdString(display::BoardJson(board)), &error);
         ASSERT_EQ(error.error, QJsonParseError::NoError) << c.colour;
         const QJsonObject object = json.object();
-        EXPECT_EQ(object.keys().size(), 6) << c.colour;
+        EXPECT_EQ(object.keys().size(), 8) << c.colour;
+        EXPECT_EQ(object.value("picture").toString().toStdString(), board.picture);
+        EXPECT_TRUE(object.value("pictureAlone").toBool());
         EXPECT_EQ(object.value("total").toString().toStdString(), board.total);
         EXPECT_EQ(object.value("text").toString().toStdString(), board.text) << c.colour;
         EXPECT_EQ(object.value("scroll").toString().toStdString(), board.scroll) << c.colour;
@@ -80,7 +84,7 @@ TEST(WebBoard, KeysComeInTheirOrderAndTheEventIsOneDataLine) {
     board.text = "deux\nlignes";
     EXPECT_EQ(display::BoardJson(board),
               R"({"text":"deux\nlignes","scroll":"","register":"","colour":15,"rgb":"#ffffff",)"
-              R"("total":""})");
+              R"("total":"","picture":"","pictureAlone":false})");
     const std::string event = display::BoardEvent(display::BoardJson(board));
     EXPECT_EQ(event, "data: " + display::BoardJson(board) + "\n\n");
     // A line end inside would split the event.
