@@ -85,6 +85,59 @@ TEST(BoardKeeper, TheWelcomeComesBackAfterAQuietSpellAndAFollowedBoardReplacesAl
     EXPECT_EQ(view.shown.back(), followed);
 }
 
+TEST(BoardKeeper, WhileTheWelcomeShowsTheLogoAndThePicturesTakeTurnsUntilAMessageTakesTheScreen) {
+    Keeping keeping;
+    keeping.welcome = "Bienvenue";
+    keeping.welcomeAfterMs = 400;
+    keeping.pictureMs = 60;
+    BoardKeeper keeper(keeping);
+    Recorder view;
+    keeper.AddView(view);
+    keeper.SetPictures("logo.png", {"a.jpg", "b.jpg"});
+    EXPECT_EQ(keeper.board().picture, "logo.png");
+    EXPECT_FALSE(keeper.board().pictureAlone) << "the logo shows with the welcome text";
+
+    // Each picture alone in turn, then the logo again; a colour changes nothing of that.
+    Message colour;
+    colour.kind = Kind::Colour;
+    colour.colour = 12;
+    keeper.Apply(colour);
+    const auto seen = [&view](std::size_t from) {
+        std::vector<std::string> pictures;
+        for (std::size_t i = from; i < view.shown.size(); ++i) {
+            const Board& board = view.shown[i];
+            if (pictures.empty() || pictures.back() != board.picture)
+                pictures.push_back(board.picture);
+        }
+        return pictures;
+    };
+    // (The view's first board came before the pictures were read.)
+    ASSERT_TRUE(WaitUntil([&] { return seen(1).size() >= 4; }, 5000));
+    EXPECT_EQ(seen(1), (std::vector<std::string>{"logo.png", "a.jpg", "b.jpg", "logo.png"}));
+    for (std::size_t i = 1; i < view.shown.size(); ++i) {
+        const Board& board = view.shown[i];
+        EXPECT_EQ(board.pictureAlone, board.picture != "logo.png") << board.picture;
+        EXPECT_EQ(board.text, "Bienvenue");
+    }
+
+    // A sale takes the screen at once, its total included, and the pictures stop.
+    Message total;
+    total.kind = Kind::Total;
+    total.amounts = std::vector<protocol::Amount>{{"TOTAL", "2,40"}};
+    keeper.Apply(Text("Caf\xC3\xA9\t2,40"));
+    keeper.Apply(total);
+    EXPECT_TRUE(view.shown.back().picture.empty());
+    EXPECT_EQ(view.shown.back().total, "TOTAL\t2,40");
+    const std::size_t sale = view.shown.size();
+    // After the quiet spell the welcome text comes back without the sale's total, and with it
+    // the logo.
+    ASSERT_TRUE(WaitUntil([&] { return keeper.board().text == "Bienvenue"; }, 5000));
+    for (std::size_t i = sale; i + 1 < view.shown.size(); ++i)
+        EXPECT_TRUE(view.shown[i].picture.empty()) << "no picture during the sale";
+    EXPECT_TRUE(keeper.board().total.empty());
+    EXPECT_EQ(keeper.board().picture, "logo.png");
+}
+
 TEST(BoardKeeper, AStateFolderOthersMayWriteIsRefusedAndTheBoardStillShows) {
     TempFolder folder;
     const auto shared = folder.path() / "shared";
