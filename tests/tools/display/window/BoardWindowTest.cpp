@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFontMetricsF>
+#include <QBuffer>
 #include <QImage>
 #include <QRectF>
 
@@ -378,4 +379,68 @@ TEST(DisplayScreen, ALineBreakStartsALineAndAnAmountStaysWhole) {
     ASSERT_GE(narrow.lines.size(), 2);
     for (const QString& line : narrow.lines)
         EXPECT_FALSE(line.startsWith(QString::fromUtf8("€"))) << line.toStdString();
+}
+
+// While nobody buys: a picture of the shop fills the text's place as large as fits, its sides'
+// ratio kept, and the logo stands in the top of it, above the welcome text; on every shape of
+// screen, between the header and the band.
+TEST(DisplayScreen, APictureTakesTheTextsPlaceAndTheLogoStandsAboveTheWelcomeText) {
+    QImage green(400, 300, QImage::Format_RGB32);
+    green.fill(QColor(0, 200, 0));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    green.save(&buffer, "PNG");
+    const QSize sizes[] = {{800, 300}, {1280, 800}, {800, 1280}, {360, 640}};
+    for (const QSize size : sizes) {
+        for (const bool alone : {true, false}) {
+            display::BoardWindow screen;
+            screen.SetPictureSource([&](const std::string& name) {
+                return name == "shop.png" ? bytes : QByteArray();
+            });
+            screen.resize(size);
+            display::Board board;
+            board.text = "Bienvenue";
+            board.registerName = "Caisse 1";
+            board.scroll = "Soldes";
+            board.picture = "shop.png";
+            board.pictureAlone = alone;
+            screen.Show(board);
+            QImage frame(size, QImage::Format_ARGB32);
+            RenderDrawn(screen, frame);
+            const display::Regions regions =
+                display::RegionsFor(size.width(), size.height(), true, true);
+            const QRectF text(16, regions.textTop, size.width() - 32, regions.textHeight);
+            // (The header's glyphs and the band's hairline may touch the region's edges.)
+            const QRect inside = text.adjusted(0, 4, 0, -4).toAlignedRect();
+            QRect greenBox;
+            QRect welcome;  // the white text's pixels in the text's region
+            for (int y = 0; y < size.height(); ++y) {
+                for (int x = 0; x < size.width(); ++x) {
+                    const QColor c = frame.pixelColor(x, y);
+                    if (c.green() > 150 && c.red() < 60) greenBox |= QRect(x, y, 1, 1);
+                    if (c.red() > 200 && c.green() > 200 && inside.contains(x, y))
+                        welcome |= QRect(x, y, 1, 1);
+                }
+            }
+            const QRectF room = alone ? text
+                                      : QRectF(text.left(), text.top(), text.width(),
+                                               text.height() * display::kLogoShare);
+            const std::string where = std::to_string(size.width()) + "x" +
+                                      std::to_string(size.height()) + (alone ? " alone" : " logo");
+            EXPECT_EQ(screen.PictureShown(), greenBox) << where;
+            EXPECT_TRUE(room.adjusted(-1, -1, 1, 1).contains(QRectF(greenBox))) << where;
+            EXPECT_TRUE(std::abs(greenBox.width() - room.width()) <= 2 ||
+                        std::abs(greenBox.height() - room.height()) <= 2)
+                << where << ": not as large as fits";
+            EXPECT_NEAR(double(greenBox.width()) / greenBox.height(), 4.0 / 3.0, 0.03) << where;
+            // The welcome text (white) shows only with the logo, below it, above the band.
+            if (alone) {
+                EXPECT_TRUE(welcome.isEmpty()) << where;
+            } else {
+                ASSERT_FALSE(welcome.isEmpty()) << where;
+                EXPECT_GE(welcome.top(), greenBox.bottom()) << where;
+            }
+        }
+    }
 }
