@@ -5,12 +5,20 @@
 #include <unistd.h>
 
 #include <QJsonArray>
+#include <QImage>
+#include <QJsonDocument>
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "WebTestSupport.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -61,7 +69,8 @@ TEST(WebProcess, AnswersEachPathAndNothingChangesTheBoard) {
     // The board, and how each output does (this display has the page alone).
     EXPECT_EQ(BodyOf(state),
               "{\"text\":\"Caf\xC3\xA9\",\"scroll\":\"\",\"register\":\"\",\"colour\":15,"
-              "\"rgb\":\"#ffffff\",\"total\":\"\",\"outputs\":[{\"kind\":\"web\",\"address\":\"127."
+              "\"rgb\":\"#ffffff\",\"total\":\"\",\"picture\":\"\",\"pictureAlone\":false,"
+              "\"outputs\":[{\"kind\":\"web\",\"address\":\"127."
               "0.0.1:" +
                   std::to_string(ports.http) + "\",\"up\":true}]}");
 
@@ -372,6 +381,104 @@ TEST(WebProcess, EndsWithAReasonWhenItCannotServe) {
     }
     Display nameAlone({"--headless", "--listen", "127.0.0.1:0", "--http-host", "shop.lan"});
     EXPECT_EQ(nameAlone.ExitCode(), 2);
+}
+
+}  // namespace
+
+namespace {
+
+// The shop's pictures: the display keeps running past a damaged one, a 50-megapixel one and a
+// file that is no picture, says which it skipped and why, and shows the others in turn while
+// the welcome text shows; the page gets them from the display, to keep for good, and a message
+// takes the screen at once.
+TEST(WebProcess, ThePicturesShowInTurnWhileNobodyBuysAndTheUnreadableAreSkipped) {
+    TempFolder folder;
+    const auto pictures = folder.path() / "pictures";
+    std::filesystem::create_directories(pictures);
+    const auto save = [&](const char* name, const QImage& image, const char* format) {
+        EXPECT_TRUE(image.save(QString::fromStdString((pictures / name).string()), format));
+    };
+    QImage offer(800, 600, QImage::Format_RGB32);
+    offer.fill(Qt::red);
+    save("01-offer.jpg", offer, "JPEG");
+    QImage noise(600, 400, QImage::Format_RGB32);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, qRgb((x * 7919 + y * 104729) % 256, (x * y) % 256, y % 256));
+    save("02-noise.png", noise, "PNG");
+    {
+        std::ifstream in(pictures / "02-noise.png", std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        std::ofstream(pictures / "03-damaged.png", std::ios::binary)
+            << bytes.substr(0, bytes.size() / 2);
+    }
+    QImage huge(8000, 6250, QImage::Format_Grayscale8);  // 50 megapixels
+    huge.fill(128);
+    save("04-huge.png", huge, "PNG");
+    std::ofstream(pictures / "05-prices.txt") << "Pain 1,10\n";
+    std::ofstream(folder.path() / "logo.svg")
+        << R"(<svg xmlns="http://www.w3.org/2000/svg" width="300" height="100">)"
+           R"(<rect width="300" height="100" fill="navy"/></svg>)";
+
+    std::vector<std::string> args = WebArgs();
+    args.insert(args.end(), {"--welcome", "Bienvenue", "--pictures", pictures.string(), "--logo",
+                             (folder.path() / "logo.svg").string(), "--picture-seconds", "1"});
+    Display display(args);
+    const Ports ports = ReadPorts(display);
+    ASSERT_NE(ports.http, 0);
+    for (const char* skipped : {"03-damaged.png skipped: damaged",
+                                "04-huge.png skipped: larger than 40 megapixels (8000x6250)",
+                                "05-prices.txt skipped: not a PNG, JPEG or SVG picture"})
+        EXPECT_TRUE(display.ErrorsShow(skipped)) << skipped << "\n" << display.Errors();
+
+    // The logo with the welcome text, then each picture alone, in their names' order.
+    const auto board = [&] {
+        return QJsonDocument::fromJson(QByteArray::fromStdString(BodyOf(Get(ports.http, "/state"))))
+            .object();
+    };
+    std::vector<std::pair<std::string, bool>> shown;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (shown.size() < 4 && std::chrono::steady_clock::now() < deadline) {
+        const QJsonObject now = board();
+        const std::pair<std::string, bool> slide{now.value("picture").toString().toStdString(),
+                                                 now.value("pictureAlone").toBool()};
+        if (!slide.first.empty() && (shown.empty() || shown.back() != slide))
+            shown.push_back(slide);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_GE(shown.size(), 4U);
+    const auto logoAt = std::find_if(shown.begin(), shown.end(),
+                                     [](const auto& slide) { return !slide.second; });
+    ASSERT_NE(logoAt, shown.end()) << "the logo never showed";
+    std::rotate(shown.begin(), logoAt, shown.end());
+    EXPECT_TRUE(shown[1].second && shown[2].second) << "the pictures show alone";
+    EXPECT_EQ(shown[3], shown[0]) << "the logo comes back after the last picture";
+
+    // Each picture as the page gets it: a picture to keep, under a name that never changes.
+    // The logo is an SVG drawn to the longest side; the pictures in their names' order.
+    const QSize sizes[] = {{1920, 640}, {800, 600}, {600, 400}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::string& name = shown[i].first;
+        const std::string answer = Get(ports.http, "/pictures/" + name);
+        EXPECT_EQ(StatusOf(answer), "200") << name;
+        EXPECT_NE(answer.find(name.ends_with(".jpg") ? "Content-Type: image/jpeg"
+                                                     : "Content-Type: image/png"),
+                  std::string::npos);
+        EXPECT_NE(answer.find("Cache-Control: public, max-age=31536000, immutable"),
+                  std::string::npos);
+        const std::string body = BodyOf(answer);
+        EXPECT_EQ(
+            QImage::fromData(reinterpret_cast<const uchar*>(body.data()), int(body.size())).size(),
+            sizes[i])
+            << name;
+    }
+    EXPECT_EQ(StatusOf(Get(ports.http, "/pictures/04-huge.png")), "404");
+    EXPECT_EQ(StatusOf(Get(ports.http, "/pictures/../state")), "404");
+
+    // A sale takes the screen at once.
+    ASSERT_TRUE(SendMessage(ports.display, "Caf\xE9\t2,40"));
+    display.NextRecord();
+    EXPECT_EQ(board().value("picture").toString(), "");
 }
 
 }  // namespace
