@@ -12,13 +12,16 @@
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -764,3 +767,98 @@ TEST_F(WebBrowser, ThePageComesBackByItselfWhenTheProgramRestarts) {
 }
 
 }  // namespace
+
+// While nobody buys, on a tablet of each shape: the shop's logo above the welcome text, then
+// a picture in the text's place, each as large as fits, from the display itself under the
+// page's policy; a sale takes the screen at once.
+TEST_F(WebBrowser, ThePicturesShowAsLargeAsFitsWhileNobodyBuys) {
+    const auto pictures = folder_.path() / "pictures";
+    std::filesystem::create_directories(pictures);
+    QImage offer(800, 600, QImage::Format_RGB32);
+    offer.fill(Qt::red);
+    ASSERT_TRUE(offer.save(QString::fromStdString((pictures / "offer.jpg").string()), "JPEG"));
+    std::ofstream(folder_.path() / "logo.svg")
+        << R"(<svg xmlns="http://www.w3.org/2000/svg" width="300" height="100">)"
+           R"(<rect width="300" height="100" fill="navy"/></svg>)";
+    std::vector<std::string> args = WebArgs();
+    args.insert(args.end(), {"--welcome", "Bienvenue", "--pictures", pictures.string(), "--logo",
+                             (folder_.path() / "logo.svg").string(), "--picture-seconds", "2"});
+    Display display(args);
+    const Ports ports = ReadPorts(display);
+    ASSERT_TRUE(SendMessage(ports.display,
+                            "\xFF"
+                            "3Caisse 1"));
+    Browser browser(folder_.path() / "profile");
+    OpenPage(browser, ports.http);
+    // The picture as drawn (object-fit: contain keeps its sides' ratio inside its box).
+    const QString shown = QStringLiteral(R"JS(
+(() => {
+  const stage = document.getElementById("stage").getBoundingClientRect();
+  const picture = document.getElementById("picture");
+  const box = picture.getBoundingClientRect();
+  const text = document.getElementById("text").getBoundingClientRect();
+  const scale = picture.naturalWidth ? Math.min(box.width / picture.naturalWidth,
+                                                box.height / picture.naturalHeight) : 0;
+  return JSON.stringify({
+    width: window.innerWidth,
+    logo: document.body.classList.contains("logo"),
+    alone: document.body.classList.contains("picture-alone"),
+    loaded: picture.complete && picture.naturalWidth > 0,
+    natural: picture.naturalWidth + "x" + picture.naturalHeight,
+    drawnWidth: picture.naturalWidth * scale,
+    drawnHeight: picture.naturalHeight * scale,
+    boxTop: box.top - stage.top, boxBottom: box.bottom - stage.top, boxHeight: box.height,
+    stageWidth: stage.width, stageHeight: stage.height,
+    textTop: text.top - stage.top, textBottom: text.bottom - stage.top, textHeight: text.height,
+    violations: (window.policyViolations || []).join("; "),
+  });
+})()
+)JS");
+    struct Size {
+        int width;
+        int height;
+    };
+    for (const Size size : {Size{1280, 800}, Size{800, 1280}, Size{360, 640}}) {
+        SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
+        browser.Resize(size.width, size.height);
+        for (const bool alone : {false, true}) {
+            const auto state = browser.ReadUntil(shown, [&](const QJsonObject& s) {
+                return s.value("width").toInt() == size.width && s.value("loaded").toBool() &&
+                       s.value("alone").toBool() == alone && s.value("logo").toBool() != alone;
+            });
+            ASSERT_TRUE(state.value("loaded").toBool()) << (alone ? "picture" : "logo");
+            EXPECT_EQ(state.value("violations").toString(), "");
+            const double stageWidth = state.value("stageWidth").toDouble();
+            const double room = alone ? state.value("stageHeight").toDouble()
+                                      : state.value("stageHeight").toDouble() * 0.4;
+            EXPECT_NEAR(state.value("boxHeight").toDouble(), room, 2);
+            // As large as fits: its width or its height fills the room.
+            const double width = state.value("drawnWidth").toDouble();
+            const double height = state.value("drawnHeight").toDouble();
+            EXPECT_TRUE(std::abs(height - room) <= 2 || width >= stageWidth * 0.9)
+                << width << "x" << height << " in " << stageWidth << "x" << room;
+            if (alone) {
+                EXPECT_EQ(state.value("natural").toString(), "800x600");
+                EXPECT_EQ(state.value("textHeight").toDouble(), 0) << "the text shows";
+            } else {
+                EXPECT_EQ(state.value("natural").toString(), "1920x640");
+                EXPECT_GE(state.value("textTop").toDouble(), state.value("boxBottom").toDouble() - 1)
+                    << "the welcome text is not below the logo";
+                EXPECT_GT(state.value("textHeight").toDouble(), 0);
+                EXPECT_LE(state.value("textBottom").toDouble(),
+                          state.value("stageHeight").toDouble() + 1);
+            }
+            if (const char* path = std::getenv("AFFICHEUR_WEB_SCREENSHOT"))
+                std::ofstream(std::string(path) + "-" + std::to_string(size.width) + "x" +
+                                  std::to_string(size.height) + (alone ? "-picture" : "-logo") +
+                                  ".png",
+                              std::ios::binary)
+                    << browser.Screenshot().toStdString();
+        }
+    }
+    ASSERT_TRUE(SendMessage(ports.display, "Pain\t1,10 EUR"));
+    const auto sale = browser.ReadUntil(shown, [](const QJsonObject& s) {
+        return !s.value("logo").toBool() && !s.value("alone").toBool();
+    });
+    EXPECT_FALSE(sale.value("logo").toBool() || sale.value("alone").toBool());
+}
