@@ -17,13 +17,20 @@ struct Board {
     // The sale's total and then its change due, each "LABEL<TAB>AMOUNT", one a line; empty
     // when there is none.
     std::string total;
+    // A QR code shown beside the sale's total (or alone): its payload, drawn as it is, and its
+    // caption; an empty payload when there is none. It belongs to its sale: the next text ends
+    // it.
+    std::string qr;
+    std::string qrCaption;
 
     friend bool operator==(const Board&, const Board&) = default;
 
-    // Applies one message: plain text replaces the text (and ends the sale's total), a
-    // scrolling text the scrolling line, a register name the corner, a total the total; a
-    // colour that names an index becomes the current colour. An unknown command, a colour
-    // that names no index or a total that is not LABEL<TAB>AMOUNT lines changes nothing.
+    // Applies one message: plain text replaces the text (and ends the sale's total and its QR
+    // code), a scrolling text the scrolling line, a register name the corner, a total the
+    // total, a QR code the code (an empty one removes it); a colour that names an index
+    // becomes the current colour. An unknown command, a colour that names no index, a total
+    // that is not LABEL<TAB>AMOUNT lines or a code that is not CAPTION<LF>PAYLOAD changes
+    // nothing.
     void Apply(const Message& message);
 };
 

@@ -49,7 +49,7 @@ void BoardKeeper::AddView(BoardView& view) {
 
 void BoardKeeper::Apply(const Message& message) {
     board_.Apply(message);
-    Changed(message.kind == Kind::Text || message.kind == Kind::Total);
+    Changed(message.kind == Kind::Text || message.kind == Kind::Total || message.kind == Kind::Qr);
     if (keeping_.welcomeAfterMs) welcomeTimer_.start();
 }
 

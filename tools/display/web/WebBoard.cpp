@@ -2,6 +2,7 @@
 
 #include "board/Json.h"
 #include "board/Palette.h"
+#include "qr/QrSvg.h"
 
 namespace display {
 
@@ -15,7 +16,13 @@ JsonObject BoardFields(const Board& board) {
         .String("register", board.registerName)
         .Number("colour", colour)
         .String("rgb", RgbText(PaletteColour(colour)))
-        .String("total", board.total);
+        .String("total", board.total)
+        .String("qr", board.qr)
+        .String("qrCaption", board.qrCaption);
+    // The code drawn here, so that the page's script only shows it.
+    const auto symbol = QrSymbol::Encode(board.qr);
+    fields.String("qrImage", symbol ? QrSvgDataUrl(*symbol) : std::string())
+        .Number("qrModules", symbol ? symbol->sideWithQuietZone() : 0);
     return fields;
 }
 

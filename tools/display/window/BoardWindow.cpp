@@ -59,8 +59,10 @@ void BoardWindow::Show(const Board& board) {
     const bool onlyText = board.text != board_.text && board.total == board_.total &&
                           board.scroll == board_.scroll &&
                           board.registerName == board_.registerName &&
-                          board.colour == board_.colour && !board.text.empty() && isVisible();
+                          board.colour == board_.colour && board.qr == board_.qr &&
+                          board.qrCaption == board_.qrCaption && !board.text.empty() && isVisible();
     board_ = board;
+    qr_.Set(board.qr, board.qrCaption);
     text_ = QString::fromStdString(board.text);
     total_ = QString::fromStdString(board.total);
     scroll_ = QString::fromStdString(board.scroll);
@@ -95,15 +97,20 @@ Regions BoardWindow::Layout() const {
     return regions;
 }
 
-TextLayer::Request BoardWindow::TextRequest() const {
+QrPanel::Placement BoardWindow::TextPlacement() const {
     const Regions regions = Layout();
+    const QRectF area(16, regions.textTop, width() - 32, regions.textHeight);
+    return qr_.Place(area, size(), devicePixelRatioF(), text_.isEmpty() && total_.isEmpty());
+}
+
+TextLayer::Request BoardWindow::TextRequest() const {
     // Semibold, as the page draws its text.
     QFont text = font();
     text.setWeight(QFont::DemiBold);
     return {text_,
             total_,
             text,
-            QRectF(16, regions.textTop, width() - 32, regions.textHeight),
+            TextPlacement().text,
             devicePixelRatioF(),
             ToQColor(PaletteColour(ColourIndex()))};
 }
@@ -179,6 +186,7 @@ void BoardWindow::paintEvent(QPaintEvent*) {
         // The image shown until the next one is ready, which may be of the text before.
         if (!shown_.image.isNull()) painter.drawImage(shown_.at, shown_.image, shown_.part);
     }
+    if (!qr_.empty()) qr_.Paint(painter, TextPlacement(), colour);
 
     if (!scroll_.isEmpty()) {
         const int pixelSize = std::max(8, static_cast<int>(marqueeHeight * 0.7));

@@ -3,7 +3,8 @@
 // current colour (wrapped at spaces, each line break starting a new line), the scrolling text as
 // a marquee in a band along the bottom, the register's name as a header along the top, each
 // part where board/Regions.h puts it, all in the board's colour on its backdrop (black,
-// or white behind the colours too dark to read on black; see Backdrop). It only draws a Board;
+// or white behind the colours too dark to read on black; see Backdrop). A QR code, when the
+// board has one, takes its place in the text's region (QrPanel). It only draws a Board;
 // the marquee's timer runs only while there is a scrolling text.
 //
 // A text may be 64 KiB long, and the marquee repaints 30 times a second: each text is laid out
@@ -21,6 +22,7 @@
 
 #include <optional>
 
+#include "QrPanel.h"
 #include "TextLayer.h"
 #include "board/Board.h"
 #include "board/BoardView.h"
@@ -70,6 +72,8 @@ class BoardWindow : public QWidget, public BoardView {
     int ColourIndex() const;
     // Where the header, the text and the band go now (board/Regions.h).
     Regions Layout() const;
+    // The text's region, and in it where the QR code, its caption and the text go.
+    QrPanel::Placement TextPlacement() const;
     TextLayer::Request TextRequest() const;
     // Asks the layer for the current text's image, unless it was asked for already.
     void AskForText();
@@ -87,6 +91,7 @@ class BoardWindow : public QWidget, public BoardView {
     QFont marqueeFont_;
     int marqueeFor_ = -1;
     int layouts_ = 0;
+    QrPanel qr_;
     bool linkLost_ = false;
     bool everLinked_ = false;
     QString waitingFor_;
