@@ -20,8 +20,8 @@ struct Board {
     // A QR code shown beside the sale's total (or alone): its payload, drawn as it is, and its
     // caption; an empty payload when there is none. It belongs to its sale: the next text ends
     // it.
-    std::string qr;
-    std::string qrCaption;
+    std::string qr{};
+    std::string qrCaption{};
 
     friend bool operator==(const Board&, const Board&) = default;
 

@@ -47,6 +47,8 @@ class BoardWindow : public QWidget, public BoardView {
     // item, a TAB and its amount).
     int TextPixelSize() const { return textPixelSize_; }
     const QStringList& TextLines() const { return textLines_; }
+    // Where the board's QR code and its caption go now (QrPanel).
+    QrPanel::Placement CodePlacement() const { return TextPlacement(); }
     // The window shows the image of its current text (true at once when there is no text).
     bool TextDrawn() const;
 

@@ -52,9 +52,17 @@ QrPanel::Placement QrPanel::Place(const QRectF& area, QSize window, qreal ratio,
     // height, so kLeastShare always fits).
     const double side =
         std::max(0.0, std::min({wanted, area.width(), area.height() - captionFor(wanted)}));
-    // Whole device pixels a module, the side rounded down to them (never past the room).
-    int modulePixels = modules > 0 ? static_cast<int>(std::floor(side * ratio / modules)) : 0;
-    if (modules > 0) modulePixels = std::max(1, modulePixels);
+    // Whole device pixels a module: the side rounded to them, up when the room and a tenth
+    // more of the share allow it (a small screen would otherwise lose up to a module's
+    // pixels a module), else down.
+    int modulePixels = 0;
+    if (modules > 0) {
+        const double room =
+            std::min({area.width(), area.height() - captionFor(wanted), wanted + shorter * 0.1});
+        modulePixels = static_cast<int>(std::ceil(side * ratio / modules));
+        if (modulePixels * modules / ratio > room) --modulePixels;
+        modulePixels = std::max(1, modulePixels);
+    }
     const double codeSide = modules > 0 ? modulePixels * modules / ratio : 0.0;
     const double captionHeight = captionFor(codeSide > 0 ? codeSide : side);
     const double blockHeight = codeSide + (captionHeight > 0 ? captionHeight : 0);
