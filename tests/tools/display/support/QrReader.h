@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <QByteArray>
-#include <QImage>
 #include <QProcess>
 #include <QString>
 
@@ -37,12 +36,6 @@ inline std::optional<std::string> ReadQrCodeIn(const QString& path) {
     if (zbar.exitStatus() != QProcess::NormalExit || (zbar.exitCode() != 0 && zbar.exitCode() != 4))
         return std::nullopt;
     return zbar.readAllStandardOutput().toStdString();
-}
-
-// The same for an image, written to path first.
-inline std::optional<std::string> ReadQrCode(const QImage& image, const QString& path) {
-    if (!image.save(path, "PNG")) return std::nullopt;
-    return ReadQrCodeIn(path);
 }
 
 }  // namespace displaytest

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 
+#include <optional>
 #include <string>
 
 #include "QrReader.h"
@@ -19,7 +20,11 @@
 
 namespace {
 
-using displaytest::ReadQrCode;
+// What zbarimg reads in image, saved at path first.
+std::optional<std::string> ReadQrCode(const QImage& image, const QString& path) {
+    if (!image.save(path, "PNG")) return std::nullopt;
+    return displaytest::ReadQrCodeIn(path);
+}
 
 // A SEPA transfer's payload, with its line breaks and a name beyond ASCII.
 const std::string kSepa =
