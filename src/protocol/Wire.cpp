@@ -97,6 +97,28 @@ std::optional<std::vector<Amount>> AmountsOf(std::string_view text) {
     return amounts;
 }
 
+std::optional<QrCode> QrOf(std::string_view text) {
+    if (text.empty()) return QrCode{};
+    const std::size_t feed = text.find('\n');
+    if (feed == std::string_view::npos) return std::nullopt;
+    std::string_view caption = text.substr(0, feed);
+    if (caption.ends_with('\r')) caption.remove_suffix(1);
+    const std::string_view payload = text.substr(feed + 1);
+    if (payload.size() > kMaxQrPayloadBytes) return std::nullopt;
+    if (payload.empty()) return QrCode{};
+    return QrCode{std::string(caption), std::string(payload)};
+}
+
+std::string QrText(std::string_view caption, std::string_view payload) {
+    std::string text(caption);
+    for (char& c : text) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    text += '\n';
+    text += payload;
+    return text;
+}
+
 std::string ComposeText(Kind kind, std::string_view text) {
     const std::optional<char> command = CommandByte(kind);
     if (!command) return std::string(text);
@@ -132,6 +154,7 @@ Message Decode(std::string_view bytes, Encoding encoding) {
         message.kind = row.kind;
         if (row.payload == Payload::Colour) message.colour = ColourIndex(message.text);
         if (row.payload == Payload::Amounts) message.amounts = AmountsOf(message.text);
+        if (row.payload == Payload::Qr) message.qr = QrOf(message.text);
         return message;
     }
     message.command = static_cast<uint8_t>(bytes[1]);

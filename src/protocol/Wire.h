@@ -4,11 +4,12 @@
 //
 // A message is the whole content of one TCP connection: the sender connects, writes it and
 // closes, and the display reads until the end. A message whose first byte is 0xFF is a
-// command: the next byte names it ('1' scrolling text, '2' colour, '3' register name) and the
-// rest, possibly empty, is its text. Any other message is plain text to show. Texts travel in
-// Windows-1252 (what the client sends), or in UTF-8 for a display started that way; the 0xFF
-// lead is the same byte in both, since it never occurs in UTF-8. Inside the system texts are
-// UTF-8. Plain functions, no state; decoding never throws and reads only the bytes given.
+// command: the next byte names it ('1' scrolling text, '2' colour, '3' register name, '4' a
+// sale's total, '5' a QR code) and the rest, possibly empty, is its text. Any other message is
+// plain text to show. Texts travel in Windows-1252 (what the client sends), or in UTF-8 for a
+// display started that way; the 0xFF lead is the same byte in both, since it never occurs in UTF-8.
+// Inside the system texts are UTF-8. Plain functions, no state; decoding never throws and reads
+// only the bytes given.
 
 #include <cstddef>
 #include <cstdint>
@@ -28,6 +29,7 @@ enum class Kind {
     Colour,    // 0xFF '2' + text: the colour of the plain text, by palette index
     Register,  // 0xFF '3' + text: the register's name
     Total,     // 0xFF '4' + "LABEL<TAB>AMOUNT" lines: the sale's total, then the change due
+    Qr,        // 0xFF '5' + "CAPTION<LF>PAYLOAD": a QR code to scan (a payment), see QrOf
     Unknown,   // 0xFF and any other command byte, or 0xFF alone
 };
 
@@ -36,6 +38,7 @@ enum class Payload {
     Text,     // any text
     Colour,   // a palette index: see ColourIndex
     Amounts,  // empty, or one or two lines of LABEL<TAB>AMOUNT: see AmountsOf
+    Qr,       // empty, or a caption line, a line feed and the code's payload: see QrOf
 };
 
 struct KindRow {
@@ -54,12 +57,13 @@ inline constexpr KindRow kKinds[] = {
     {Kind::Colour, "colour", '2', Payload::Colour},
     {Kind::Register, "register", '3', Payload::Text},
     {Kind::Total, "total", '4', Payload::Amounts},
+    {Kind::Qr, "qr", '5', Payload::Qr},
 };
 
 // The row of a kind; null for Unknown.
 const KindRow* RowOf(Kind kind);
 
-// "text", "scroll", "colour", "register", "unknown".
+// "text", "scroll", "colour", "register", "total", "qr", "unknown".
 std::string_view KindName(Kind kind);
 
 // The number of colours of the palette the colour message names.
@@ -82,7 +86,7 @@ std::optional<Encoding> EncodingNamed(std::string_view name);
 // "windows-1252" or "utf-8".
 std::string_view EncodingName(Encoding encoding);
 
-// The command byte that names a kind ('1', '2', '3'); nothing for Text and Unknown.
+// The command byte that names a kind ('1' to '5'); nothing for Text and Unknown.
 std::optional<char> CommandByte(Kind kind);
 
 // A message as system text (UTF-8), the lead written as U+00FF, for a sender that converts its
@@ -107,12 +111,37 @@ struct Amount {
 // and clears a total.
 std::optional<std::vector<Amount>> AmountsOf(std::string_view text);
 
+// A QR code for the customer to scan, most often to pay by: its payload, drawn byte for byte
+// (UTF-8, as the sender gave it), and a caption shown with it ("Scannez pour payer").
+struct QrCode {
+    std::string caption;
+    std::string payload;
+    friend bool operator==(const QrCode&, const QrCode&) = default;
+};
+
+// The most bytes a QR code holds at error correction level M (version 40, byte mode), the
+// level every code is drawn at.
+inline constexpr std::size_t kMaxQrPayloadBytes = 2331;
+
+// The code a code message's text gives. The text is the caption (one line, possibly empty), a
+// line feed (LF), then the payload as it is to be drawn, line breaks and all: a payment
+// payload often has several lines, a caption never has one, so the first LF is the one that
+// ends the caption. An empty text, or an empty payload, gives an empty code, which removes
+// the one shown. Nothing when the text is not that: a text without a line feed, or a payload
+// longer than a QR code holds (kMaxQrPayloadBytes).
+std::optional<QrCode> QrOf(std::string_view text);
+
+// A code message's text: the caption, with any line break in it made a space, a line feed,
+// and the payload as it is.
+std::string QrText(std::string_view caption, std::string_view payload);
+
 // One message, decoded: after this nothing reads its bytes again.
 struct Message {
     Kind kind = Kind::Text;
     std::string text;           // after the command (the whole message for plain text)
     std::optional<int> colour;  // Colour only: the palette index it names, if any
     std::optional<std::vector<Amount>> amounts;  // Total only: its amounts, when well formed
+    std::optional<QrCode> qr;                    // Qr only: the code, when well formed
     std::optional<uint8_t> command;              // Unknown only: the command byte, if there is one
 };
 

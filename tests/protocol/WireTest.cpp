@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -44,6 +45,9 @@ TEST(Wire, EveryKindComposesToItsBytesAndDecodesBack) {
         {"utf-8 scroll", Kind::Scroll, "\xC3\xA9t\xC3\xA9", Encoding::Utf8,
          "\xFF"
          "1\xC3\xA9t\xC3\xA9"},
+        {"qr code", Kind::Qr, "Scannez\nBCD\n002", Encoding::Windows1252,
+         "\xFF"
+         "5Scannez\nBCD\n002"},
         {"utf-8 beyond the code page", Kind::Register,
          "\xC5\x81\xC3\xB3"
          "d\xC5\xBA",
@@ -105,6 +109,43 @@ TEST(Wire, OddBytesDecodeWithoutLoss) {
                                Encoding::Windows1252)
                   .command,
               uint8_t{'9'});
+}
+
+// A QR code's text: its caption is its first line, the rest its payload, line breaks and all;
+// a text that is not that changes nothing rather than draw a code of the wrong bytes.
+TEST(Wire, AQrCodesCaptionIsItsFirstLineAndThePayloadTheRest) {
+    struct Case {
+        const char* name;
+        std::string text;
+        std::optional<protocol::QrCode> code;
+    };
+    const std::string longest(protocol::kMaxQrPayloadBytes, 'A');
+    const Case cases[] = {
+        {"caption and payload", "Scannez pour payer\nupi://pay?pa=a@b",
+         protocol::QrCode{"Scannez pour payer", "upi://pay?pa=a@b"}},
+        {"a payload keeps its own lines", "Payer\nBCD\n002\n1\nSCT\n",
+         protocol::QrCode{"Payer", "BCD\n002\n1\nSCT\n"}},
+        {"no caption", "\nBCD\n002", protocol::QrCode{"", "BCD\n002"}},
+        {"a caption's CR LF", "Payer\r\nabc", protocol::QrCode{"Payer", "abc"}},
+        {"empty text removes", "", protocol::QrCode{}},
+        {"empty payload removes, caption and all", "Payer\n", protocol::QrCode{}},
+        {"the longest payload a code holds", "\n" + longest, protocol::QrCode{"", longest}},
+        {"a payload past it", "\n" + longest + "A", std::nullopt},
+        {"no line feed: no caption line to tell it from the payload", "BCD", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(protocol::QrOf(c.text), c.code);
+        const protocol::Message decoded =
+            protocol::Decode(protocol::Compose(Kind::Qr, c.text, Encoding::Utf8), Encoding::Utf8);
+        EXPECT_EQ(decoded.kind, Kind::Qr);
+        EXPECT_EQ(decoded.qr, c.code);
+        if (c.code && !c.code->payload.empty()) {
+            EXPECT_EQ(protocol::QrOf(protocol::QrText(c.code->caption, c.code->payload)), c.code);
+        }
+    }
+    // A line break in a caption cannot travel: it becomes a space.
+    EXPECT_EQ(protocol::QrOf(protocol::QrText("a\nb\rc", "P")), (protocol::QrCode{"a b c", "P"}));
 }
 
 TEST(Wire, UnrepresentableNamesTheFirstCharacterTheCodePageLacks) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "payment/PaymentCodes.h"
+
 namespace sender {
 
 namespace {
@@ -57,11 +59,12 @@ class SendOptionsBuilder {
                 Option(arg);
             }
         }
+        if (!error_) Codes();
         if (error_) return *error_;
         if (!options_.help && !options_.version && options_.messages.empty()) {
             return UsageError{
                 "nothing to send (give a text, - for standard input, --line, --total, "
-                "--scroll, --colour, --register or --clear)"};
+                "--scroll, --colour, --register, --clear, --qr or a --pay- option)"};
         }
         return options_;
     }
@@ -104,7 +107,109 @@ class SendOptionsBuilder {
         options_.messages.back().text += '\n' + OneLine(label) + '\t' + OneLine(amount);
     }
 
+    // A QR code of payload, in this place among the messages; its caption comes at the end
+    // (--qr-caption may follow it).
+    void Qr(std::string payload) {
+        if (payload.size() > protocol::kMaxQrPayloadBytes) {
+            return Fail("--qr: a payload of " + std::to_string(payload.size()) +
+                        " bytes is more than the " + std::to_string(protocol::kMaxQrPayloadBytes) +
+                        " a QR code holds");
+        }
+        codes_.push_back(options_.messages.size());
+        options_.messages.push_back({protocol::Kind::Qr, std::move(payload)});
+    }
+
+    void QrCaption(std::string caption) { qrCaption_ = std::move(caption); }
+
+    // A payment code of the scheme its option names, its payload built at the end, once its
+    // optional fields (which may come after it) are known.
+    enum class Scheme { None, Sepa, Upi, Pix };
+    void Payment(Scheme scheme, std::vector<std::string> fields) {
+        if (scheme_ != Scheme::None) {
+            return Fail("one payment code at a time: --pay-sepa, --pay-upi or --pay-pix");
+        }
+        scheme_ = scheme;
+        paymentFields_ = std::move(fields);
+        paymentAt_ = options_.messages.size();
+        codes_.push_back(paymentAt_);
+        options_.messages.push_back({protocol::Kind::Qr, ""});
+    }
+
+    // --pay-reference, --pay-text, --pay-bic: each once.
+    void PaymentDetail(std::string_view option, std::optional<std::string>& slot,
+                       std::string value) {
+        if (slot) return Fail(std::string(option) + " is given twice");
+        slot = std::move(value);
+    }
+    std::optional<std::string>& reference() { return reference_; }
+    std::optional<std::string>& text() { return text_; }
+    std::optional<std::string>& bic() { return bic_; }
+
   private:
+    // The payment's payload, from the builder of its scheme; each detail only where its
+    // scheme has it.
+    payment::PaymentPayload PaymentPayload() {
+        const auto& f = paymentFields_;
+        const auto refuse = [](std::string_view option, std::string_view detail,
+                               std::string_view schemes) {
+            return payment::PaymentPayload(
+                payment::PaymentError{std::string(option), std::string(detail),
+                                      "goes only with " + std::string(schemes)});
+        };
+        switch (scheme_) {
+            case Scheme::Sepa:
+                return payment::SepaTransferPayload({.iban = f[0],
+                                                     .name = f[1],
+                                                     .amount = f[2],
+                                                     .bic = bic_.value_or(""),
+                                                     .reference = reference_.value_or(""),
+                                                     .text = text_.value_or("")});
+            case Scheme::Upi:
+                if (reference_)
+                    return refuse("--pay-upi", "--pay-reference", "--pay-sepa, --pay-pix");
+                if (bic_) return refuse("--pay-upi", "--pay-bic", "--pay-sepa");
+                return payment::UpiPaymentLink(
+                    {.vpa = f[0], .name = f[1], .amount = f[2], .note = text_.value_or("")});
+            case Scheme::Pix:
+                if (text_) return refuse("--pay-pix", "--pay-text", "--pay-sepa, --pay-upi");
+                if (bic_) return refuse("--pay-pix", "--pay-bic", "--pay-sepa");
+                return payment::PixPayload({.key = f[0],
+                                            .name = f[1],
+                                            .city = f[2],
+                                            .amount = f[3],
+                                            .txid = reference_.value_or("")});
+            case Scheme::None:
+                break;
+        }
+        return std::string();
+    }
+
+    // The payment's payload in its place, and every code's caption: done once every option
+    // is read.
+    void Codes() {
+        if (scheme_ == Scheme::None && (reference_ || text_ || bic_)) {
+            return Fail(std::string(reference_ ? "--pay-reference"
+                                    : text_    ? "--pay-text"
+                                               : "--pay-bic") +
+                        " goes with --pay-sepa, --pay-upi or --pay-pix");
+        }
+        if (scheme_ != Scheme::None) {
+            const payment::PaymentPayload built = PaymentPayload();
+            if (const auto* error = std::get_if<payment::PaymentError>(&built))
+                return Fail(error->Line());
+            options_.messages[paymentAt_].text = std::get<std::string>(built);
+        }
+        for (const std::size_t at : codes_) {
+            std::string& text = options_.messages[at].text;
+            // An empty payload removes the code: an empty message.
+            if (!text.empty()) text = protocol::QrText(qrCaption_, text);
+            if (text.size() > kMaxTextBytes) {
+                return Fail("--qr-caption: a caption of " + std::to_string(qrCaption_.size()) +
+                            " bytes makes the code's message longer than a display keeps");
+            }
+        }
+    }
+
     void Text(const std::string& arg) {
         last_ = Last::Other;
         if (arg != "-") return Add(protocol::Kind::Text, arg);
@@ -142,15 +247,15 @@ class SendOptionsBuilder {
         std::vector<std::string> values;
         if (count == 0 && inline_) return Fail(name + " takes no value");
         if (count > 1 && inline_) {
-            return Fail(std::string(row->name) + " takes two arguments: " + std::string(row->name) +
-                        " " + std::string(row->values));
+            return Fail(std::string(row->name) + " takes " + Count(count) +
+                        " arguments: " + std::string(row->name) + " " + std::string(row->values));
         }
         if (inline_) values.push_back(*inline_);
         while (values.size() < count) {
             if (next_ >= args_.size()) {
                 return Fail(count == 1 ? name + " needs a value"
-                                       : std::string(row->name) +
-                                             " needs two arguments: " + std::string(row->values));
+                                       : std::string(row->name) + " needs " + Count(count) +
+                                             " arguments: " + std::string(row->values));
             }
             values.push_back(args_[next_++]);
         }
@@ -158,6 +263,11 @@ class SendOptionsBuilder {
         last_ = row->name == "--line"    ? Last::Line
                 : row->name == "--total" ? Last::Total
                                          : Last::Other;
+    }
+
+    static std::string Count(std::size_t count) {
+        static constexpr const char* kWords[] = {"no", "one", "two", "three", "four"};
+        return count < std::size(kWords) ? kWords[count] : std::to_string(count);
     }
 
     static std::size_t ValueCount(const SendOptionRow& row) {
@@ -173,6 +283,17 @@ class SendOptionsBuilder {
     SendOptions options_;
     std::optional<UsageError> error_;
     Last last_ = Last::Other;
+    // The QR code messages, by their place, and the caption they all take.
+    std::vector<std::size_t> codes_;
+    std::string qrCaption_;
+    // The payment code asked for: its scheme, its fields in the option's order, its place, and
+    // its optional details.
+    Scheme scheme_ = Scheme::None;
+    std::vector<std::string> paymentFields_;
+    std::size_t paymentAt_ = 0;
+    std::optional<std::string> reference_;
+    std::optional<std::string> text_;
+    std::optional<std::string> bic_;
 };
 
 namespace {
@@ -214,6 +335,91 @@ too).)man",
              return b.Fail("--colour takes a palette index from 0 to 15, not '" + v[0] + "'");
          b.Add(protocol::Kind::Colour, v[0]);
      }},
+    {"--qr", "", "PAYLOAD",
+     "a QR code of PAYLOAD beside the sale's total (or alone), after the sale's options; the "
+     "next text removes it, and so does --qr \"\"",
+     R"man(A QR code of PAYLOAD (UTF-8, drawn byte for byte, line breaks and all; at most 2331
+bytes), shown beside the sale's total on the window, the full-screen window and the web page,
+or alone when there is no sale; a character display shows its caption instead (or the total
+when there is none). Give it after the sale's
+.B \-\-line
+and
+.B \-\-total
+options: the next text or sale the display is sent removes the code, so it never outlives its
+sale.
+.B "\-\-qr \(dq\(dq"
+removes it at once.)man",
+     [](SendOptionsBuilder& b, const Values& v) { b.Qr(v[0]); }},
+    {"--qr-caption", "", "TEXT", "the line shown under the QR code (\"Scannez pour payer\")",
+     R"man(The line shown under the QR code of
+.B \-\-qr
+or a
+.B \-\-pay\-
+option, such as "Scannez pour payer"; a line break in it becomes a space.)man",
+     [](SendOptionsBuilder& b, const Values& v) { b.QrCaption(v[0]); }},
+    {"--pay-sepa", "", "IBAN NAME AMOUNT",
+     "a SEPA credit transfer's QR code (EPC, version 002) to the account IBAN of NAME, AMOUNT "
+     "euros; --pay-reference or --pay-text, --pay-bic",
+     R"man(A QR code for a SEPA credit transfer (the European Payments Council's code, version
+002, UTF-8, drawn at error correction level M) to the account IBAN (its check digits are
+checked; spaces are dropped) of the beneficiary NAME (1 to 70 characters), AMOUNT euros
+(12,50 or 12.50; from 0.01 to 999999999.99), shown as
+.B \-\-qr
+shows a code. Optional:
+.BR \-\-pay\-reference ,
+.B \-\-pay\-text
+(one of the two) and
+.BR \-\-pay\-bic .)man",
+     [](SendOptionsBuilder& b, const Values& v) {
+         b.Payment(SendOptionsBuilder::Scheme::Sepa, v);
+     }},
+    {"--pay-upi", "", "VPA NAME AMOUNT",
+     "a UPI payment link's QR code to the address VPA (name@bank) of NAME, AMOUNT rupees; "
+     "--pay-text",
+     R"man(A QR code of the UPI payment link to the address VPA (name@handle) of NAME (1 to 99
+characters), AMOUNT rupees (from 0.01 to 999999999.99), shown as
+.B \-\-qr
+shows a code. Optional:
+.B \-\-pay\-text
+as the transaction note (1 to 50 characters).)man",
+     [](SendOptionsBuilder& b, const Values& v) { b.Payment(SendOptionsBuilder::Scheme::Upi, v); }},
+    {"--pay-pix", "", "KEY NAME CITY AMOUNT",
+     "a Pix BR Code to the key KEY of NAME in CITY, AMOUNT reais (\"\" lets the payer type it); "
+     "--pay-reference as its TXID",
+     R"man(A Pix BR Code (static, the Banco Central do Brasil's EMV code with its CRC) to the Pix
+key KEY (a CPF or CNPJ, whose check digits are checked, a phone number, an e-mail address or a
+random key) of the merchant NAME (1 to 25 characters) in CITY (1 to 15), AMOUNT reais (an
+empty AMOUNT lets the payer type it), shown as
+.B \-\-qr
+shows a code. Optional:
+.B \-\-pay\-reference
+as the transaction's TXID (1 to 25 letters and digits).)man",
+     [](SendOptionsBuilder& b, const Values& v) { b.Payment(SendOptionsBuilder::Scheme::Pix, v); }},
+    {"--pay-reference", "", "REF", "--pay-sepa's creditor reference (RF...), or --pay-pix's TXID",
+     R"man(With
+.BR \-\-pay\-sepa ,
+the structured reference (a creditor reference RF..., whose check digits are checked, or up
+to 35 letters and digits); with
+.BR \-\-pay\-pix ,
+the TXID.)man",
+     [](SendOptionsBuilder& b, const Values& v) {
+         b.PaymentDetail("--pay-reference", b.reference(), v[0]);
+     }},
+    {"--pay-text", "", "TEXT", "--pay-sepa's remittance text, or --pay-upi's note",
+     R"man(With
+.BR \-\-pay\-sepa ,
+the remittance text (1 to 140 characters; not with
+.BR \-\-pay\-reference );
+with
+.BR \-\-pay\-upi ,
+the transaction note.)man",
+     [](SendOptionsBuilder& b, const Values& v) { b.PaymentDetail("--pay-text", b.text(), v[0]); }},
+    {"--pay-bic", "", "BIC", "--pay-sepa's bank code (BIC), which the EEA no longer needs",
+     R"man(With
+.BR \-\-pay\-sepa ,
+the beneficiary bank's BIC (8 or 11 letters and digits), which transfers within the EEA no
+longer need.)man",
+     [](SendOptionsBuilder& b, const Values& v) { b.PaymentDetail("--pay-bic", b.bic(), v[0]); }},
     {"--register", "", "NAME", "the register's name", "The register's name.",
      [](SendOptionsBuilder& b, const Values& v) { b.Add(protocol::Kind::Register, v[0]); }},
     {"--clear", "", "", "an empty text", "An empty text.",

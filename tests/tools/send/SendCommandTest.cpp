@@ -120,6 +120,40 @@ TEST(SendCommand, FailuresAsATable) {
     EXPECT_FALSE(std::filesystem::exists(folder.settings() / "QUORIXaffich.ini"));
 }
 
+// A payment code with a field that breaks its scheme's rules is refused before anything goes:
+// exit 2, one line naming the field and the rule, and the display reads nothing, not even the
+// messages before it.
+TEST(SendCommand, ABadPaymentFieldSendsNothing) {
+    TempFolder folder;
+    const FailureCase cases[] = {
+        {"an IBAN whose check digits are wrong",
+         {"--pay-sepa", "FR76 3000 6000 0112 3456 7890 188", "Boulangerie", "12,50"},
+         2,
+         "--pay-sepa IBAN: the check digits do not match (mod 97)"},
+        {"an amount past what the scheme takes",
+         {"--pay-sepa", "BE72000000001616", "Boulangerie", "1000000000"},
+         2,
+         "--pay-sepa amount: must be from 0.01 to 999999999.99"},
+        {"a VPA without its handle", {"--pay-upi", "shop", "Shop", "10"}, 2, "--pay-upi VPA:"},
+        {"a CPF whose check digits are wrong",
+         {"--pay-pix", "12345678900", "Loja", "Recife", "5"},
+         2,
+         "--pay-pix key: the CPF's check digits do not match"},
+    };
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        StandInDisplay display;
+        ASSERT_NE(display.port(), 0);
+        std::vector<std::string> args{"--to", display.address(), "--line", "Pain", "1,10"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ChildRun run = RunSend(folder, args);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_EQ(run.err.rfind("afficheur-send: " + c.words, 0), 0u) << run.err;
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
+        EXPECT_TRUE(display.messages().empty());
+    }
+}
+
 struct HangCase {
     int takes;  // messages the display reads before it hangs
     std::string words;

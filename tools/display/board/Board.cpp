@@ -13,6 +13,8 @@ void Board::Apply(const Message& message) {
             text = message.text;
             total.clear();  // a new sale, or a text: the last sale's total goes
             ClearPicture();
+            qr.clear();     // and so does its code: a payment code never outlives its sale
+            qrCaption.clear();
             break;
         case Kind::Scroll:
             scroll = message.text;
@@ -29,6 +31,12 @@ void Board::Apply(const Message& message) {
                 total.clear();
                 for (const protocol::Amount& amount : *message.amounts)
                     total += (total.empty() ? "" : "\n") + amount.label + '\t' + amount.amount;
+            }
+            break;
+        case Kind::Qr:
+            if (message.qr) {
+                qr = message.qr->payload;
+                qrCaption = qr.empty() ? std::string() : message.qr->caption;
             }
             break;
         case Kind::Unknown:

@@ -60,9 +60,10 @@ void BoardKeeper::AddView(BoardView& view) {
 void BoardKeeper::Apply(const Message& message) {
     const Board before = board_;
     board_.Apply(message);
-    const bool textChanged = board_.text != before.text || board_.total != before.total;
+    const bool textChanged = board_.text != before.text || board_.total != before.total ||
+                             board_.qr != before.qr;
     if (textChanged || board_.picture != before.picture) PickPicture(true);
-    Changed(message.kind == Kind::Text || message.kind == Kind::Total);
+    Changed(message.kind == Kind::Text || message.kind == Kind::Total || message.kind == Kind::Qr);
     if (keeping_.welcomeAfterMs) welcomeTimer_.start();
 }
 
@@ -80,7 +81,7 @@ void BoardKeeper::SetPictures(std::string logo, std::vector<std::string> picture
 }
 
 bool BoardKeeper::Idle() const {
-    return board_.text == keeping_.welcome && board_.total.empty();
+    return board_.text == keeping_.welcome && board_.total.empty() && board_.qr.empty();
 }
 
 void BoardKeeper::PickPicture(bool restart) {

@@ -13,6 +13,8 @@ std::string StateJson(const SavedBoard& saved) {
                .String("register", board.registerName)
                .Number("colour", board.colour)
                .String("total", board.total)
+               .String("qr", board.qr)
+               .String("qrCaption", board.qrCaption)
                .Number("textSetAt", saved.textSetAtMs)
                .Text() +
            "\n";
@@ -30,6 +32,8 @@ Board RestoredBoard(const SavedBoard* saved, std::int64_t nowMs, std::int64_t re
     if (age >= 0 && age < restoreWithinMs) {
         board.text = saved->board.text;
         board.total = saved->board.total;  // the sale's total comes back with its sale
+        board.qr = saved->board.qr;        // and so does its code
+        board.qrCaption = saved->board.qrCaption;
     }
     return board;
 }

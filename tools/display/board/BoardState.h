@@ -5,9 +5,11 @@
 //
 // The state file is one line of JSON:
 //   {"afficheur-display":1,"text":"Café","scroll":"Soldes","register":"Caisse 1","colour":15,
-//    "total":"TOTAL\t23,70 EUR","textSetAt":1765400000000}
-// textSetAt is when the text (or the sale's total) last changed, in milliseconds since 1970
-// (UTC). total is absent from the files of earlier versions, which read as no total.
+//    "total":"TOTAL\t23,70 EUR","qr":"BCD\n002\n...","qrCaption":"Scannez pour payer",
+//    "textSetAt":1765400000000}
+// textSetAt is when the text (or the sale's total or code) last changed, in milliseconds since
+// 1970 (UTC). total, qr and qrCaption are absent from the files of earlier versions, which read
+// as none.
 
 #include <cstdint>
 #include <string>
@@ -30,8 +32,8 @@ struct SavedBoard {
 std::string StateJson(const SavedBoard& saved);
 
 // What a display shows at start: the scrolling text, the register's name and the colour come
-// back always; the text only when it is younger than restoreWithinMs at nowMs, otherwise (and
-// with nothing saved) the welcome text.
+// back always; the text (with its total and code) only when it is younger than restoreWithinMs at
+// nowMs, otherwise (and with nothing saved) the welcome text.
 Board RestoredBoard(const SavedBoard* saved, std::int64_t nowMs, std::int64_t restoreWithinMs,
                     const std::string& welcome);
 

@@ -58,6 +58,19 @@ std::optional<SavedBoard> Parse(const QByteArray& bytes) {
         if (!total.isString() || !protocol::AmountsOf(text)) return std::nullopt;
         saved.board.total = text;
     }
+    // Written since the QR code came in; a file without them has none.
+    const QJsonValue qr = object.value(QLatin1String("qr"));
+    const QJsonValue qrCaption = object.value(QLatin1String("qrCaption"));
+    if (!qr.isUndefined() || !qrCaption.isUndefined()) {
+        if (!qr.isString() || !qrCaption.isString()) return std::nullopt;
+        const std::string payload = qr.toString().toStdString();
+        const std::string caption = qrCaption.toString().toStdString();
+        if (payload.size() > protocol::kMaxQrPayloadBytes ||
+            caption.find_first_of("\r\n") != std::string::npos || TooLong(qrCaption.toString()))
+            return std::nullopt;
+        saved.board.qr = payload;
+        saved.board.qrCaption = payload.empty() ? std::string() : caption;
+    }
     saved.board.colour = index;
     saved.textSetAtMs = static_cast<std::int64_t>(setAtMs);
     return saved;

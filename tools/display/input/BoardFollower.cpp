@@ -32,6 +32,8 @@ std::optional<Board> BoardFromJson(std::string_view json) {
     board.scroll = object.value(QLatin1String("scroll")).toString().toStdString();
     board.registerName = object.value(QLatin1String("register")).toString().toStdString();
     board.total = object.value(QLatin1String("total")).toString().toStdString();
+    board.qr = object.value(QLatin1String("qr")).toString().toStdString();
+    board.qrCaption = object.value(QLatin1String("qrCaption")).toString().toStdString();
     board.colour = colour;
     return board;
 }

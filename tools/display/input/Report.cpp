@@ -101,6 +101,13 @@ Outcome Judge(const Reception& reception, int idleTimeoutMs, protocol::Encoding 
                      "total \"%1\" is not one or two lines of a label, a TAB and an amount, "
                      "ignored")
                      .arg(QString::fromStdString(Excerpt(outcome.message.text)));
+    } else if (outcome.message.kind == Kind::Qr && !outcome.message.qr) {
+        outcome.shown = false;
+        notes << QStringLiteral(
+                     "QR code \"%1\" is not a caption, a line feed and a payload of at most %2 "
+                     "bytes, ignored")
+                     .arg(QString::fromStdString(Excerpt(outcome.message.text)))
+                     .arg(protocol::kMaxQrPayloadBytes);
     } else if (outcome.message.kind == Kind::Colour && !outcome.message.colour) {
         outcome.shown = false;
         notes << QStringLiteral("colour \"%1\" names no palette index (0 to 15), ignored")

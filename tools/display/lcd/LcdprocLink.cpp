@@ -37,6 +37,10 @@ LcdprocLink::LcdprocLink(LcdprocEndpoint endpoint, LcdCharset charset, QObject* 
     });
 }
 
+const std::string& LcdprocLink::ShownText(const Board& board) {
+    return !board.qr.empty() && !board.qrCaption.empty() ? board.qrCaption : board.text;
+}
+
 LcdprocLink::~LcdprocLink() {
     if (socket_) socket_->disconnect(this);  // no signal reaches a half-destroyed link
 }
@@ -50,11 +54,13 @@ void LcdprocLink::Start() {
 }
 
 void LcdprocLink::Show(const Board& board) {
-    if (board.text != board_.text || board.scroll != board_.scroll ||
+    const std::string& text = ShownText(board);
+    const std::string& before = ShownText(board_);
+    if (text != before || board.scroll != board_.scroll ||
         board.registerName != board_.registerName || board.total != board_.total) {
         step_ = 0;  // a marquee starts from its beginning at each change
     }
-    if (board.text != board_.text) texts_.text = ConvertLines(charset_, board.text);
+    if (text != before) texts_.text = ConvertLines(charset_, text);
     if (board.total != board_.total) texts_.total = ConvertLines(charset_, board.total);
     if (board.scroll != board_.scroll) texts_.scroll = charset_.Convert(board.scroll);
     if (board.registerName != board_.registerName) {

@@ -81,6 +81,10 @@ class LcdprocLink : public QObject, public BoardView {
     // changed), or whole on the next connection.
     void Show(const Board& board) override;
 
+    // The text a character display shows for board: a QR code's caption in place of the text
+    // (a code cannot be drawn in characters; the sale's total stays under it), else the text.
+    static const std::string& ShownText(const Board& board);
+
     // Up once LCDd answered and took the board; down while the link waits or connects.
     OutputState Health() const override;
 

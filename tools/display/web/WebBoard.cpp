@@ -2,6 +2,7 @@
 
 #include "board/Json.h"
 #include "board/Palette.h"
+#include "qr/QrSvg.h"
 
 namespace display {
 
@@ -16,8 +17,14 @@ JsonObject BoardFields(const Board& board) {
         .Number("colour", colour)
         .String("rgb", RgbText(PaletteColour(colour)))
         .String("total", board.total)
+        .String("qr", board.qr)
+        .String("qrCaption", board.qrCaption)
         .String("picture", board.picture)
         .Bool("pictureAlone", board.pictureAlone);
+    // The code drawn here, so that the page's script only shows it.
+    const auto symbol = QrSymbol::Encode(board.qr);
+    fields.String("qrImage", symbol ? QrSvgDataUrl(*symbol) : std::string())
+        .Number("qrModules", symbol ? symbol->sideWithQuietZone() : 0);
     return fields;
 }
 

@@ -3,7 +3,12 @@
 // it. Plain C++ (no Qt), so the format can be tested on its own.
 //
 // The JSON is one line, UTF-8, with the keys in this order:
-//   {"text":"Café","scroll":"Soldes","register":"Caisse 1","colour":15,"rgb":"#ffffff"}
+//   {"text":"Café","scroll":"Soldes","register":"Caisse 1","colour":15,"rgb":"#ffffff",
+//    "total":"TOTAL\t23,70 EUR","qr":"BCD\n002\n...","qrCaption":"Scannez pour payer",
+//    "qrImage":"data:image/svg+xml;base64,...","qrModules":45}
+// qrImage is the QR code of qr drawn as an SVG (qr/QrSvg.h), quiet zone included, and
+// qrModules its side in modules; "" and 0 when there is no code (or qr is past what a code
+// holds).
 // Every update carries the whole board, so a page that missed one is right at the next.
 
 #include <string>

@@ -55,11 +55,13 @@ void BoardWindow::Show(const Board& board) {
     const bool onlyText = board.text != board_.text && board.total == board_.total &&
                           board.scroll == board_.scroll &&
                           board.registerName == board_.registerName &&
-                          board.colour == board_.colour && board.picture == board_.picture &&
+                          board.colour == board_.colour && board.qr == board_.qr &&
+                          board.qrCaption == board_.qrCaption && board.picture == board_.picture &&
                           board.pictureAlone == board_.pictureAlone && !board.text.empty() &&
                           isVisible();
     const bool pictureChanged = board.picture != board_.picture;
     board_ = board;
+    qr_.Set(board.qr, board.qrCaption);
     if (pictureChanged) {
         picture_ = board.picture.empty() || !pictureSource_ ? QByteArray()
                                                              : pictureSource_(board.picture);
@@ -102,12 +104,17 @@ bool BoardWindow::ShowsLarge() const {
     return !text_.isEmpty() || !total_.isEmpty() || !picture_.isEmpty();
 }
 
-TextLayer::Request BoardWindow::TextRequest() const {
+QrPanel::Placement BoardWindow::TextPlacement() const {
     const Regions regions = Layout();
+    const QRectF area(16, regions.textTop, width() - 32, regions.textHeight);
+    return qr_.Place(area, size(), devicePixelRatioF(), text_.isEmpty() && total_.isEmpty());
+}
+
+TextLayer::Request BoardWindow::TextRequest() const {
     // Semibold, as the page draws its text.
     QFont text = font();
     text.setWeight(QFont::DemiBold);
-    QRectF area(16, regions.textTop, width() - 32, regions.textHeight);
+    QRectF area = TextPlacement().text;
     QRectF pictureArea;
     const bool alone = board_.pictureAlone || (text_.isEmpty() && total_.isEmpty());
     if (!picture_.isEmpty()) {
@@ -206,6 +213,7 @@ void BoardWindow::paintEvent(QPaintEvent*) {
         if (!shown_.picture.isNull()) painter.drawImage(shown_.pictureAt, shown_.picture);
         if (!shown_.image.isNull()) painter.drawImage(shown_.at, shown_.image, shown_.part);
     }
+    if (!qr_.empty()) qr_.Paint(painter, TextPlacement(), colour);
 
     if (!scroll_.isEmpty()) {
         const int pixelSize = std::max(8, static_cast<int>(marqueeHeight * 0.7));

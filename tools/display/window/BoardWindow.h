@@ -3,9 +3,10 @@
 // current colour (wrapped at spaces, each line break starting a new line), the scrolling text as
 // a marquee in a band along the bottom, the register's name as a header along the top, each
 // part where board/Regions.h puts it, all in the board's colour on its backdrop (black,
-// or white behind the colours too dark to read on black; see Backdrop). It only draws a Board;
-// the marquee's timer runs only while there is a scrolling text. While nobody buys it shows the
-// shop's logo above the welcome text, or one of its pictures in the text's place.
+// or white behind the colours too dark to read on black; see Backdrop). A QR code, when the
+// board has one, takes its place in the text's region (QrPanel). While nobody buys it shows
+// the shop's logo above the welcome text, or one of its pictures in the text's place. It only
+// draws a Board; the marquee's timer runs only while there is a scrolling text.
 //
 // A text may be 64 KiB long, and the marquee repaints 30 times a second: each text is laid out
 // once when it or the window's size changes, never per frame. The large text is fitted and
@@ -24,6 +25,7 @@
 #include <optional>
 #include <string>
 
+#include "QrPanel.h"
 #include "TextLayer.h"
 #include "board/Board.h"
 #include "board/BoardView.h"
@@ -55,6 +57,8 @@ class BoardWindow : public QWidget, public BoardView {
     // item, a TAB and its amount).
     int TextPixelSize() const { return textPixelSize_; }
     const QStringList& TextLines() const { return textLines_; }
+    // Where the board's QR code and its caption go now (QrPanel).
+    QrPanel::Placement CodePlacement() const { return TextPlacement(); }
     // The window shows the image of its current text (true at once when there is no text).
     bool TextDrawn() const;
 
@@ -84,6 +88,8 @@ class BoardWindow : public QWidget, public BoardView {
     bool ShowsLarge() const;
     // Where the header, the text and the band go now (board/Regions.h).
     Regions Layout() const;
+    // The text's region, and in it where the QR code, its caption and the text go.
+    QrPanel::Placement TextPlacement() const;
     TextLayer::Request TextRequest() const;
     // Asks the layer for the current text's image, unless it was asked for already.
     void AskForText();
@@ -101,6 +107,7 @@ class BoardWindow : public QWidget, public BoardView {
     QFont marqueeFont_;
     int marqueeFor_ = -1;
     int layouts_ = 0;
+    QrPanel qr_;
     bool linkLost_ = false;
     bool everLinked_ = false;
     QString waitingFor_;

@@ -29,6 +29,11 @@ SavedBoard Saved(std::int64_t textSetAtMs) {
     saved.board.scroll = "Soldes d'\xC3\xA9t\xC3\xA9";
     saved.board.registerName = "Caisse 1";
     saved.board.colour = 10;
+    saved.board.total = "TOTAL\t23,70 \xE2\x82\xAC";
+    saved.board.qr =
+        "BCD\n002\n1\nSCT\n\nFr\xC3\xA9"
+        "d\xC3\xA9ric";
+    saved.board.qrCaption = "Scannez pour payer";
     saved.textSetAtMs = textSetAtMs;
     return saved;
 }
@@ -54,6 +59,11 @@ TEST(BoardState, WhatComesBackAtStart) {
         SCOPED_TRACE(c.name);
         const Board board = RestoredBoard(c.saved, now, 12 * kHour, "Bienvenue");
         EXPECT_EQ(board.text, c.text);
+        // The sale's total and its code come back with their sale, and only with it.
+        const bool sale = c.text != std::string("Bienvenue");
+        EXPECT_EQ(board.total, sale ? recent.board.total : "");
+        EXPECT_EQ(board.qr, sale ? recent.board.qr : "");
+        EXPECT_EQ(board.qrCaption, sale ? recent.board.qrCaption : "");
         EXPECT_EQ(board.scroll, c.restOfBoard ? recent.board.scroll : "");
         EXPECT_EQ(board.registerName, c.restOfBoard ? "Caisse 1" : "");
         EXPECT_EQ(board.colour, c.restOfBoard ? 10 : 15);
@@ -86,6 +96,12 @@ TEST(BoardStore, KeepsTheBoardAcrossAStoreAndSetsADamagedFileAside) {
         {"a time no integer holds",
          "{\"afficheur-display\":1,\"text\":\"\",\"scroll\":\"\",\"register\":\"\",\"colour\":"
          "1,\"textSetAt\":1e308}"},
+        {"a QR code's caption of two lines",
+         "{\"afficheur-display\":1,\"text\":\"\",\"scroll\":\"\",\"register\":\"\",\"colour\":"
+         "1,\"qr\":\"X\",\"qrCaption\":\"a\\nb\",\"textSetAt\":0}"},
+        {"a QR code that is not text",
+         "{\"afficheur-display\":1,\"text\":\"\",\"scroll\":\"\",\"register\":\"\",\"colour\":"
+         "1,\"qr\":5,\"textSetAt\":0}"},
         {"a text longer than any message makes",
          "{\"afficheur-display\":1,\"text\":\"" + std::string(64 * 1024 + 1, 'x') +
              "\",\"scroll\":\"\",\"register\":\"\",\"colour\":1,\"textSetAt\":0}"},

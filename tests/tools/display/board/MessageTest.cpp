@@ -218,6 +218,55 @@ TEST(DisplayBoard, ATotalBelongsToItsSale) {
     EXPECT_EQ(board.total, "") << "an empty total clears it";
 }
 
+// A QR code (a payment) belongs to its sale as the total does: the total that comes after it
+// keeps it beside it, the next text or sale removes it, and so does an empty code.
+TEST(DisplayBoard, AQrCodeBelongsToItsSale) {
+    Board board;
+    const auto code = [&board] { return board.qr + "|" + board.qrCaption; };
+    board.Apply(Decode("Caf\xE9\t2,40"));
+    board.Apply(
+        Decode("\xFF"
+               "5Scannez\nBCD\n002"));
+    EXPECT_EQ(code(), "BCD\n002|Scannez");
+    board.Apply(
+        Decode("\xFF"
+               "4TOTAL\t2,40"));
+    board.Apply(
+        Decode("\xFF"
+               "1Soldes"));
+    board.Apply(
+        Decode("\xFF"
+               "212"));
+    board.Apply(
+        Decode("\xFF"
+               "5BCD"));  // no caption line: not a code
+    EXPECT_EQ(code(), "BCD\n002|Scannez") << "a total, a scroll, a colour or a bad code keep it";
+    EXPECT_EQ(board.total, "TOTAL\t2,40");
+    board.Apply(Decode("Croissant\t1,10"));
+    EXPECT_EQ(code(), "|") << "the next sale removes it";
+
+    board.Apply(
+        Decode("\xFF"
+               "5\nupi://pay"));
+    EXPECT_EQ(code(), "upi://pay|");
+    board.Apply(
+        Decode("\xFF"
+               "5"));
+    EXPECT_EQ(code(), "|") << "an empty code removes it";
+    board.Apply(
+        Decode("\xFF"
+               "5Payer\nX"));
+    board.Apply(
+        Decode("\xFF"
+               "5Payer\n"));
+    EXPECT_EQ(code(), "|") << "an empty payload removes it, caption and all";
+    board.Apply(
+        Decode("\xFF"
+               "5Payer\nX"));
+    board.Apply(Decode(""));
+    EXPECT_EQ(code(), "|") << "an empty text removes it";
+}
+
 TEST(DisplayMessage, HexIsTwoUpperCaseDigitsPerByte) {
     EXPECT_EQ(display::Hex(""), "");
     EXPECT_EQ(display::Hex("\xFF"

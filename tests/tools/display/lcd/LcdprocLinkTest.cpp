@@ -690,3 +690,38 @@ TEST(LcdprocLink, ReadsTheEndpointOfTheOption) {
         EXPECT_EQ(LcdprocLink(*endpoint, Ascii()).Address().toStdString(), c.text);
     }
 }
+
+// A character display cannot draw a QR code: in the sale's items' place it shows the code's
+// caption above the total; without a caption, the sale and its total as they are; and once the
+// next text removes the code, that text.
+TEST(LcdprocLink, ShowsAQrCodesCaptionAboveTheTotal) {
+    StderrCapture log;
+    FakeLcdd lcdd;
+    LcdprocLink link({QStringLiteral("127.0.0.1"), lcdd.port()}, Ascii());
+    Board board = MakeBoard("Pain\t1,10");
+    board.total = "TOTAL\t1,10";
+    board.qr = "BCD\n002";
+    link.Show(board);
+    link.Start();
+    ASSERT_TRUE(WaitUntil([&] { return lcdd.lines().size() >= 8; }, kPatienceMs));
+    EXPECT_EQ(lcdd.lines()[6], "widget_set afficheur l1 1 1 \"Pain            1,10\"")
+        << "no caption: the sale as it is";
+    EXPECT_EQ(lcdd.lines()[7], "widget_set afficheur l2 1 2 \"TOTAL           1,10\"");
+
+    board.qrCaption = "Scannez pour payer";
+    link.Show(board);
+    ASSERT_TRUE(WaitUntil([&] { return lcdd.lines().size() >= 9; }, kPatienceMs));
+    EXPECT_EQ(lcdd.lines().back(), "widget_set afficheur l1 1 1 \"Scannez pour payer\"");
+
+    board.text = "Merci";
+    board.total.clear();
+    board.qr.clear();
+    board.qrCaption.clear();
+    link.Show(board);
+    ASSERT_TRUE(WaitUntil([&] { return lcdd.lines().size() >= 10; }, kPatienceMs));
+    RunEventsFor(300);
+    const auto& lines = lcdd.lines();
+    EXPECT_TRUE(std::any_of(lines.begin() + 9, lines.end(), [](const std::string& l) {
+        return l.find("Merci") != l.npos;
+    })) << ::testing::PrintToString(lines);
+}

@@ -201,6 +201,13 @@ TEST(DisplayProcess, KeepsTheLinesOfALongMessageShort) {
          nullptr},
         {"a 64 KiB colour naming no index", colour + std::string(65534, '9'), true, 13 * 1024,
          "... (65534 characters)\" names no palette index"},
+        {"a 64 KiB QR code past what a code holds",
+         "\xFF"
+         "5\n" +
+             std::string(65532, 'a'),
+         true, 13 * 1024,
+         "... (65533 characters)\" is not a caption, a line feed and a payload of at most 2331 "
+         "bytes"},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];

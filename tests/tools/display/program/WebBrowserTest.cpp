@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "LayoutRuleTable.h"
+#include "QrReader.h"
 #include "WebTestSupport.h"
 #include "board/Palette.h"
 #include "support/TempFolder.h"
@@ -36,6 +37,9 @@ namespace {
 
 using namespace displaytest;
 using namespace webtest;
+using displaytest::HaveQrReader;
+using displaytest::kZbarimg;
+using displaytest::ReadQrCodeIn;
 
 constexpr const char* kChromium = "/usr/bin/chromium";
 
@@ -862,3 +866,116 @@ TEST_F(WebBrowser, ThePicturesShowAsLargeAsFitsWhileNobodyBuys) {
     });
     EXPECT_FALSE(sale.value("logo").toBool() || sale.value("alone").toBool());
 }
+namespace {
+
+// The QR code as the page shows it: whether it shows, where its image is, its size in device
+// pixels against its modules, and its caption.
+const QString kCodeState = QStringLiteral(R"JS(
+(() => {
+  const code = document.getElementById("qr-code");
+  const box = code.getBoundingClientRect();
+  // Where the text's glyphs are: each of its spans' boxes (a sale's items and amounts).
+  const spans = [...document.querySelectorAll("#text span")].map((e) => e.getBoundingClientRect());
+  const text = spans.length === 0 ? document.getElementById("text").getBoundingClientRect() : {
+    left: Math.min(...spans.map((r) => r.left)), right: Math.max(...spans.map((r) => r.right)),
+    top: Math.min(...spans.map((r) => r.top)), bottom: Math.max(...spans.map((r) => r.bottom)),
+    width: 1 };
+  return JSON.stringify({
+    shown: !document.getElementById("qr").hidden && !code.hidden && code.complete &&
+           code.naturalWidth > 0,
+    caption: document.getElementById("qr-caption").textContent,
+    left: box.left, top: box.top, right: box.right, bottom: box.bottom, side: box.width,
+    devicePixels: box.width * window.devicePixelRatio,
+    overText: text.width > 0 && box.left < text.right && text.left < box.right &&
+              box.top < text.bottom && text.top < box.bottom,
+    textOnScreen: text.left >= 0 && text.top >= 0 && text.right <= window.innerWidth &&
+                  text.bottom <= window.innerHeight,
+    width: window.innerWidth,
+    height: window.innerHeight,
+    colour: document.body.dataset.colour,
+    violations: (window.policyViolations || ["not watched"]).join("; "),
+  });
+})()
+)JS");
+
+// A payment code sent after a sale shows beside its total on a landscape and a portrait tablet
+// and a phone, on a dark and a light board colour: Chromium's own screenshot reads back as the
+// payload sent, the code whole on the screen, clear of the text, at least 30% of the shorter
+// side and a whole number of device pixels a module. The next sale takes it away.
+TEST_F(WebBrowser, APaymentCodeIsReadBackFromThePageAndGoesWithTheNextSale) {
+    if (!HaveQrReader()) SKIP_MISSING_TOOL(std::string(kZbarimg) + " is not installed");
+    Display display(WebArgs());
+    const Ports ports = ReadPorts(display);
+    Browser browser(folder_.path() / "profile");
+    OpenPage(browser, ports.http);
+
+    // A SEPA transfer's payload, its name in Windows-1252 on the wire, UTF-8 in the code.
+    const std::string payload =
+        "BCD\n002\n1\nSCT\nBPOTBEB1\nCroix Rouge Fr\xC3\xA9"
+        "d\xC3\xA9ric\nBE72000000001616\n"
+        "EUR3.5\n\n\nCommande 1234";
+    ASSERT_TRUE(SendMessage(ports.display, "Caf\xE9\t2,40 \x80\nCroissant\t1,10 \x80"));
+    ASSERT_TRUE(SendMessage(ports.display,
+                            "\xFF"
+                            "4TOTAL\t3,50 \x80"));
+    ASSERT_TRUE(SendMessage(ports.display,
+                            "\xFF"
+                            "5Scannez pour payer\nBCD\n002\n1\nSCT\nBPOTBEB1\n"
+                            "Croix Rouge Fr\xE9"
+                            "d\xE9ric\nBE72000000001616\nEUR3.5\n\n\n"
+                            "Commande 1234"));
+    struct Case {
+        int width;
+        int height;
+        int colour;
+    };
+    const Case cases[] = {{1280, 800, 15}, {800, 1280, 1}, {360, 640, 14}, {1280, 800, 0}};
+    for (const Case& c : cases) {
+        const std::string name = std::to_string(c.width) + "x" + std::to_string(c.height) +
+                                 "-colour" + std::to_string(c.colour);
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(SendMessage(ports.display,
+                                "\xFF"
+                                "2" +
+                                    std::to_string(c.colour)));
+        browser.Resize(c.width, c.height);
+        const auto shown = browser.ReadUntil(kCodeState, [&](const QJsonObject& s) {
+            return s.value("shown").toBool() && s.value("width").toInt() == c.width &&
+                   s.value("colour").toString() == QString::number(c.colour);
+        });
+        ASSERT_TRUE(shown.value("shown").toBool());
+        ::usleep(300000);  // a frame or two, so the screenshot has the last layout painted
+        const auto placed = browser.Read(kCodeState);
+        EXPECT_EQ(placed.value("caption").toString(), "Scannez pour payer");
+        EXPECT_GE(placed.value("left").toDouble(), 0);
+        EXPECT_GE(placed.value("top").toDouble(), 0);
+        EXPECT_LE(placed.value("right").toDouble(), c.width);
+        EXPECT_LE(placed.value("bottom").toDouble(), c.height);
+        EXPECT_GE(placed.value("side").toDouble(), 0.3 * std::min(c.width, c.height));
+        EXPECT_FALSE(placed.value("overText").toBool());
+        EXPECT_TRUE(placed.value("textOnScreen").toBool());
+        const double devicePixels = placed.value("devicePixels").toDouble();
+        EXPECT_EQ(devicePixels, std::floor(devicePixels));
+        EXPECT_EQ(placed.value("violations").toString().toStdString(), "");
+
+        const QString png = QString::fromStdString((folder_.path() / (name + ".png")).string());
+        QFile file(png);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(browser.Screenshot());
+        file.close();
+        EXPECT_EQ(ReadQrCodeIn(png), payload);
+    }
+
+    ASSERT_TRUE(SendMessage(ports.display, "Baguette\t1,20 \x80"));
+    const auto gone = browser.ReadUntil(
+        kCodeState, [](const QJsonObject& s) { return !s.value("shown").toBool(true); });
+    EXPECT_FALSE(gone.value("shown").toBool(true)) << "the next sale keeps the last one's code";
+    const QString png = QString::fromStdString((folder_.path() / "after.png").string());
+    QFile file(png);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(browser.Screenshot());
+    file.close();
+    EXPECT_EQ(ReadQrCodeIn(png), "");
+}
+
+}  // namespace

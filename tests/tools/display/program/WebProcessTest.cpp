@@ -69,8 +69,9 @@ TEST(WebProcess, AnswersEachPathAndNothingChangesTheBoard) {
     // The board, and how each output does (this display has the page alone).
     EXPECT_EQ(BodyOf(state),
               "{\"text\":\"Caf\xC3\xA9\",\"scroll\":\"\",\"register\":\"\",\"colour\":15,"
-              "\"rgb\":\"#ffffff\",\"total\":\"\",\"picture\":\"\",\"pictureAlone\":false,"
-              "\"outputs\":[{\"kind\":\"web\",\"address\":\"127."
+              "\"rgb\":\"#ffffff\",\"total\":\"\",\"qr\":\"\",\"qrCaption\":\"\","
+              "\"picture\":\"\",\"pictureAlone\":false,"
+              "\"qrImage\":\"\",\"qrModules\":0,\"outputs\":[{\"kind\":\"web\",\"address\":\"127."
               "0.0.1:" +
                   std::to_string(ports.http) + "\",\"up\":true}]}");
 

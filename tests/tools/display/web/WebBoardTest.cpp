@@ -8,6 +8,7 @@
 #include <string>
 
 #include "board/Json.h"
+#include "qr/QrSvg.h"
 #include "web/WebBoard.h"
 
 namespace {
@@ -67,7 +68,7 @@ TEST(WebBoard, JsonReadsBackAsTheBoardWithTheColoursRgb) {
             QJsonDocument::fromJson(QByteArray::fromStdString(display::BoardJson(board)), &error);
         ASSERT_EQ(error.error, QJsonParseError::NoError) << c.colour;
         const QJsonObject object = json.object();
-        EXPECT_EQ(object.keys().size(), 8) << c.colour;
+        EXPECT_EQ(object.keys().size(), 12) << c.colour;
         EXPECT_EQ(object.value("picture").toString().toStdString(), board.picture);
         EXPECT_TRUE(object.value("pictureAlone").toBool());
         EXPECT_EQ(object.value("total").toString().toStdString(), board.total);
@@ -84,11 +85,30 @@ TEST(WebBoard, KeysComeInTheirOrderAndTheEventIsOneDataLine) {
     board.text = "deux\nlignes";
     EXPECT_EQ(display::BoardJson(board),
               R"({"text":"deux\nlignes","scroll":"","register":"","colour":15,"rgb":"#ffffff",)"
-              R"("total":"","picture":"","pictureAlone":false})");
+              R"("total":"","qr":"","qrCaption":"","picture":"","pictureAlone":false,"qrImage":"",)"
+              R"("qrModules":0})");
     const std::string event = display::BoardEvent(display::BoardJson(board));
     EXPECT_EQ(event, "data: " + display::BoardJson(board) + "\n\n");
     // A line end inside would split the event.
     EXPECT_EQ(event.find('\n'), event.size() - 2);
+}
+
+// The QR code travels as its payload and caption, and as the SVG the display drew of it, which
+// the page only shows: the image of the symbol with its quiet zone.
+TEST(WebBoard, AQrCodeComesWithItsImage) {
+    Board board;
+    board.qr =
+        "BCD\n002\n1\nSCT\n\nFr\xC3\xA9"
+        "d\xC3\xA9ric";
+    board.qrCaption = "Scannez pour payer";
+    const QJsonObject object =
+        QJsonDocument::fromJson(QByteArray::fromStdString(display::BoardJson(board))).object();
+    EXPECT_EQ(object.value("qr").toString().toStdString(), board.qr);
+    EXPECT_EQ(object.value("qrCaption").toString().toStdString(), board.qrCaption);
+    const auto symbol = display::QrSymbol::Encode(board.qr);
+    ASSERT_TRUE(symbol);
+    EXPECT_EQ(object.value("qrImage").toString().toStdString(), display::QrSvgDataUrl(*symbol));
+    EXPECT_EQ(object.value("qrModules").toInt(), symbol->sideWithQuietZone());
 }
 
 TEST(WebBoard, AColourOutsideThePaletteIsWrittenAsTheStartingOne) {

@@ -150,6 +150,31 @@ TEST(PaymentSepa, HoldsAPayloadOfExactly331Bytes) {
     EXPECT_EQ(PayloadOf(payment::SepaTransferPayload(transfer)).size(), 331u);
 }
 
+// The example IBANs published with ISO 13616 and by the EPC, in their paper form (groups of
+// four) and their electronic one, hold their mod-97 check digits; the EPC's creditor reference
+// example (ISO 11649) holds its own.
+TEST(PaymentSepa, TakesTheStandardsOwnExamples) {
+    const struct {
+        const char* iban;
+        const char* written;
+    } cases[] = {
+        {"GB29 NWBK 6016 1331 9268 19", "GB29NWBK60161331926819"},
+        {"DE89 3704 0044 0532 0130 00", "DE89370400440532013000"},
+        {"FR14 2004 1010 0505 0001 3M02 606", "FR1420041010050500013M02606"},
+        {"be72000000001616", "BE72000000001616"},
+    };
+    for (const auto& c : cases) {
+        auto transfer = RedCross();
+        transfer.iban = c.iban;
+        transfer.text.clear();
+        transfer.reference = "RF18 5390 0754 7034";
+        const std::string payload = PayloadOf(payment::SepaTransferPayload(transfer));
+        EXPECT_NE(payload.find(std::string("\n") + c.written + "\nEUR1\n\nRF18539007547034"),
+                  std::string::npos)
+            << c.iban << ": " << payload;
+    }
+}
+
 TEST(PaymentSepa, RefusesByItsRules) {
     const struct {
         const char* name;
