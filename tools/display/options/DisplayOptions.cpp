@@ -477,7 +477,10 @@ read once, at start, off the thread that takes messages. A file that is damaged,
 larger than 20 MB or than 40 megapixels is skipped with one line on standard error naming it,
 and the others show. The page gets them from the display, made no larger than 1920 pixels.
 Character displays keep the welcome text. As a service, the folder is read with the service's
-rights: put it where they reach, such as /etc/afficheur\-display/pictures.)man",
+rights and sees no home folder: put it where they reach, such as /etc/afficheur/pictures,
+readable by all. A monitor that follows the service
+.RB ( \-\-follow )
+shows them when given the same options.)man",
      [](std::string_view value, DisplayOptions& o) -> std::string {
          if (value.empty()) return "--pictures wants a folder of pictures";
          o.pictures = Q(value);
