@@ -335,6 +335,11 @@ TEST(LcdprocLink, DrawsTheWholeBoardOnConnectionThenOnlyWhatChanges) {
     link.Show(MakeBoard("Merci", "Soldes", "Caisse 2"));  // the name has no line on 20x2
     ASSERT_TRUE(WaitUntil([&] { return lcdd.lines().size() >= 9; }, kPatienceMs));
     link.Show(MakeBoard("Merci", "Soldes", "Caisse 3"));
+    // The shop's pictures in turn are not for a character display: it keeps its text.
+    Board withPicture = MakeBoard("Merci", "Soldes", "Caisse 3");
+    withPicture.picture = "0123456789abcdef.jpg";
+    withPicture.pictureAlone = true;
+    link.Show(withPicture);
     RunEventsFor(300);
     ASSERT_EQ(lcdd.lines().size(), 9u);
     EXPECT_EQ(lcdd.lines().back(), "widget_set afficheur l1 1 1 \"       Merci\"");
