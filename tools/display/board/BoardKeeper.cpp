@@ -48,8 +48,16 @@ void BoardKeeper::AddView(BoardView& view) {
 }
 
 void BoardKeeper::Apply(const Message& message) {
-    board_.Apply(message);
-    Changed(message.kind == Kind::Text || message.kind == Kind::Total);
+    Apply(std::span<const Message>(&message, 1));
+}
+
+void BoardKeeper::Apply(std::span<const Message> messages) {
+    bool textChanged = false;
+    for (const Message& message : messages) {
+        board_.Apply(message);
+        textChanged = textChanged || message.kind == Kind::Text || message.kind == Kind::Total;
+    }
+    Changed(textChanged);
     if (keeping_.welcomeAfterMs) welcomeTimer_.start();
 }
 

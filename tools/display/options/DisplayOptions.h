@@ -19,6 +19,7 @@
 #include "input/Receiver.h"
 #include "lcd/LcdText.h"
 #include "lcd/LcdprocLink.h"
+#include "mqtt/BrokerOptions.h"
 #include "options/OptionSpec.h"
 #include "protocol/Wire.h"
 #include "shared/AllowList.h"
@@ -63,6 +64,7 @@ struct DisplayOptions {
     Keeping keeping;             // the state file, the restore rule and the welcome text
     bool stateGiven = false;     // --state named the file
     std::optional<QUrl> follow;  // a followed display's page: no receiver of its own
+    BrokerOptions mqtt;          // the broker; mqtt.url empty: none
 };
 
 // How the program ends instead of running: --help and --version (text for stdout, status 0), an
