@@ -40,12 +40,16 @@ void InitialiseLibrary() {
     (void)initialised;
 }
 
-// A libmosquitto result in words, without a closing full stop; call on the thread that got it
-// (errno).
-std::string ErrorText(int result) {
-    std::string text = result == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(result);
+// libmosquitto's sentences as the middle of a log line.
+std::string WithoutFullStop(std::string text) {
     if (!text.empty() && text.back() == '.') text.pop_back();
     return text;
+}
+
+// A libmosquitto result in words; call on the thread that got it (errno).
+std::string ErrorText(int result) {
+    return WithoutFullStop(result == MOSQ_ERR_ERRNO ? std::strerror(errno)
+                                                    : mosquitto_strerror(result));
 }
 
 }  // namespace
@@ -95,6 +99,7 @@ class MqttClient::Loop {
         mosquitto_connect_callback_set(handle, &Loop::Connected);
         mosquitto_message_callback_set(handle, &Loop::Received);
         mosquitto_publish_callback_set(handle, &Loop::Published);
+        mosquitto_subscribe_callback_set(handle, &Loop::Subscribed);
         thread_ = std::thread([this] { Run(); });
         return true;
     }
@@ -183,7 +188,7 @@ class MqttClient::Loop {
     static void Connected(mosquitto* handle, void* self, int rc) {
         auto& loop = *static_cast<Loop*>(self);
         if (rc != 0) {
-            loop.refusal_ = mosquitto_connack_string(rc);
+            loop.refusal_ = WithoutFullStop(mosquitto_connack_string(rc));
             return;
         }
         std::vector<char*> topics;
@@ -209,6 +214,20 @@ class MqttClient::Loop {
         loop.Post([owner = &loop.owner_, topic = std::move(topic), payload = std::move(payload)] {
             emit owner->message(topic, payload);
         });
+    }
+
+    // The broker's answer to the subscriptions, one granted QoS per topic in their order; 0x80
+    // for a refusal.
+    static void Subscribed(mosquitto*, void* self, int, int count, const int* granted) {
+        auto& loop = *static_cast<Loop*>(self);
+        const auto& topics = loop.session_.subscriptions;
+        for (std::size_t i = 0; i < topics.size() && i < static_cast<std::size_t>(count); ++i) {
+            if (granted[i] < 0 || granted[i] > 2) {
+                loop.Post([owner = &loop.owner_, topic = QString::fromStdString(topics[i])] {
+                    emit owner->subscriptionRefused(topic);
+                });
+            }
+        }
     }
 
     static void Published(mosquitto*, void* self, int id) {

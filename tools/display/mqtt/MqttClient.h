@@ -69,6 +69,8 @@ class MqttClient : public QObject {
     void connected();
     // A try failed or a connection was lost (why, in words); the tries go on.
     void failed(const QString& reason);
+    // The broker would not take one of the subscriptions (its ACL forbids it).
+    void subscriptionRefused(const QString& topic);
     // A message on one of the subscriptions.
     void message(const QByteArray& topic, const QByteArray& payload);
 
