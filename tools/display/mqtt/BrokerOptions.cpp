@@ -19,6 +19,13 @@ constexpr std::size_t kMaxPasswordBytes = 4096;
 
 std::string ReadBrokerUrl(std::string_view text, BrokerOptions& options) {
     const std::string wanted = "--mqtt wants mqtt://[USER@]HOST[:PORT] or mqtts://...";
+    // A login such as shop12/till1 would end the URL's host at its /.
+    if (const auto start = text.find("://"); start != std::string_view::npos) {
+        const auto at = text.find('@', start + 3);
+        if (at != std::string_view::npos &&
+            text.substr(start + 3, at - start - 3).find('/') != std::string_view::npos)
+            return wanted + " (a / in USER is written %2F)";
+    }
     const QUrl url(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                    QUrl::StrictMode);
     const QString scheme = url.scheme();
