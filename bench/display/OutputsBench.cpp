@@ -275,10 +275,12 @@ class Outputs {
         learning_ = false;
     }
 
-    void Expect(const std::string& text) {
+    // The next message's text (its last line, for a message of several: then its page event
+    // is the one that holds it anywhere).
+    void Expect(const std::string& text, bool whole = true) {
         Painted();  // paints of what came before
         text_ = text;
-        pageMark_ = "\"text\":\"" + text + "\"";
+        pageMark_ = whole ? "\"text\":\"" + text + "\"" : text;
         atLcd_.reset();
         atPage_.reset();
         atWindow_.reset();
@@ -426,7 +428,7 @@ Latencies Time(Outputs& outputs, uint16_t port, const char* prefix, int messages
             outputs.Pump(milliseconds(1));
         char text[32];
         std::snprintf(text, sizeof text, "%s %05d", prefix, i);
-        outputs.Expect(text);
+        outputs.Expect(text, compose == nullptr);
         const auto closed = Send(port, compose != nullptr ? compose(text) : std::string(text));
         while (!outputs.everywhere() && Clock::now() < closed + kPatience)
             outputs.Pump(milliseconds(100));

@@ -15,6 +15,8 @@
 #   options       a bad --lcdproc or --lcd-charset ends the program at once, saying why
 #   fullscreen    --fullscreen covers the chosen monitor under Xvfb, and follows it to a new
 #                 resolution
+#   broker-sale   a sale published on an MQTT broker (a real mosquitto, see broker.sh) reaches
+#                 the pole display as the same sale over TCP does
 #   monitors      with two monitors (xrandr --setmonitor) the window covers the one that is not
 #                 the primary, hides while it is away and comes back with it; with one monitor
 #                 and no --screen it waits hidden and says how to choose
@@ -22,6 +24,8 @@ set -u
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=lib.sh
 source "$here/lib.sh"
+# shellcheck source=broker.sh
+source "$here/broker.sh"
 
 lcd_require() {
     e2e_require_display
@@ -441,6 +445,20 @@ case_rule() {
         "TOTAL                          23,70 EUR"
 }
 
+case_broker_sale() {
+    lcd_require
+    broker_require
+    lcd_up lcd text "Size=20x2"
+    broker_up shop
+    broker_display d1 shop --lcd-charset ASCII --lcdproc "127.0.0.1:$lcd_port"
+    e2e_wait_until "$E2E_PATIENCE" broker_connected d1 || e2e_fail "d1 did not reach the broker"
+    broker_pub shop afficheur/d1/set \
+        '{"lines":[["Café crème","2,40 €"],["Croissant","1,20 €"]],"total":["TOTAL","3,60 €"]}'
+    lcd_wait_frame lcd "Croissant   1,20 EUR" "TOTAL       3,60 EUR"
+    broker_pub shop afficheur/d1/set '{"text":"Merci"}'
+    lcd_wait_frame lcd "       Merci        " "                    "
+}
+
 case_sale() {
     lcd_require
     [ -n "${AFFICHEUR_SEND:-}" ] && [ -x "$AFFICHEUR_SEND" ] ||
@@ -565,10 +583,11 @@ two) e2e_init; case_two ;;
 display-restart) e2e_init; case_display_restart ;;
 rule) e2e_init; case_rule ;;
 sale) e2e_init; case_sale ;;
+broker-sale) e2e_init; case_broker_sale ;;
 fullscreen) e2e_init; case_fullscreen ;;
 monitors) e2e_init; case_monitors ;;
 *)
-    echo "usage: $0 client-20x2|board-20x4|restart|serialpos|options|fullscreen|monitors|two|display-restart|rule|sale" >&2
+    echo "usage: $0 client-20x2|board-20x4|restart|serialpos|options|fullscreen|monitors|two|display-restart|rule|sale|broker-sale" >&2
     exit 2
     ;;
 esac

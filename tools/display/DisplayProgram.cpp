@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -112,6 +113,7 @@ bool DisplayProgram::MakeOutputs() {
         &DisplayProgram::MakePage,               // --http
         &DisplayProgram::MakeWindow,             // the window, or --fullscreen (not --headless)
         &DisplayProgram::MakeCharacterDisplays,  // --lcdproc, each
+        &DisplayProgram::MakeBrokerLink,         // --mqtt: a way in as well
     };
     for (const auto make : kOutputKinds) {
         if (!(this->*make)()) return false;
@@ -187,6 +189,27 @@ bool DisplayProgram::MakeCharacterDisplays() {
         link->Start();
         outputs_.push_back(std::move(link));
     }
+    return true;
+}
+
+// The broker is one more way in: its set messages reach the board as the receiver's do. It is
+// an output too, publishing the board as /state gives it.
+bool DisplayProgram::MakeBrokerLink() {
+    if (options_.mqtt.url.empty()) return true;
+    auto link = std::make_unique<BrokerLink>(
+        options_.mqtt, [this](std::span<const Message> messages) { keeper_.Apply(messages); });
+    link->ReportOutputs([this] {
+        std::vector<OutputState> states;
+        for (const auto& output : outputs_)
+            states.push_back(output->Health());
+        return states;
+    });
+    std::string error;
+    if (!link->Start(&error)) {
+        LogLine("cannot use the broker " + options_.mqtt.url + ": " + error);
+        return false;
+    }
+    outputs_.push_back(std::move(link));
     return true;
 }
 

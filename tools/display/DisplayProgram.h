@@ -1,7 +1,7 @@
 #pragma once
 // afficheur-display once its options are read: the board, where its changes come from (the
-// receiver, or a followed display's page) and the outputs that show it. A new kind of output is
-// a factory of its own and one row of MakeOutputs' table.
+// receiver, a followed display's page, an MQTT broker) and the outputs that show it. A new kind of
+// output is a factory of its own and one row of MakeOutputs' table.
 
 #include <QByteArray>
 #include <QString>
@@ -16,6 +16,7 @@
 #include "input/BoardFollower.h"
 #include "input/Receiver.h"
 #include "input/Report.h"
+#include "mqtt/BrokerLink.h"
 #include "options/DisplayOptions.h"
 #include "pictures/PictureShelf.h"
 #include "service/ServiceNotifier.h"
@@ -47,6 +48,7 @@ class DisplayProgram {
     bool MakePage();
     bool MakeWindow();
     bool MakeCharacterDisplays();
+    bool MakeBrokerLink();
     // Calls listen (which says whether the address is missing); when the address is not yet
     // this machine's, tries again every 2 s until it is, with one line on stderr. Then calls
     // listening. False, with a line on stderr, for a fault a wait cannot cure (a port taken).

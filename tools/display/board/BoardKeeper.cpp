@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -58,12 +59,21 @@ void BoardKeeper::AddView(BoardView& view) {
 }
 
 void BoardKeeper::Apply(const Message& message) {
+    Apply(std::span<const Message>(&message, 1));
+}
+
+void BoardKeeper::Apply(std::span<const Message> messages) {
     const Board before = board_;
-    board_.Apply(message);
+    for (const Message& message : messages)
+        board_.Apply(message);
     const bool textChanged = board_.text != before.text || board_.total != before.total ||
                              board_.qr != before.qr;
     if (textChanged || board_.picture != before.picture) PickPicture(true);
-    Changed(message.kind == Kind::Text || message.kind == Kind::Total || message.kind == Kind::Qr);
+    const bool said = std::any_of(messages.begin(), messages.end(), [](const Message& message) {
+        return message.kind == Kind::Text || message.kind == Kind::Total ||
+               message.kind == Kind::Qr;
+    });
+    Changed(said);
     if (keeping_.welcomeAfterMs) welcomeTimer_.start();
 }
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,10 @@ class BoardKeeper : public QObject {
 
     // A message: the board changes as Board::Apply says, and every view is shown it.
     void Apply(const Message& message);
+
+    // Messages that came together (one set message from the broker): applied in order as one
+    // change, which every view is shown once.
+    void Apply(std::span<const Message> messages);
 
     // A whole board from elsewhere (a followed display's page).
     void Replace(const Board& board);

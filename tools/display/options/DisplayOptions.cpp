@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
+#include <QSysInfo>
 
 #include <algorithm>
 #include <iterator>
@@ -11,6 +12,7 @@
 #include <utility>
 
 #include "board/BoardStore.h"
+#include "mqtt/BrokerOptions.h"
 #include "options/ConfigFile.h"
 #include "options/OptionDefault.h"
 #include "shared/HostPort.h"
@@ -516,6 +518,100 @@ again every 2 s.)man",
          o.follow = followed;
          return {};
      }},
+    {"mqtt", "URL",
+     "Also take messages from an MQTT broker, and publish the board there: "
+     "mqtt://[USER@]HOST[:PORT] (port 1883) or mqtts://... (TLS, port 8883). The display "
+     "connects outward and keeps trying while the broker is away.",
+     R"man(Also take messages from an MQTT broker and report the board there:
+.BI mqtt:// [USER@]HOST[:PORT]
+(default port 1883) or
+.BI mqtts:// ...
+(TLS, default port 8883, the server's certificate checked against the system's authorities
+or
+.BR \-\-mqtt\-ca ).
+The password comes from
+.BR \-\-mqtt\-password\-file ,
+never from the URL. The display connects outward (it never listens for the broker), with a
+persistent session named afficheur\-display:PREFIX, so that a message published while it
+reconnects is kept for it. When the broker is away it keeps its board and tries again, after
+1 s and then up to 30 s, with one line on standard error per outage. Under
+.IR PREFIX " (" \-\-mqtt\-topic ):
+.I PREFIX/set
+takes a JSON object, such as
+{"lines":[["Pain","1,20"]],"total":["TOTAL","1,20 EUR"]}
+(keys text, scroll, colour, register, lines, total, change, clear, applied as one change; a
+payload over 64 KiB, not UTF\-8 or not such an object is refused whole, with a line on
+standard error);
+.I PREFIX/state
+holds the board as the page's /state gives it, retained, published at each change (at most
+four times a second) and at each connect;
+.I PREFIX/status
+holds online, retained, and offline once the display stops or its link breaks (its last
+will).)man",
+     [](std::string_view value, DisplayOptions& o) { return ReadBrokerUrl(value, o.mqtt); }},
+    {"mqtt-ca", "FILE",
+     "The certificate authority (PEM) that signed the mqtts:// broker's certificate, for a "
+     "private one (default: the system's).",
+     R"man(The certificate authority, a PEM file, that signed the
+.B mqtts://
+broker's certificate, for a shop's own authority (default: the system's authorities). The
+broker's name must match its certificate.)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         o.mqtt.caFile = value;
+         return {};
+     }},
+    {"mqtt-password-file", "FILE",
+     "The broker login's password: the first line of FILE (readable by the display's user "
+     "alone).",
+     R"man(The password of the broker's login (the USER of
+.BR \-\-mqtt ):
+the first line of FILE, read at start. Make it readable by the display's user alone.)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         std::string error;
+         const auto password = ReadPasswordFile(std::string(value), &error);
+         if (!password) return "--mqtt-password-file: " + error;
+         o.mqtt.password = *password;
+         return {};
+     }},
+    {"mqtt-keepalive", "SECONDS",
+     "Seconds between the display's signs of life to the broker (default {default}); the "
+     "broker says offline about 1.5 times that after the display vanishes.",
+     R"man(Seconds between the display's signs of life to the broker (default {default}, from 5): the
+broker publishes offline about one and a half times that after the display vanishes without
+a word, and the display sees a broker that vanished as soon.)man",
+     [](std::string_view value, DisplayOptions& o) {
+         return ReadNumber(value, kMinKeepaliveSeconds, kMaxKeepaliveSeconds,
+                           &o.mqtt.keepaliveSeconds,
+                           "--mqtt-keepalive wants a whole number of seconds from 5 to 65535");
+     },
+     [](const DisplayOptions& d) { return Shown(d.mqtt.keepaliveSeconds); }},
+    {"mqtt-topic", "PREFIX",
+     "The display's topics on the broker: PREFIX/set, PREFIX/state, PREFIX/status (default "
+     "afficheur/HOSTNAME/PORT, PORT being --listen's).",
+     R"man(The display's topics on the broker:
+.IR PREFIX/set ", " PREFIX/state " and " PREFIX/status
+(default afficheur/HOSTNAME/PORT, with this machine's name and the port of
+.BR \-\-listen ).
+No wildcard (+, #), no empty level.)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         if (const std::string fault = TopicFault(value); !fault.empty())
+             return "--mqtt-topic " + std::string(value) + ": " + fault;
+         o.mqtt.topic = value;
+         return {};
+     }},
+    {"mqtt-group", "TOPIC",
+     "Also take messages published on TOPIC/set, for several displays at once; repeatable.",
+     R"man(Also take the messages published on
+.IR TOPIC/set ,
+which several displays share (all the displays of a shop, of a chain); may be given more
+than once. No wildcard (+, #), no empty level.)man",
+     [](std::string_view value, DisplayOptions& o) -> std::string {
+         if (const std::string fault = TopicFault(value); !fault.empty())
+             return "--mqtt-group " + std::string(value) + ": " + fault;
+         o.mqtt.groups.emplace_back(value);
+         return {};
+     },
+     nullptr, true},
     {"config",
      "FILE",
      "Read options from FILE, one per line by its long name (listen = 0.0.0.0:9100, welcome = "
@@ -525,7 +621,7 @@ again every 2 s.)man",
 .BR headless ),
 values unquoted; comments start with # or ;; a UTF-8 byte-order mark at the start is passed
 over.
-.BR allow ", " http\-allow ", " lcdproc " and " http\-host
+.BR allow ", " http\-allow ", " lcdproc ", " http\-host " and " mqtt\-group
 may repeat; another option that takes a value given twice is an error naming both lines. A
 file over 1 MiB is refused (exit status 2), never read in part. The command line's options
 win.)man",
@@ -539,6 +635,31 @@ win.)man",
 // The options that only the web page takes: they go with --http.
 constexpr std::string_view kWebOnly[] = {"http-host", "http-allow", "http-share-viewers",
                                          "http-share-connections"};
+// The options about the broker: they go with --mqtt.
+constexpr std::string_view kBrokerOnly[] = {"mqtt-ca", "mqtt-password-file", "mqtt-keepalive",
+                                            "mqtt-topic", "mqtt-group"};
+
+// The broker's options together, once each was read.
+std::optional<OptionsExit> FinishBroker(const QCommandLineParser& parser, DisplayOptions& options) {
+    BrokerOptions& broker = options.mqtt;
+    if (broker.url.empty()) {
+        for (const std::string_view name : kBrokerOnly) {
+            if (parser.isSet(Q(name)))
+                return Usage("--" + std::string(name) +
+                             " is about the broker: it goes with --mqtt");
+        }
+        return std::nullopt;
+    }
+    if (options.follow)
+        return Usage("--mqtt takes messages and --follow takes none: give one of them");
+    if (!broker.password.empty() && broker.user.empty())
+        return Usage("--mqtt-password-file is a login's: name its user, mqtt://USER@HOST");
+    if (!broker.caFile.empty() && !broker.tls)
+        return Usage("--mqtt-ca is for a TLS broker: mqtts://HOST");
+    if (broker.topic.empty())
+        broker.topic = DefaultTopic(QSysInfo::machineHostName().toStdString(), options.listen.port);
+    return std::nullopt;
+}
 
 QList<QCommandLineOption> CommandLineOptions() {
     const DisplayOptions defaults;
@@ -602,7 +723,7 @@ std::optional<OptionsExit> Finish(const QCommandLineParser& parser, DisplayOptio
         options.keeping.statePath =
             options.follow ? QString() : DefaultStatePath(options.listen.port);
     }
-    return std::nullopt;
+    return FinishBroker(parser, options);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "input/Receiver.h"
 #include "lcd/LcdText.h"
 #include "lcd/LcdprocLink.h"
+#include "mqtt/BrokerOptions.h"
 #include "options/OptionSpec.h"
 #include "protocol/Wire.h"
 #include "shared/AllowList.h"
@@ -65,6 +66,7 @@ struct DisplayOptions {
     std::optional<QUrl> follow;  // a followed display's page: no receiver of its own
     QString logo;                // the shop's logo; empty: none
     QString pictures;            // the folder of the shop's pictures; empty: none
+    BrokerOptions mqtt;          // the broker; mqtt.url empty: none
 };
 
 // How the program ends instead of running: --help and --version (text for stdout, status 0), an

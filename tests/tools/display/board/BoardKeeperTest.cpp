@@ -32,6 +32,24 @@ Message Text(std::string text) {
     return message;
 }
 
+// Messages that came together (a broker's set message) are one change: a view sees the board
+// once, with all of them applied in order, never a half-made sale.
+TEST(BoardKeeper, MessagesThatCameTogetherAreShownAsOneChange) {
+    BoardKeeper keeper(Keeping{});
+    Recorder view;
+    keeper.AddView(view);
+    Message total;
+    total.kind = Kind::Total;
+    total.text = "TOTAL\t2,15 EUR";
+    total.amounts = std::vector<protocol::Amount>{{"TOTAL", "2,15 EUR"}};
+    const Message sale[] = {Text("Pain\t1,20"), total};
+    keeper.Apply(sale);
+    ASSERT_EQ(view.shown.size(), 2u) << "one change for the two messages";
+    EXPECT_EQ(view.shown.back().text, "Pain\t1,20");
+    EXPECT_EQ(view.shown.back().total, "TOTAL\t2,15 EUR")
+        << "the text did not end the total after it";
+}
+
 TEST(BoardKeeper, ShowsEveryViewEachChangeAndKeepsTheBoardAcrossARestart) {
     TempFolder folder;
     Keeping keeping;
