@@ -146,6 +146,7 @@ bool DisplayProgram::MakePage() {
             states.push_back(output->Health());
         return states;
     });
+    page_ = page;
     outputs_.push_back(std::move(web));
     return true;
 }
@@ -168,6 +169,7 @@ bool DisplayProgram::MakeWindow() {
         QObject::connect(follower_.get(), &BoardFollower::linked, window,
                          [window, url](bool up) { window->ShowLinkLost(!up, url); });
     }
+    InvitePairing(*screen);
     if (options_.fullscreen) {
         const ScreenChoice chosen = ChooseScreen(options_.screen);
         if (!chosen.note.isEmpty()) LogLine(chosen.note.toStdString());
@@ -177,6 +179,18 @@ bool DisplayProgram::MakeWindow() {
     }
     outputs_.push_back(std::move(screen));
     return true;
+}
+
+void DisplayProgram::InvitePairing(BoardWindow& window) {
+    if (page_ == nullptr) return;
+    WebServer* page = page_;
+    pairing_ = std::make_unique<PairingInvite>(
+        [page] { return page->ServesNetwork() ? page->NetworkUrls() : QStringList(); },
+        [&window](const QString& url) { window.ShowPairing(url); });
+    PairingInvite* invite = pairing_.get();
+    QObject::connect(&keeper_, &BoardKeeper::pairAsked, invite, [invite] { invite->Ask(); });
+    QObject::connect(page, &WebServer::viewersChanged, invite,
+                     [invite](int count) { invite->Viewers(count); });
 }
 
 bool DisplayProgram::MakeCharacterDisplays() {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "PairingInvite.h"
 #include "board/BoardKeeper.h"
 #include "board/BoardView.h"
 #include "input/BoardFollower.h"
@@ -21,6 +22,9 @@
 #include "service/ServiceNotifier.h"
 
 namespace display {
+
+class BoardWindow;
+class WebServer;
 
 class DisplayProgram {
   public:
@@ -47,6 +51,9 @@ class DisplayProgram {
     bool MakePage();
     bool MakeWindow();
     bool MakeCharacterDisplays();
+    // While the page serves the network, the window shows its address for a tablet
+    // (PairingInvite).
+    void InvitePairing(BoardWindow& window);
     // Calls listen (which says whether the address is missing); when the address is not yet
     // this machine's, tries again every 2 s until it is, with one line on stderr. Then calls
     // listening. False, with a line on stderr, for a fault a wait cannot cure (a port taken).
@@ -61,6 +68,8 @@ class DisplayProgram {
     std::unique_ptr<Receiver> receiver_;
     std::unique_ptr<BoardFollower> follower_;
     std::vector<std::unique_ptr<BoardView>> outputs_;
+    WebServer* page_ = nullptr;  // one of outputs_, with --http
+    std::unique_ptr<PairingInvite> pairing_;
     std::unique_ptr<PictureShelf> pictures_;
     NoteLines notes_;
     LoggedRefusals loggedRefusals_;

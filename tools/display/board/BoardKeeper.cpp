@@ -58,10 +58,14 @@ void BoardKeeper::AddView(BoardView& view) {
 }
 
 void BoardKeeper::Apply(const Message& message) {
+    if (message.kind == Kind::Pair) {
+        emit pairAsked();
+        return;
+    }
     const Board before = board_;
     board_.Apply(message);
-    const bool textChanged = board_.text != before.text || board_.total != before.total ||
-                             board_.qr != before.qr;
+    const bool textChanged =
+        board_.text != before.text || board_.total != before.total || board_.qr != before.qr;
     if (textChanged || board_.picture != before.picture) PickPicture(true);
     Changed(message.kind == Kind::Text || message.kind == Kind::Total || message.kind == Kind::Qr);
     if (keeping_.welcomeAfterMs) welcomeTimer_.start();
