@@ -1,6 +1,7 @@
 #include "DisplayProgram.h"
 
 #include <QDateTime>
+#include <QHostInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -133,6 +134,7 @@ bool DisplayProgram::MakePage() {
         [this, page] {
             WriteLog(ServingLine(QDateTime::currentDateTimeUtc(), page->Address()));
             AnnounceNetworkPage(*page);
+            AnnouncePage(*page);
         });
     if (!started) return false;
     web->ServePictures([this](const std::string& name) -> std::optional<WebServer::ServedPicture> {
@@ -191,6 +193,13 @@ void DisplayProgram::InvitePairing(BoardWindow& window) {
     QObject::connect(&keeper_, &BoardKeeper::pairAsked, invite, [invite] { invite->Ask(); });
     QObject::connect(page, &WebServer::viewersChanged, invite,
                      [invite](int count) { invite->Viewers(count); });
+}
+
+void DisplayProgram::AnnouncePage(const WebServer& page) {
+    if (!page.ServesNetwork() || announcement_) return;
+    announcement_ =
+        std::make_unique<PageAnnouncement>(page, QHostInfo::localHostName().toStdString());
+    keeper_.AddView(*announcement_);
 }
 
 bool DisplayProgram::MakeCharacterDisplays() {
