@@ -3,7 +3,8 @@
 # test's own, with its own D-Bus system bus and its own avahi-daemon on a veth pair, the page is
 # found with avahi-browse under the register's name, with its address, port and path; renamed
 # when the register's name changes; withdrawn when the display stops. Without a daemon the
-# display says so in one line and goes on. Nothing leaves the namespaces.
+# display says so in one line and goes on. And a tablet's way in: the window's code scanned
+# from the screen (Xvfb), opened in Chromium. Nothing leaves the namespaces.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
@@ -144,13 +145,71 @@ case_no_daemon_inside() {
         e2e_fail "more than one line about Avahi: $(cat "$E2E_TMP/shop.err")"
 }
 
+# The window's pairing code on the X server's screen, as a tablet's camera reads it: its
+# payload, or nothing when no code shows.
+e2e_screen_code() {
+    xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$E2E_TMP/screen.png" 2>/dev/null ||
+        return 1
+    timeout 20 zbarimg --quiet --raw -Sdisable -Sqrcode.enable "$E2E_TMP/screen.png" 2>/dev/null
+}
+e2e_screen_shows() { [ "$(e2e_screen_code)" = "$1" ]; }
+
+# The tablet's side: the code on the window scanned, the address it gives the one found over
+# DNS-SD, and that address opened in Chromium shows the board; the code goes once the page
+# follows, and comes back for the till's --pair.
+case_tablet() {
+    e2e_require_dnssd
+    e2e_require_x
+    local tool
+    for tool in xwd xwdtopnm pnmtopng zbarimg chromium; do
+        command -v "$tool" >/dev/null 2>&1 ||
+            e2e_missing "$tool is not installed (scripts/ensure-packages installs it)"
+    done
+    exec unshare --net --mount bash "$0" tablet-inside
+}
+
+case_tablet_inside() {
+    e2e_private_network
+    e2e_start_bus
+    e2e_start_avahi
+    e2e_start_x
+    e2e_spawn shop "$AFFICHEUR_DISPLAY" --log --listen 127.0.0.1:9100 --http "$SHOP_ADDRESS:8080"
+    local url="http://$SHOP_ADDRESS:8080/"
+    e2e_wait_until "$E2E_PATIENCE" e2e_screen_shows "$url" ||
+        e2e_fail "the window shows no code of $url: '$(e2e_screen_code)' $(cat "$E2E_TMP/shop.err")"
+    e2e_wait_until "$E2E_PATIENCE" e2e_announced ";$SHOP_ADDRESS;8080;" ||
+        e2e_fail "the address scanned is not the one found over DNS-SD: $(e2e_browse)"
+
+    "$AFFICHEUR_SEND" --to 127.0.0.1:9100 --register "Caisse 1" "Bonjour" ||
+        e2e_fail "afficheur-send could not send"
+    e2e_wait_messages "$E2E_TMP/shop.out" 2 || e2e_fail "the messages did not arrive"
+    # The tablet opens the address it scanned; the page follows the display while it loads.
+    timeout 60 chromium --headless --no-sandbox --disable-gpu --no-first-run \
+        --disable-background-networking --disable-component-update --disable-sync \
+        --user-data-dir="$E2E_TMP/chromium" --timeout=5000 --dump-dom "$url" \
+        >"$E2E_TMP/page.html" 2>"$E2E_TMP/chromium.err"
+    grep -q '<div id="register">Caisse 1</div>' "$E2E_TMP/page.html" &&
+        grep -q 'Bonjour' "$E2E_TMP/page.html" ||
+        e2e_fail "the page at the scanned address does not show the board: $(head -c 2000 "$E2E_TMP/page.html")"
+    e2e_log "the page: $(grep -o '<div id="register">[^<]*</div>' "$E2E_TMP/page.html")" \
+        "$(grep -o '<p id="text"[^>]*>[^<]*</p>' "$E2E_TMP/page.html")"
+    e2e_wait_until "$E2E_PATIENCE" e2e_screen_shows "" ||
+        e2e_fail "the code still shows after a page followed the display"
+
+    "$AFFICHEUR_SEND" --to 127.0.0.1:9100 --pair || e2e_fail "afficheur-send --pair failed"
+    e2e_wait_until "$E2E_PATIENCE" e2e_screen_shows "$url" ||
+        e2e_fail "the code did not come back for --pair"
+}
+
 case "${1:-}" in
+tablet) case_tablet ;;
+tablet-inside) e2e_init; case_tablet_inside ;;
 announced) case_announced ;;
 announced-inside) e2e_init; case_announced_inside ;;
 no-daemon) case_no_daemon ;;
 no-daemon-inside) e2e_init; case_no_daemon_inside ;;
 *)
-    echo "usage: $0 announced|no-daemon" >&2
+    echo "usage: $0 announced|no-daemon|tablet" >&2
     exit 2
     ;;
 esac
