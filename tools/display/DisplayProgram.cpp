@@ -184,7 +184,8 @@ bool DisplayProgram::MakeWindow() {
 }
 
 void DisplayProgram::InvitePairing(BoardWindow& window) {
-    if (page_ == nullptr) return;
+    // A page for this machine alone has nothing to show a tablet.
+    if (page_ == nullptr || options_.http->address.isLoopback()) return;
     WebServer* page = page_;
     pairing_ = std::make_unique<PairingInvite>(
         [page] { return page->ServesNetwork() ? page->NetworkUrls() : QStringList(); },
