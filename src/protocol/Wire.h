@@ -5,11 +5,11 @@
 // A message is the whole content of one TCP connection: the sender connects, writes it and
 // closes, and the display reads until the end. A message whose first byte is 0xFF is a
 // command: the next byte names it ('1' scrolling text, '2' colour, '3' register name, '4' a
-// sale's total, '5' a QR code) and the rest, possibly empty, is its text. Any other message is
-// plain text to show. Texts travel in Windows-1252 (what the client sends), or in UTF-8 for a
-// display started that way; the 0xFF lead is the same byte in both, since it never occurs in UTF-8.
-// Inside the system texts are UTF-8. Plain functions, no state; decoding never throws and reads
-// only the bytes given.
+// sale's total, '5' a QR code, '6' pairing a tablet) and the rest, possibly empty, is its text. Any
+// other message is plain text to show. Texts travel in Windows-1252 (what the client sends), or in
+// UTF-8 for a display started that way; the 0xFF lead is the same byte in both, since it never
+// occurs in UTF-8. Inside the system texts are UTF-8. Plain functions, no state; decoding never
+// throws and reads only the bytes given.
 
 #include <cstddef>
 #include <cstdint>
@@ -30,6 +30,7 @@ enum class Kind {
     Register,  // 0xFF '3' + text: the register's name
     Total,     // 0xFF '4' + "LABEL<TAB>AMOUNT" lines: the sale's total, then the change due
     Qr,        // 0xFF '5' + "CAPTION<LF>PAYLOAD": a QR code to scan (a payment), see QrOf
+    Pair,      // 0xFF '6', no text: show the display page's address for a tablet to open
     Unknown,   // 0xFF and any other command byte, or 0xFF alone
 };
 
@@ -39,6 +40,7 @@ enum class Payload {
     Colour,   // a palette index: see ColourIndex
     Amounts,  // empty, or one or two lines of LABEL<TAB>AMOUNT: see AmountsOf
     Qr,       // empty, or a caption line, a line feed and the code's payload: see QrOf
+    None,     // nothing: a text after the command is ignored
 };
 
 struct KindRow {
@@ -58,12 +60,13 @@ inline constexpr KindRow kKinds[] = {
     {Kind::Register, "register", '3', Payload::Text},
     {Kind::Total, "total", '4', Payload::Amounts},
     {Kind::Qr, "qr", '5', Payload::Qr},
+    {Kind::Pair, "pair", '6', Payload::None},
 };
 
 // The row of a kind; null for Unknown.
 const KindRow* RowOf(Kind kind);
 
-// "text", "scroll", "colour", "register", "total", "qr", "unknown".
+// "text", "scroll", "colour", "register", "total", "qr", "pair", "unknown".
 std::string_view KindName(Kind kind);
 
 // The number of colours of the palette the colour message names.
@@ -86,7 +89,7 @@ std::optional<Encoding> EncodingNamed(std::string_view name);
 // "windows-1252" or "utf-8".
 std::string_view EncodingName(Encoding encoding);
 
-// The command byte that names a kind ('1' to '5'); nothing for Text and Unknown.
+// The command byte that names a kind ('1' to '6'); nothing for Text and Unknown.
 std::optional<char> CommandByte(Kind kind);
 
 // A message as system text (UTF-8), the lead written as U+00FF, for a sender that converts its

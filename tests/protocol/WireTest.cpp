@@ -48,6 +48,9 @@ TEST(Wire, EveryKindComposesToItsBytesAndDecodesBack) {
         {"qr code", Kind::Qr, "Scannez\nBCD\n002", Encoding::Windows1252,
          "\xFF"
          "5Scannez\nBCD\n002"},
+        {"pair", Kind::Pair, "", Encoding::Windows1252,
+         "\xFF"
+         "6"},
         {"utf-8 beyond the code page", Kind::Register,
          "\xC5\x81\xC3\xB3"
          "d\xC5\xBA",

@@ -1,6 +1,7 @@
 #include "DisplayProgram.h"
 
 #include <QDateTime>
+#include <QHostInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -135,6 +136,7 @@ bool DisplayProgram::MakePage() {
         [this, page] {
             WriteLog(ServingLine(QDateTime::currentDateTimeUtc(), page->Address()));
             AnnounceNetworkPage(*page);
+            AnnouncePage(*page);
         });
     if (!started) return false;
     web->ServePictures([this](const std::string& name) -> std::optional<WebServer::ServedPicture> {
@@ -148,6 +150,7 @@ bool DisplayProgram::MakePage() {
             states.push_back(output->Health());
         return states;
     });
+    page_ = page;
     outputs_.push_back(std::move(web));
     return true;
 }
@@ -170,6 +173,7 @@ bool DisplayProgram::MakeWindow() {
         QObject::connect(follower_.get(), &BoardFollower::linked, window,
                          [window, url](bool up) { window->ShowLinkLost(!up, url); });
     }
+    InvitePairing(*screen);
     if (options_.fullscreen) {
         const ScreenChoice chosen = ChooseScreen(options_.screen);
         if (!chosen.note.isEmpty()) LogLine(chosen.note.toStdString());
@@ -179,6 +183,26 @@ bool DisplayProgram::MakeWindow() {
     }
     outputs_.push_back(std::move(screen));
     return true;
+}
+
+void DisplayProgram::InvitePairing(BoardWindow& window) {
+    // A page for this machine alone has nothing to show a tablet.
+    if (page_ == nullptr || options_.http->address.isLoopback()) return;
+    WebServer* page = page_;
+    pairing_ = std::make_unique<PairingInvite>(
+        [page] { return page->ServesNetwork() ? page->NetworkUrls() : QStringList(); },
+        [&window](const QString& url) { window.ShowPairing(url); });
+    PairingInvite* invite = pairing_.get();
+    QObject::connect(&keeper_, &BoardKeeper::pairAsked, invite, [invite] { invite->Ask(); });
+    QObject::connect(page, &WebServer::viewersChanged, invite,
+                     [invite](int count) { invite->Viewers(count); });
+}
+
+void DisplayProgram::AnnouncePage(const WebServer& page) {
+    if (!page.ServesNetwork() || announcement_) return;
+    announcement_ =
+        std::make_unique<PageAnnouncement>(page, QHostInfo::localHostName().toStdString());
+    keeper_.AddView(*announcement_);
 }
 
 bool DisplayProgram::MakeCharacterDisplays() {

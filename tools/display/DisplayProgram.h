@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+#include "PageAnnouncement.h"
+#include "PairingInvite.h"
 #include "board/BoardKeeper.h"
 #include "board/BoardView.h"
 #include "input/BoardFollower.h"
@@ -22,6 +24,9 @@
 #include "service/ServiceNotifier.h"
 
 namespace display {
+
+class BoardWindow;
+class WebServer;
 
 class DisplayProgram {
   public:
@@ -49,6 +54,11 @@ class DisplayProgram {
     bool MakeWindow();
     bool MakeCharacterDisplays();
     bool MakeBrokerLink();
+    // While the page serves the network, the window shows its address for a tablet
+    // (PairingInvite).
+    void InvitePairing(BoardWindow& window);
+    // Once the page listens on a network address, announces it over DNS-SD.
+    void AnnouncePage(const WebServer& page);
     // Calls listen (which says whether the address is missing); when the address is not yet
     // this machine's, tries again every 2 s until it is, with one line on stderr. Then calls
     // listening. False, with a line on stderr, for a fault a wait cannot cure (a port taken).
@@ -63,6 +73,9 @@ class DisplayProgram {
     std::unique_ptr<Receiver> receiver_;
     std::unique_ptr<BoardFollower> follower_;
     std::vector<std::unique_ptr<BoardView>> outputs_;
+    WebServer* page_ = nullptr;  // one of outputs_, with --http
+    std::unique_ptr<PairingInvite> pairing_;
+    std::unique_ptr<PageAnnouncement> announcement_;  // a view of the keeper's
     std::unique_ptr<PictureShelf> pictures_;
     NoteLines notes_;
     LoggedRefusals loggedRefusals_;

@@ -64,7 +64,7 @@ class SendOptionsBuilder {
         if (!options_.help && !options_.version && options_.messages.empty()) {
             return UsageError{
                 "nothing to send (give a text, - for standard input, --line, --total, "
-                "--scroll, --colour, --register, --clear, --qr or a --pay- option)"};
+                "--scroll, --colour, --register, --clear, --qr, --pair or a --pay- option)"};
         }
         return options_;
     }
@@ -350,6 +350,14 @@ sale.
 .B "\-\-qr \(dq\(dq"
 removes it at once.)man",
      [](SendOptionsBuilder& b, const Values& v) { b.Qr(v[0]); }},
+    {"--pair", "", "",
+     "show the display page's address as a QR code for a minute, for a tablet to open it",
+     R"man(Asks the display to show the address of its web page, as a QR code and as text, in a
+corner of its window for a minute, so that a tablet scans it instead of typing it. Only a
+display that serves its page to the network
+.RB ( \-\-http
+on a network address) shows it; a character display ignores it.)man",
+     [](SendOptionsBuilder& b, const Values&) { b.Add(protocol::Kind::Pair, ""); }},
     {"--qr-caption", "", "TEXT", "the line shown under the QR code (\"Scannez pour payer\")",
      R"man(The line shown under the QR code of
 .B \-\-qr

@@ -103,6 +103,8 @@ TEST(SendOptions, ReadAsATable) {
           {Kind::Qr, "Scannez pour payer\nBCD\n002"}}},
         {"a QR code without a caption", {"--qr", "upi://pay"}, {{Kind::Qr, "\nupi://pay"}}},
         {"--qr \"\" removes the code", {"--qr", "", "--qr-caption", "x"}, {{Kind::Qr, ""}}},
+        {"--pair asks for the page's address, with no text", {"--pair"}, {{Kind::Pair, ""}}},
+        {"--pair takes no value", {"--pair=x"}, {}, "takes no value"},
         {"a payload past what a QR code holds",
          {"--qr", std::string(2332, 'a')},
          {},

@@ -13,7 +13,7 @@ void Board::Apply(const Message& message) {
             text = message.text;
             total.clear();  // a new sale, or a text: the last sale's total goes
             ClearPicture();
-            qr.clear();     // and so does its code: a payment code never outlives its sale
+            qr.clear();  // and so does its code: a payment code never outlives its sale
             qrCaption.clear();
             break;
         case Kind::Scroll:
@@ -39,6 +39,7 @@ void Board::Apply(const Message& message) {
                 qrCaption = qr.empty() ? std::string() : message.qr->caption;
             }
             break;
+        case Kind::Pair:  // asks the window for the page's address: not the board's
         case Kind::Unknown:
             break;
     }

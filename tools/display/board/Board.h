@@ -36,7 +36,8 @@ struct Board {
     // total, a QR code the code (an empty one removes it); a text or a total takes the screen
     // from a picture at once. A colour that names an index becomes the current colour. An
     // unknown command, a colour that names no index, a total that is not LABEL<TAB>AMOUNT
-    // lines or a code that is not CAPTION<LF>PAYLOAD changes nothing.
+    // lines or a code that is not CAPTION<LF>PAYLOAD changes nothing, and so does a request to
+    // pair a tablet (the keeper passes it on: BoardKeeper::pairAsked).
     void Apply(const Message& message);
 
   private:

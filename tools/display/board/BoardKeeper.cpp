@@ -63,11 +63,22 @@ void BoardKeeper::Apply(const Message& message) {
 }
 
 void BoardKeeper::Apply(std::span<const Message> messages) {
+    const auto isPair = [](const Message& message) { return message.kind == Kind::Pair; };
+    if (std::all_of(messages.begin(), messages.end(), isPair)) {
+        for (std::size_t i = 0; i < messages.size(); ++i)
+            emit pairAsked();  // the board itself does not change
+        return;
+    }
     const Board before = board_;
-    for (const Message& message : messages)
+    for (const Message& message : messages) {
+        if (isPair(message)) {
+            emit pairAsked();
+            continue;
+        }
         board_.Apply(message);
-    const bool textChanged = board_.text != before.text || board_.total != before.total ||
-                             board_.qr != before.qr;
+    }
+    const bool textChanged =
+        board_.text != before.text || board_.total != before.total || board_.qr != before.qr;
     if (textChanged || board_.picture != before.picture) PickPicture(true);
     const bool said = std::any_of(messages.begin(), messages.end(), [](const Message& message) {
         return message.kind == Kind::Text || message.kind == Kind::Total ||

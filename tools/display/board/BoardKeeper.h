@@ -27,7 +27,7 @@ struct Keeping {
     std::int64_t restoreWithinMs = 12LL * 3600 * 1000;
     std::string welcome;
     std::optional<std::int64_t> welcomeAfterMs;  // none: the welcome text never comes back
-    std::int64_t pictureMs = 8000;                // how long each picture shows
+    std::int64_t pictureMs = 8000;               // how long each picture shows
 };
 
 class BoardKeeper : public QObject {
@@ -44,7 +44,8 @@ class BoardKeeper : public QObject {
     // or never see another change.
     void AddView(BoardView& view);
 
-    // A message: the board changes as Board::Apply says, and every view is shown it.
+    // A message: the board changes as Board::Apply says, and every view is shown it. A request
+    // to pair a tablet changes no board: it is passed on as pairAsked.
     void Apply(const Message& message);
 
     // Messages that came together (one set message from the broker): applied in order as one
@@ -65,6 +66,10 @@ class BoardKeeper : public QObject {
     std::string StateRefused() const { return store_ ? store_->refused() : std::string(); }
 
     const Board& board() const { return board_; }
+
+  signals:
+    // The till asked to show the display page's address for a tablet to open it.
+    void pairAsked();
 
   private:
     void Changed(bool textChanged);

@@ -34,6 +34,8 @@ constexpr SetKey kSetKeys[] = {
     {"change", Kind::Total, SetValue::Amount},
     // After the sale, whose text would end it.
     {"qr", Kind::Qr, SetValue::Code},
+    // The window shows the page's address again, for a tablet to scan.
+    {"pair", Kind::Pair, SetValue::Ask},
 };
 
 // The one key that adds a line to the message an earlier key made, rather than make its own.
@@ -99,6 +101,7 @@ std::optional<std::string> TextOf(SetValue shape, const QJsonValue& value) {
             return protocol::QrText(Utf8Of(code[1].toString()), Utf8Of(code[0].toString()));
         }
         case SetValue::Clear:
+        case SetValue::Ask:
             if (value != QJsonValue(true)) return std::nullopt;
             return std::string();
     }
@@ -119,6 +122,7 @@ std::string_view ShapeWanted(SetValue shape) {
         case SetValue::Code:
             return "\"PAYLOAD\" or [PAYLOAD, CAPTION], strings";
         case SetValue::Clear:
+        case SetValue::Ask:
             return "true";
     }
     return "";

@@ -33,6 +33,7 @@ enum class SetValue {
     Lines,         // [[ITEM, AMOUNT], ...], each as Amount
     Code,          // "PAYLOAD" or [PAYLOAD, CAPTION]: a QR code ("" removes it)
     Clear,         // true
+    Ask,           // true: a request that changes nothing on the board
 };
 
 struct SetKey {

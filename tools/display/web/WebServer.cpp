@@ -166,6 +166,14 @@ QString WebServer::Address() const {
     return Endpoint(listener_->serverAddress(), listener_->serverPort());
 }
 
+QHostAddress WebServer::ListenedAddress() const {
+    return listener_ ? listener_->serverAddress() : QHostAddress();
+}
+
+quint16 WebServer::ListenedPort() const {
+    return listener_ ? listener_->serverPort() : 0;
+}
+
 bool WebServer::ServesNetwork() const {
     return listener_ && !listener_->serverAddress().isLoopback();
 }
@@ -365,10 +373,13 @@ void WebServer::Follow(const QHttpServerRequest& request, QTcpSocket* socket) {
     connect(viewer, &QObject::destroyed, this, [this](QObject* gone) { Forget(gone); });
     viewers_.Hold(viewer, address);
     viewer->Offer(event_);
+    emit viewersChanged(viewers());
 }
 
 void WebServer::Forget(QObject* viewer) {
+    const int before = viewers();
     viewers_.ReleaseIf([viewer](WebViewer* v) { return static_cast<QObject*>(v) == viewer; });
+    if (viewers() != before) emit viewersChanged(viewers());
 }
 
 void AnnounceNetworkPage(const WebServer& server) {

@@ -75,6 +75,9 @@ class WebServer : public QAbstractHttpServer, public BoardView {
 
     // Where it listens, "127.0.0.1:8080" or "[::1]:8080"; empty before Listen.
     QString Address() const;
+    // The same as an address and a port; null and 0 before Listen.
+    QHostAddress ListenedAddress() const;
+    quint16 ListenedPort() const;
 
     // The page's addresses for other devices: "http://192.168.1.20:8080/" for the address
     // listened on, or for each network address of this machine when listening on all of
@@ -107,6 +110,10 @@ class WebServer : public QAbstractHttpServer, public BoardView {
 
     // Streams open now.
     int viewers() const { return viewers_.held(); }
+
+  signals:
+    // A stream opened (a page began to follow the display) or ended; count is viewers().
+    void viewersChanged(int count);
 
   protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;

@@ -21,7 +21,6 @@ QColor ToQColor(Rgb rgb) {
     return QColor(rgb.red, rgb.green, rgb.blue);
 }
 
-
 }  // namespace
 
 BoardWindow::BoardWindow(QWidget* parent)
@@ -52,19 +51,18 @@ void BoardWindow::Show(const Board& board) {
     const bool scrollChanged = board.scroll != board_.scroll;
     // A new text alone repaints only where the old and the new one are, once its image is
     // ready (TakeText).
-    const bool onlyText = board.text != board_.text && board.total == board_.total &&
-                          board.scroll == board_.scroll &&
-                          board.registerName == board_.registerName &&
-                          board.colour == board_.colour && board.qr == board_.qr &&
-                          board.qrCaption == board_.qrCaption && board.picture == board_.picture &&
-                          board.pictureAlone == board_.pictureAlone && !board.text.empty() &&
-                          isVisible();
+    const bool onlyText =
+        board.text != board_.text && board.total == board_.total && board.scroll == board_.scroll &&
+        board.registerName == board_.registerName && board.colour == board_.colour &&
+        board.qr == board_.qr && board.qrCaption == board_.qrCaption &&
+        board.picture == board_.picture && board.pictureAlone == board_.pictureAlone &&
+        !board.text.empty() && isVisible();
     const bool pictureChanged = board.picture != board_.picture;
     board_ = board;
     qr_.Set(board.qr, board.qrCaption);
     if (pictureChanged) {
-        picture_ = board.picture.empty() || !pictureSource_ ? QByteArray()
-                                                             : pictureSource_(board.picture);
+        picture_ =
+            board.picture.empty() || !pictureSource_ ? QByteArray() : pictureSource_(board.picture);
     }
     text_ = QString::fromStdString(board.text);
     total_ = QString::fromStdString(board.total);
@@ -119,8 +117,9 @@ TextLayer::Request BoardWindow::TextRequest() const {
     const bool alone = board_.pictureAlone || (text_.isEmpty() && total_.isEmpty());
     if (!picture_.isEmpty()) {
         // The logo above the text, a picture in its place.
-        pictureArea = alone ? area : QRectF(area.left(), area.top(), area.width(),
-                                            area.height() * kLogoShare);
+        pictureArea =
+            alone ? area
+                  : QRectF(area.left(), area.top(), area.width(), area.height() * kLogoShare);
         if (!alone) area.setTop(pictureArea.bottom());
     }
     const bool textShows = picture_.isEmpty() || !board_.pictureAlone;
@@ -169,6 +168,15 @@ void BoardWindow::ShowLinkLost(bool lost, const QString& waitingFor) {
     linkLost_ = lost;
     waitingFor_ = waitingFor;
     update();
+}
+
+void BoardWindow::ShowPairing(const QString& url) {
+    if (pairing_.Set(url)) update();
+}
+
+PairingCorner::Placement BoardWindow::PairingPlacement() const {
+    if (pairing_.empty() || !board_.qr.empty()) return {};
+    return pairing_.Place(size(), Layout().bandHeight, devicePixelRatioF());
 }
 
 int BoardWindow::ColourIndex() const {
@@ -240,6 +248,9 @@ void BoardWindow::paintEvent(QPaintEvent*) {
             QPointF(w - moved, band.top() + (band.height() - textSize.height()) / 2), marqueeText_);
         painter.setClipping(false);
     }
+
+    if (const auto corner = PairingPlacement(); corner.modulePixels > 0)
+        pairing_.Paint(painter, corner);
 
     if (linkLost_) {
         // The page's mark: a small dark red dot in the top-right corner.

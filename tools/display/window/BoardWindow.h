@@ -5,8 +5,10 @@
 // part where board/Regions.h puts it, all in the board's colour on its backdrop (black,
 // or white behind the colours too dark to read on black; see Backdrop). A QR code, when the
 // board has one, takes its place in the text's region (QrPanel). While nobody buys it shows
-// the shop's logo above the welcome text, or one of its pictures in the text's place. It only
-// draws a Board; the marquee's timer runs only while there is a scrolling text.
+// the shop's logo above the welcome text, or one of its pictures in the text's place. When told
+// to, it shows the display page's address in a corner for a tablet to scan (PairingCorner),
+// except while the board shows a payment code: one code at a time. It only draws a Board; the
+// marquee's timer runs only while there is a scrolling text.
 //
 // A text may be 64 KiB long, and the marquee repaints 30 times a second: each text is laid out
 // once when it or the window's size changes, never per frame. The large text is fitted and
@@ -25,6 +27,7 @@
 #include <optional>
 #include <string>
 
+#include "PairingCorner.h"
 #include "QrPanel.h"
 #include "TextLayer.h"
 #include "board/Board.h"
@@ -69,6 +72,12 @@ class BoardWindow : public QWidget, public BoardView {
     void ShowLinkLost(bool lost, const QString& waitingFor);
     bool LinkLost() const { return linkLost_; }
 
+    // The display page's address to show in the corner from now on ("http://192.168.1.20:8080/"),
+    // or empty for none.
+    void ShowPairing(const QString& url);
+    // Where the corner's card and code are now; an empty placement when none shows.
+    PairingCorner::Placement PairingPlacement() const;
+
   protected:
     void paintEvent(QPaintEvent* event) override;
 
@@ -108,6 +117,7 @@ class BoardWindow : public QWidget, public BoardView {
     int marqueeFor_ = -1;
     int layouts_ = 0;
     QrPanel qr_;
+    PairingCorner pairing_;
     bool linkLost_ = false;
     bool everLinked_ = false;
     QString waitingFor_;
