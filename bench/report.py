@@ -211,6 +211,10 @@ def main():
     every_output("Every output, each message after 30 ms idle", "idle 30 ms before: ")
     every_output("Every output, after 30 ms idle, a marquee running (window and LCDd)",
                  "marquee running, idle 30 ms before: ")
+    every_output("Every output, a 40-line sale, marquee running",
+                 "a 40-line sale, marquee running, idle 30 ms before: ")
+    every_output("Every output, a 40-line sale over the shop's pictures turning",
+                 "a 40-line sale over the pictures turning: ")
     window = outputs.get("message to window paint, p99")
     lcd = outputs.get("message to LCDd widget_set, p99")
     page = outputs.get("message to page event, p99")

@@ -546,6 +546,10 @@ int Run(int messages, const std::vector<std::string>& extra) {
     // The same with a scrolling text running, in the window (30 frames a second) and on LCDd
     // (a step every 250 ms).
     Send(port, std::string("\xFF") + "1" + kScroll);
+    // The scrolling text's own repaint of the whole window first: learnt as the band's, it would
+    // hide every later repaint of the whole window (a picture giving way to a sale).
+    for (const auto settle = Clock::now() + milliseconds(300); Clock::now() < settle;)
+        outputs.Pump(milliseconds(10));
     outputs.LearnBand(std::chrono::seconds(1));
     const Latencies marquee = Time(outputs, port, "Promo", messages, kIdle);
     const Latencies sale = Time(outputs, port, "Achat", messages, kIdle, FortyLineSale);
