@@ -95,8 +95,7 @@ std::optional<std::string> TextOf(SetValue shape, const QJsonValue& value) {
         case SetValue::Code: {
             if (value.isString()) return protocol::QrText("", Utf8Of(value.toString()));
             const QJsonArray code = value.toArray();
-            if (!value.isArray() || code.size() != 2 || !code[0].isString() ||
-                !code[1].isString())
+            if (!value.isArray() || code.size() != 2 || !code[0].isString() || !code[1].isString())
                 return std::nullopt;
             return protocol::QrText(Utf8Of(code[1].toString()), Utf8Of(code[0].toString()));
         }

@@ -488,8 +488,7 @@ shows them when given the same options.)man",
          o.pictures = Q(value);
          return {};
      }},
-    {"picture-seconds", "SECONDS",
-     "How long each picture of --pictures shows (default {default}).",
+    {"picture-seconds", "SECONDS", "How long each picture of --pictures shows (default {default}).",
      R"man(How long each picture, and the welcome text between them, shows (default {default}).)man",
      [](std::string_view value, DisplayOptions& o) -> std::string {
          qint64 seconds = 0;

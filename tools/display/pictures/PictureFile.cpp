@@ -36,14 +36,15 @@ std::variant<QByteArray, std::string> ReadBytes(const QString& path, std::int64_
     qsizetype have = 0;
     // Bounded: a file that grows while it is read is taken up to its size at the start.
     while (have < bytes.size()) {
-        const ssize_t got = ::read(file.get(), bytes.data() + have,
-                                   static_cast<std::size_t>(bytes.size() - have));
+        const ssize_t got =
+            ::read(file.get(), bytes.data() + have, static_cast<std::size_t>(bytes.size() - have));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return "cannot be read: " + std::string(std::strerror(errno));
         if (got == 0) break;
         have += got;
     }
-    if (have > status.st_size) return "larger than " + std::to_string(maxBytes / 1000 / 1000) + " MB";
+    if (have > status.st_size)
+        return "larger than " + std::to_string(maxBytes / 1000 / 1000) + " MB";
     bytes.resize(have);
     return bytes;
 }
@@ -86,14 +87,13 @@ std::variant<QImage, std::string> DecodeRaster(const QByteArray& bytes, const QB
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
-    reader.setAutoTransform(true);  // a photograph's own orientation
+    reader.setAutoTransform(true);     // a photograph's own orientation
     const QSize size = reader.size();  // from the header alone
     if (!size.isValid() || size.isEmpty()) return std::string("damaged: no size in its header");
     const std::int64_t pixels = std::int64_t{size.width()} * size.height();
     if (pixels > limits.maxPixels)
-        return "larger than " + std::to_string(limits.maxPixels / 1000 / 1000) +
-               " megapixels (" + std::to_string(size.width()) + "x" +
-               std::to_string(size.height()) + ")";
+        return "larger than " + std::to_string(limits.maxPixels / 1000 / 1000) + " megapixels (" +
+               std::to_string(size.width()) + "x" + std::to_string(size.height()) + ")";
     if (format == "jpeg" && !JpegComplete(bytes))
         return std::string("damaged: the picture's data ends too soon");
     // JPEG decodes straight to the smaller size.

@@ -22,9 +22,9 @@
 namespace display {
 
 struct PictureLimits {
-    std::int64_t maxBytes = 20LL * 1000 * 1000;  // the file
+    std::int64_t maxBytes = 20LL * 1000 * 1000;   // the file
     std::int64_t maxPixels = 40LL * 1000 * 1000;  // its width times its height
-    int longestSide = 1920;                        // what is kept, in pixels
+    int longestSide = 1920;                       // what is kept, in pixels
 };
 
 struct Picture {
@@ -39,6 +39,7 @@ struct Picture {
 // for a log line ("not a PNG, JPEG or SVG picture", "damaged: ...", "larger than 20 MB",
 // "larger than 40 megapixels (10000x5000)", "cannot be opened: ..."). An SVG is drawn at the
 // longest side; a larger picture is made smaller to it, a smaller one kept as it is.
-std::variant<Picture, std::string> ReadPicture(const QString& path, const PictureLimits& limits = {});
+std::variant<Picture, std::string> ReadPicture(const QString& path,
+                                               const PictureLimits& limits = {});
 
 }  // namespace display

@@ -38,8 +38,7 @@ const Picture* PictureShelf::Find(const std::string& name) const {
 }
 
 PictureShelf::Read PictureShelf::ReadAll(const QString& logo, const QString& folder,
-                                         const PictureLimits& limits,
-                                         const std::stop_token& stop) {
+                                         const PictureLimits& limits, const std::stop_token& stop) {
     Read read;
     if (!logo.isEmpty()) {
         auto picture = ReadPicture(logo, limits);
@@ -57,9 +56,8 @@ PictureShelf::Read PictureShelf::ReadAll(const QString& logo, const QString& fol
                 " is not a folder this display can read; no pictures");
         return read;
     }
-    const QFileInfoList files =
-        dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System,
-                          QDir::Name | QDir::LocaleAware);
+    const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System,
+                                                  QDir::Name | QDir::LocaleAware);
     int taken = 0;
     for (const QFileInfo& file : files) {
         if (stop.stop_requested()) break;

@@ -109,12 +109,12 @@ void TextLayer::Run(const std::stop_token& stop) {
 }
 
 QRect TextLayer::Drawn::Covered() const {
-    QRect covered = QRectF(at, QSizeF(part.size()) / std::max(1.0, image.devicePixelRatio()))
-                        .toAlignedRect();
+    QRect covered =
+        QRectF(at, QSizeF(part.size()) / std::max(1.0, image.devicePixelRatio())).toAlignedRect();
     if (image.isNull()) covered = QRect();
     if (!picture.isNull())
-        covered |= QRectF(pictureAt, QSizeF(picture.size()) / picture.devicePixelRatio())
-                       .toAlignedRect();
+        covered |=
+            QRectF(pictureAt, QSizeF(picture.size()) / picture.devicePixelRatio()).toAlignedRect();
     return covered;
 }
 

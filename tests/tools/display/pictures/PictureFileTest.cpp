@@ -33,7 +33,8 @@ QImage Photo(int width, int height, QImage::Format format = QImage::Format_RGB32
     image.fill(Qt::transparent);
     QPainter painter(&image);
     for (int i = 0; i < 60; ++i) {
-        painter.setPen(QPen(QColor::fromHsv(i * 6, 255, 255, format == QImage::Format_RGB32 ? 255 : 128), 7));
+        painter.setPen(
+            QPen(QColor::fromHsv(i * 6, 255, 255, format == QImage::Format_RGB32 ? 255 : 128), 7));
         painter.drawLine(i * width / 60, 0, width - i * width / 60, height);
     }
     return image;
@@ -60,14 +61,17 @@ TEST(PictureFile, ShowsWhatIsAPictureAtMostAScreenLargeAndSaysWhyTheRestIsSkippe
     const Case cases[] = {
         {"a photograph", jpeg, {}, "image/jpeg", {640, 480}, ""},
         {"a PNG with transparency", png, {}, "image/png", {640, 480}, ""},
-        {"a photograph wider than a screen", Encoded(Photo(4000, 1000), "JPEG"), {},
-         "image/jpeg", {1920, 480}, ""},
+        {"a photograph wider than a screen",
+         Encoded(Photo(4000, 1000), "JPEG"),
+         {},
+         "image/jpeg",
+         {1920, 480},
+         ""},
         {"an SVG, drawn at the longest side", kSvg, {}, "image/png", {1920, 960}, ""},
         {"a PNG cut short", png.left(png.size() / 2), {}, "", {}, "damaged"},
         {"a JPEG cut short", jpeg.left(jpeg.size() / 2), {}, "", {}, "damaged"},
         {"a PNG head on other bytes", png.left(40) + QByteArray(400, 'x'), {}, "", {}, "damaged"},
-        {"more pixels than allowed", jpeg, fewPixels, "", {},
-         "larger than 0 megapixels (640x480)"},
+        {"more pixels than allowed", jpeg, fewPixels, "", {}, "larger than 0 megapixels (640x480)"},
         {"more bytes than allowed", jpeg, small, "", {}, "larger than 0 MB"},
         {"a text", "Soldes -20 %\n", {}, "", {}, "not a PNG, JPEG or SVG picture"},
         {"an empty file", "", {}, "", {}, "not a PNG, JPEG or SVG picture"},

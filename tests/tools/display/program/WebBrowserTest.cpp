@@ -846,7 +846,8 @@ TEST_F(WebBrowser, ThePicturesShowAsLargeAsFitsWhileNobodyBuys) {
                 EXPECT_EQ(state.value("textHeight").toDouble(), 0) << "the text shows";
             } else {
                 EXPECT_EQ(state.value("natural").toString(), "1920x640");
-                EXPECT_GE(state.value("textTop").toDouble(), state.value("boxBottom").toDouble() - 1)
+                EXPECT_GE(state.value("textTop").toDouble(),
+                          state.value("boxBottom").toDouble() - 1)
                     << "the welcome text is not below the logo";
                 EXPECT_GT(state.value("textHeight").toDouble(), 0);
                 EXPECT_LE(state.value("textBottom").toDouble(),

@@ -4,17 +4,17 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QJsonArray>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonDocument>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "WebTestSupport.h"
@@ -448,8 +448,8 @@ TEST(WebProcess, ThePicturesShowInTurnWhileNobodyBuysAndTheUnreadableAreSkipped)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     ASSERT_GE(shown.size(), 4U);
-    const auto logoAt = std::find_if(shown.begin(), shown.end(),
-                                     [](const auto& slide) { return !slide.second; });
+    const auto logoAt =
+        std::find_if(shown.begin(), shown.end(), [](const auto& slide) { return !slide.second; });
     ASSERT_NE(logoAt, shown.end()) << "the logo never showed";
     std::rotate(shown.begin(), logoAt, shown.end());
     EXPECT_TRUE(shown[1].second && shown[2].second) << "the pictures show alone";

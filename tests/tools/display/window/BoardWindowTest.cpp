@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFontMetricsF>
-#include <QBuffer>
 #include <QImage>
 #include <QRectF>
 
@@ -395,9 +395,8 @@ TEST(DisplayScreen, APictureTakesTheTextsPlaceAndTheLogoStandsAboveTheWelcomeTex
     for (const QSize size : sizes) {
         for (const bool alone : {true, false}) {
             display::BoardWindow screen;
-            screen.SetPictureSource([&](const std::string& name) {
-                return name == "shop.png" ? bytes : QByteArray();
-            });
+            screen.SetPictureSource(
+                [&](const std::string& name) { return name == "shop.png" ? bytes : QByteArray(); });
             screen.resize(size);
             display::Board board;
             board.text = "Bienvenue";
