@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "QrImage.h"
+
 namespace display {
 
 namespace {
@@ -57,19 +59,7 @@ PairingCorner::Placement PairingCorner::Place(QSize window, double bandHeight, q
 void PairingCorner::Paint(QPainter& painter, const Placement& placement) const {
     if (!symbol_ || placement.modulePixels <= 0) return;
     if (imageModulePixels_ != placement.modulePixels) {
-        const int modules = symbol_->sideWithQuietZone();
-        image_ = QImage(modules * placement.modulePixels, modules * placement.modulePixels,
-                        QImage::Format_RGB32);
-        image_.fill(Qt::white);
-        QPainter modulesPainter(&image_);
-        for (int y = 0; y < symbol_->size(); ++y) {
-            for (int x = 0; x < symbol_->size(); ++x) {
-                if (!symbol_->Dark(x, y)) continue;
-                modulesPainter.fillRect((x + kQrQuietZone) * placement.modulePixels,
-                                        (y + kQrQuietZone) * placement.modulePixels,
-                                        placement.modulePixels, placement.modulePixels, Qt::black);
-            }
-        }
+        image_ = QrImage(*symbol_, placement.modulePixels);
         imageModulePixels_ = placement.modulePixels;
     }
     painter.save();

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "QrImage.h"
+
 namespace display {
 
 namespace {
@@ -100,21 +102,7 @@ QrPanel::Placement QrPanel::Place(const QRectF& area, QSize window, qreal ratio,
 void QrPanel::Paint(QPainter& painter, const Placement& placement, const QColor& colour) const {
     if (symbol_ && placement.modulePixels > 0) {
         if (imageModulePixels_ != placement.modulePixels) {
-            // Dark on white, the quiet zone included, each module modulePixels square.
-            const int modules = symbol_->sideWithQuietZone();
-            const int side = modules * placement.modulePixels;
-            image_ = QImage(side, side, QImage::Format_RGB32);
-            image_.fill(Qt::white);
-            QPainter modulesPainter(&image_);
-            for (int y = 0; y < symbol_->size(); ++y) {
-                for (int x = 0; x < symbol_->size(); ++x) {
-                    if (!symbol_->Dark(x, y)) continue;
-                    modulesPainter.fillRect((x + kQrQuietZone) * placement.modulePixels,
-                                            (y + kQrQuietZone) * placement.modulePixels,
-                                            placement.modulePixels, placement.modulePixels,
-                                            Qt::black);
-                }
-            }
+            image_ = QrImage(*symbol_, placement.modulePixels);  // dark on white
             imageModulePixels_ = placement.modulePixels;
         }
         // Device pixel for device pixel: never scaled, never smoothed.

@@ -15,24 +15,12 @@
 #include <vector>
 
 #include "LayoutRuleTable.h"
+#include "RenderDrawn.h"
 #include "board/Board.h"
 #include "board/Palette.h"
 #include "board/Regions.h"
 #include "window/BoardWindow.h"
 #include "window/TextFit.h"
-
-// Paints the window into frame until the image of its text, drawn on the text's own thread,
-// is in it (at most 10 s).
-static void RenderDrawn(display::BoardWindow& screen, QImage& frame) {
-    QElapsedTimer waited;
-    waited.start();
-    screen.render(&frame);
-    while (!screen.TextDrawn() && waited.elapsed() < 10000) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-        screen.render(&frame);
-    }
-    ASSERT_TRUE(screen.TextDrawn());
-}
 
 // A window that follows another display's page: until a first board comes it says what it
 // waits for instead of staying black, and while that display is away it shows the page's mark.

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "QrReader.h"
+#include "RenderDrawn.h"
 #include "board/Board.h"
 #include "support/TempFolder.h"
 #include "support/ToolSkip.h"
@@ -29,12 +30,8 @@ class PairingCorner : public ::testing::Test {
     }
     // What zbarimg reads in the window as it is drawn now (its text's image waited for).
     std::optional<std::string> Read(display::BoardWindow& screen, const std::string& name) {
-        QElapsedTimer waited;
-        waited.start();
-        while (!screen.TextDrawn() && waited.elapsed() < 10000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
         frame_ = QImage(screen.size(), QImage::Format_RGB32);
-        screen.render(&frame_);
+        RenderDrawn(screen, frame_);
         const QString path = QString::fromStdString((folder_.path() / (name + ".png")).string());
         if (!frame_.save(path, "PNG")) return std::nullopt;
         return displaytest::ReadQrCodeIn(path);

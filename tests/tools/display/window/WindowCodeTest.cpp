@@ -12,6 +12,7 @@
 #include <string>
 
 #include "QrReader.h"
+#include "RenderDrawn.h"
 #include "board/Board.h"
 #include "board/Palette.h"
 #include "support/TempFolder.h"
@@ -31,18 +32,6 @@ const std::string kSepa =
     "BCD\n002\n1\nSCT\nBPOTBEB1\nCroix Rouge Belgique Fr\xC3\xA9"
     "d\xC3\xA9ric\n"
     "BE72000000001616\nEUR12.5\n\n\nCommande 1234";
-
-// Paints the window into frame once its text's image is drawn (at most 10 s).
-void Render(display::BoardWindow& screen, QImage& frame) {
-    QElapsedTimer waited;
-    waited.start();
-    screen.render(&frame);
-    while (!screen.TextDrawn() && waited.elapsed() < 10000) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-        screen.render(&frame);
-    }
-    ASSERT_TRUE(screen.TextDrawn());
-}
 
 display::Board Sale(int colour) {
     display::Board board;
@@ -87,7 +76,7 @@ TEST_F(WindowCode, IsReadBackAsSentOnEveryColourAndScreen) {
                                      std::to_string(colour);
             SCOPED_TRACE(name);
             screen.Show(Sale(colour));
-            Render(screen, frame);
+            RenderDrawn(screen, frame);
             EXPECT_EQ(ReadQrCode(frame, Png(name)), kSepa);
 
             const auto placed = screen.CodePlacement();
@@ -124,11 +113,11 @@ TEST_F(WindowCode, StandsAloneWithoutASaleAndGoesWithTheNextText) {
     display::Board board;
     board.qr = "upi://pay?pa=shop@upi&pn=Shop&am=12.5&cu=INR";
     screen.Show(board);
-    Render(screen, frame);
+    RenderDrawn(screen, frame);
     EXPECT_EQ(ReadQrCode(frame, Png("alone")), board.qr);
     const int alone = screen.CodePlacement().code.width();
     screen.Show(Sale(15));
-    Render(screen, frame);
+    RenderDrawn(screen, frame);
     EXPECT_LT(screen.CodePlacement().code.width(), alone) << "beside a sale it leaves it room";
 
     display::Board next = Sale(15);
@@ -136,7 +125,7 @@ TEST_F(WindowCode, StandsAloneWithoutASaleAndGoesWithTheNextText) {
     text.text = "Merci";
     next.Apply(text);
     screen.Show(next);
-    Render(screen, frame);
+    RenderDrawn(screen, frame);
     EXPECT_EQ(ReadQrCode(frame, Png("after-text")), "");
     EXPECT_TRUE(screen.CodePlacement().code.isEmpty());
 }
