@@ -171,40 +171,17 @@ void NoteLines::Write(const Reception& reception, const Outcome& outcome) {
 
 LoggedRefusals::LoggedRefusals(std::function<void(const QByteArray&)> write,
                                std::chrono::milliseconds interval)
-    : write_(std::move(write)), limiter_(interval) {
-    summary_.setSingleShot(true);
-    QObject::connect(&summary_, &QTimer::timeout, [this] { Flush(); });
-}
+    : limiter_(interval, [write = std::move(write)](const LineLimiter::Summary& summary) {
+          write(Line(JsonObject()
+                         .Number("count", summary.counted)
+                         .String("kind", "refusals")
+                         .Number("seconds", summary.seconds)
+                         .String("source", summary.source)
+                         .String("time", Time(QDateTime::currentDateTimeUtc()))));
+      }) {}
 
 bool LoggedRefusals::Pass(const Reception& reception) {
-    Flush();
-    const bool pass =
-        limiter_.Pass(LineLimiter::Clock::now(), ShareKey(reception.address), "refusals");
-    Schedule();
-    return pass;
-}
-
-void LoggedRefusals::Flush() {
-    const std::string time = Time(QDateTime::currentDateTimeUtc());
-    for (const LineLimiter::Summary& summary : limiter_.DueSummaries(LineLimiter::Clock::now())) {
-        write_(Line(JsonObject()
-                        .Number("count", summary.counted)
-                        .String("kind", "refusals")
-                        .Number("seconds", summary.seconds)
-                        .String("source", summary.source)
-                        .String("time", time)));
-    }
-    Schedule();
-}
-
-// Brings out the count of the last burst when its interval is over, even when no refusal
-// follows.
-void LoggedRefusals::Schedule() {
-    const auto due = limiter_.NextDue();
-    if (summary_.isActive() || !due) return;
-    summary_.start(
-        std::max(std::chrono::ceil<std::chrono::milliseconds>(*due - LineLimiter::Clock::now()),
-                 std::chrono::milliseconds(0)));
+    return limiter_.Pass(ShareKey(reception.address), "refusals");
 }
 
 QByteArray ListeningLine(const QDateTime& time, const QString& address) {

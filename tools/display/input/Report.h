@@ -18,7 +18,6 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
-#include <QTimer>
 
 #include <chrono>
 #include <cstddef>
@@ -83,12 +82,7 @@ class LoggedRefusals {
     bool Pass(const Reception& reception);
 
   private:
-    void Flush();
-    void Schedule();
-
-    std::function<void(const QByteArray&)> write_;
-    LineLimiter limiter_;
-    QTimer summary_;
+    LimitedLines limiter_;
 };
 
 // The first log line: where the display listens, newline included.
