@@ -930,7 +930,11 @@ TEST_F(WebBrowser, APaymentCodeIsReadBackFromThePageAndGoesWithTheNextSale) {
         int height;
         int colour;
     };
-    const Case cases[] = {{1280, 800, 15}, {800, 1280, 1}, {360, 640, 14}, {1280, 800, 0}};
+    // Every colour of the palette as the board's, each screen shape in turn.
+    const Case sizes[] = {{1280, 800, 0}, {800, 1280, 0}, {360, 640, 0}};
+    std::vector<Case> cases;
+    for (int colour = 0; colour < 16; ++colour)
+        cases.push_back({sizes[colour % 3].width, sizes[colour % 3].height, colour});
     for (const Case& c : cases) {
         const std::string name = std::to_string(c.width) + "x" + std::to_string(c.height) +
                                  "-colour" + std::to_string(c.colour);
